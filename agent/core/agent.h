@@ -1,0 +1,31 @@
+// The agent's process-wide state, handed to the cycle, the tests and the
+// auxiliary threads. Subsystems keep their between-cycle state here.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "agent/core/config.h"
+#include "agent/core/settings.h"
+#include "platform/platform.h"
+
+namespace tw {
+
+struct Agent {
+    explicit Agent(platform::Platform& platform) : p(platform), settings(*platform.settings) {}
+
+    platform::Platform& p;
+    Settings settings;
+    Config cfg;
+
+    // 0 while running; 1 once a stop was ordered; 99 when the service could
+    // not report itself running.
+    std::atomic<int> serviceFlag{0};
+    bool serviceMode = true;  // cleared by -app
+    std::unique_ptr<platform::CycleMutex> cycleMutex;
+    int sequence = 0;
+    int numcpu = 0;
+    bool externalsLaunched = false;
+};
+
+}  // namespace tw

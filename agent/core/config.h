@@ -1,0 +1,99 @@
+// The agent's configuration: the 29 settings as loaded, normalised and
+// logged at the top of every cycle, and the host identity that every status
+// message carries.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "agent/core/testmode.h"
+#include "agent/tests/defaults.h"
+
+namespace tw::platform {
+class HostInfo;
+}
+
+namespace tw {
+
+class Settings;
+
+struct SettingDef {
+    const char* name;
+    size_t bufsize;
+};
+
+// The settings table in its order (the order upgrade and remove walk).
+inline constexpr SettingDef kSettingsTable[29] = {
+    {"TWDISPLAY", 512},       {"TWPAGE", 512},        {"IPport", 256},
+    {"FQDN", 256},            {"CPUrebootcolor", 256}, {"CPUrebootmins", 256},
+    {"CPUupdayscolor", 256},  {"CPUupdays", 256},     {"Procs", 8000},
+    {"Externals", 8000},      {"Services", 8000},     {"Activatelog", 256},
+    {"DiskList", 512},        {"SendPageAlerts", 256}, {"Defaults", 128},
+    {"MemLevels", 128},       {"StartDelay", 256},    {"Timer", 256},
+    {"PluginTimer", 256},     {"MsgLevels", 256},     {"IgnoreMsgs", 2048},
+    {"ExternalPath", 260},    {"AliasName", 256},     {"KeyCode", 256},
+    {"PageLevels", 128},      {"Tests", 1024},        {"NetworkInterfaces", 2048},
+    {"WMITests", 102400},     {"WMIPool", 102400},
+};
+
+struct HostIdentity {
+    std::string realcompName;  // the resolver's official name
+    std::string twcompName;    // shaped by FQDN, replaced by a usable AliasName
+    std::string machineIP;     // first IPv4 address without its dots
+    std::string compName;      // the host part of every status message
+};
+
+struct Config {
+    std::string twdisplay, twpage;  // cleaned destination lists
+    std::string fqdn = "N";         // "Y" or "N"
+    int ipport = 1984;              // the port is its low 16 bits
+    std::string aliasName;          // as filtered by the host identity
+    std::string tests;
+    TestModes modes;
+    std::string networkInterfaces;
+    std::string wmitests, wmipool;
+    HostIdentity host;
+    int cpurebootmins = 0;
+    std::string cpurebootcolor;
+    int cpuupdays = 999;
+    std::string cpuupdayscolor;
+    std::string sendPageAlerts = "N";
+    int timer = 300;
+    std::string keycode;
+    std::string procs;
+    std::string disklist;  // upper-cased
+    std::string services;
+    std::string externals;
+    std::string defaults;
+    Thresholds thresholds;
+    std::string memlevels;
+    std::string pagelevels = "red purple ";
+    std::string msglevels;     // upper-cased
+    std::string ignoremsgs;    // upper-cased
+    std::string externalpath;  // upper-cased (for the log and comparisons)
+    std::string externalpathAsWritten;
+
+    uint16_t port() const { return static_cast<uint16_t>(ipport & 0xffff); }
+    char testmode(std::string_view name) const { return modes.testmode(name); }
+};
+
+enum class LoadOutcome { Loaded, NoDisplay, HostNotResolved };
+
+struct LoadResult {
+    LoadOutcome outcome = LoadOutcome::Loaded;
+    std::string hostName;  // the name that did not resolve
+};
+
+// Keeps the printable ASCII characters, drops leading and trailing ';' and
+// folds ";;" runs to one.
+std::string cleandestinations(std::string_view text);
+
+// Filters an AliasName to letters, digits, "-", "_" and ".".
+std::string filteralias(std::string_view text);
+
+// Loads every setting in the load order into cfg, with its log lines.
+// onExternals is called right after Externals has been read and logged.
+LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
+                      const std::function<void(const std::string&)>& onExternals = {});
+
+}  // namespace tw

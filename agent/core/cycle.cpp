@@ -1,0 +1,118 @@
+#include "agent/core/cycle.h"
+
+#include "agent/core/agent.h"
+#include "agent/core/events.h"
+#include "agent/core/text.h"
+#include "agent/core/twlog.h"
+
+namespace tw {
+
+int64_t sleeptime(int64_t elapsed, int timer) {
+    if (elapsed <= 0) return timer;
+    if (elapsed >= timer) return 1;
+    return timer - elapsed;
+}
+
+namespace {
+
+// StartDelay minutes; answers false when a stop came during the wait.
+bool startdelay(Agent& a) {
+    int minutes = decimalNumber(a.settings.readsetting("StartDelay", 256));
+    if (minutes <= 0) return true;
+    return a.p.clock->sleepSeconds(static_cast<int64_t>(minutes) * 60);
+}
+
+bool stopping(Agent& a) { return a.serviceFlag.load() != 0 || a.p.system->stopRequested(); }
+
+// One monitoring cycle up to its sleep. Answers the exit status when the
+// process must end (fatal load outcome), -1 to go on, -2 to leave the loop.
+int runcycle(Agent& a, int64_t cycleStart) {
+    DiagLog::instance();
+    openlog(a.settings, *a.p.system);
+    twlog("Sequence: %d\r\n", a.sequence);
+
+    if (!a.p.settings->healthy()) {
+        // A hand-edited file that no longer parses: say where, skip this
+        // cycle's tests and try again at the next one. Nothing is rewritten.
+        std::string why = a.p.settings->lastError();
+        twlog("Settings cannot be read: %s\r\n", why.c_str());
+        logevent(*a.p.events, platform::EventType::Error, "Settings cannot be read: " + why, 4);
+        return -1;
+    }
+
+    LoadResult r = loadconfig(a.settings, *a.p.host, a.cfg, [&](const std::string& externals) {
+        if (!a.externalsLaunched) {
+            a.externalsLaunched = true;
+            (void)externals;
+            twlog("External programs are not available in this build\r\n");
+        }
+    });
+    if (r.outcome == LoadOutcome::NoDisplay) {
+        logevent(*a.p.events, platform::EventType::Error, "TWDISPLAY not set", kEventNoDisplay);
+        return 1;
+    }
+    if (r.outcome == LoadOutcome::HostNotResolved) {
+        logevent(*a.p.events, platform::EventType::Error,
+                 strformat("gethostbyname(\"%s\") call failed", r.hostName.c_str()),
+                 kEventHostName);
+        return 1;
+    }
+
+    auto cname = a.p.host->computerName();
+    if (!cname) {
+        twlog("Can't get computer name\r\n");
+        a.serviceFlag.store(1);
+        return -2;
+    }
+    std::string name = cname->substr(0, 17);
+    size_t lead = name.find_first_not_of('\\');
+    name.erase(0, lead == std::string::npos ? name.size() : lead);
+    if (name.empty()) {
+        twlog("Invalid computer name\r\n");
+        a.serviceFlag.store(1);
+        return -2;
+    }
+    twlog("computer name: %s\r\n", name.c_str());
+
+    int64_t testTime = a.p.clock->now();
+    (void)testTime;
+    twlog("Number of CPUs = %d\r\n", a.numcpu);
+    twlog("Tests are not available in this build\r\n");
+    (void)cycleStart;
+    return -1;
+}
+
+}  // namespace
+
+int twmain(Agent& a) {
+    a.settings.setKeyPath(kSettingsKey);
+    if (!startdelay(a)) return 0;
+    openlog(a.settings, *a.p.system);
+    if (!startdelay(a)) return 0;
+    a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
+    a.sequence = 0;
+
+    int status = 0;
+    while (!stopping(a)) {
+        const int64_t cycleStart = a.p.clock->now();
+        int r = runcycle(a, cycleStart);
+        if (r >= 0) {
+            status = r;
+            break;
+        }
+        if (r == -2) break;
+        int64_t sleep = sleeptime(a.p.clock->now() - cycleStart, a.cfg.timer);
+        twlog("twmain: Sleeping for %d seconds\r\n", static_cast<int>(sleep));
+        a.cycleMutex->unlock();
+        a.p.clock->sleepSeconds(sleep);
+        twlog("twmain: Sleep has terminated\r\n");
+        a.cycleMutex->lock();
+        twlog("Sleep has terminated in Main & mutex has been grabbed\r\n");
+        ++a.sequence;
+        if (stopping(a)) break;
+    }
+    a.cycleMutex->unlock();
+    return status;
+}
+
+}  // namespace tw

@@ -1,0 +1,55 @@
+// The agent's setting operations. A setting is a subkey of the current key
+// path whose default value holds the text; the current path is switched by
+// install, upgrade and remove between the settings key and the older one.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw::platform {
+class SettingsStore;
+}
+
+namespace tw {
+
+inline constexpr const char* kHklm = "HKEY_LOCAL_MACHINE\\";
+inline constexpr const char* kSettingsKey = "SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
+inline constexpr const char* kOldSettingsKey = "SOFTWARE\\Tallwatch\\twnt\\";
+
+class Settings {
+public:
+    explicit Settings(platform::SettingsStore& store) : store_(store) {}
+
+    // The key path below HKEY_LOCAL_MACHINE, with its trailing backslash.
+    void setKeyPath(const std::string& path) { keyPath_ = path.substr(0, 1023); }
+    const std::string& keyPath() const { return keyPath_; }
+
+    // The setting's text when it and its terminator fit in bufsize, with
+    // leading white space removed; empty when missing, unreadable or too long.
+    std::string readsetting(const std::string& name, size_t bufsize);
+    // Stores the text as the subkey's default value. Failures are silent.
+    void writesetting(const std::string& name, const std::string& text);
+    // Deletes the subkey; an empty name deletes the key path itself.
+    void deletesetting(const std::string& name);
+
+    // One enumeration at a time, as the agent's commands use it.
+    bool enumOpen(const std::string& keyPath);
+    // The next subkey name (at most 63 characters), or nullopt at the end.
+    std::optional<std::string> enumNext();
+    void enumClose();
+
+    platform::SettingsStore& store() { return store_; }
+
+private:
+    std::string fullKey(const std::string& name) const;
+
+    platform::SettingsStore& store_;
+    std::string keyPath_ = kSettingsKey;
+    std::vector<std::string> enumNames_;
+    size_t enumIndex_ = 0;
+    bool enumIsOpen_ = false;
+};
+
+}  // namespace tw

@@ -1,0 +1,49 @@
+// The diagnostic log TW.LOG: one process-wide file that every component
+// writes formatted lines to while Activatelog is on. Each write is flushed at
+// once; writes and the per-cycle reopen are serialised by the log's own lock.
+// On disk every LF becomes CR LF (text mode), on every platform alike.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+namespace tw::platform {
+class System;
+class SettingsStore;
+}  // namespace tw::platform
+
+namespace tw {
+
+class Settings;
+
+class DiagLog {
+public:
+    // Opens (truncating) the file at path; answers false when it cannot.
+    bool open(const std::string& path);
+    void close();
+    bool isOpen();
+    void write(const std::string& text);
+    // The path of the open file, empty when closed.
+    std::string path();
+
+    static DiagLog& instance();
+
+private:
+    struct Impl;
+    Impl& impl();
+};
+
+// Writes one formatted line to the diagnostic log when it is open.
+void twlog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void vtwlog(const char* fmt, va_list ap);
+bool twlogActive();
+
+// printf-style formatting into a std::string.
+std::string strformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string vstrformat(const char* fmt, va_list ap);
+
+// Closes the log, reads Activatelog and, when it starts with Y or y, opens
+// TW.LOG in TEMP, TMP, or the system's fallback folders in turn.
+void openlog(Settings& settings, platform::System& system);
+
+}  // namespace tw

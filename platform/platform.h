@@ -1,0 +1,34 @@
+// The set of OS services handed to the agent's logic. The program's entry
+// fills it with this host's implementations; tests fill it with fakes.
+#pragma once
+
+#include <memory>
+
+#include "platform/clock.h"
+#include "platform/event_log.h"
+#include "platform/host_info.h"
+#include "platform/service_control.h"
+#include "platform/settings_store.h"
+#include "platform/system.h"
+
+namespace tw::platform {
+
+struct Platform {
+    SettingsStore* settings = nullptr;
+    EventLog* events = nullptr;
+    HostInfo* host = nullptr;
+    Clock* clock = nullptr;
+    System* system = nullptr;
+    ServiceDispatcher* dispatcher = nullptr;
+};
+
+// This host's implementations, owned together.
+class HostPlatform {
+public:
+    virtual ~HostPlatform() = default;
+    virtual Platform& get() = 0;
+};
+
+std::unique_ptr<HostPlatform> makeHostPlatform();
+
+}  // namespace tw::platform

@@ -1,0 +1,330 @@
+#include "platform/posix/file_settings_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <mutex>
+
+#include "platform/regfile.h"
+
+namespace tw::platform {
+
+std::string defaultRegistryPath() {
+    if (const char* p = std::getenv("TWNT_REGISTRY"); p && *p) return p;
+    if (geteuid() == 0) return "/var/lib/twnt/registry.reg";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.local/state/twnt/registry.reg";
+}
+
+namespace {
+
+bool mkdirs(const std::string& dir) {
+    if (dir.empty()) return true;
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !mkdirs(dir.substr(0, slash))) return false;
+    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string dirOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool readAll(const std::string& path, std::string& out, bool& missing) {
+    missing = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        return false;
+    }
+    out.clear();
+    char buf[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+class FileSettingsStore final : public SettingsStore {
+public:
+    explicit FileSettingsStore(std::string path) : path_(std::move(path)) {}
+
+    bool healthy() override {
+        std::lock_guard<std::mutex> g(mu_);
+        return refresh();
+    }
+
+    bool keyExists(const std::string& key) override {
+        std::lock_guard<std::mutex> g(mu_);
+        if (!refresh()) return false;
+        return tree_.count(normaliseKey(key)) != 0;
+    }
+
+    std::optional<RegValue> getValue(const std::string& key, const std::string& name) override {
+        std::lock_guard<std::mutex> g(mu_);
+        if (!refresh()) return std::nullopt;
+        auto it = tree_.find(normaliseKey(key));
+        if (it == tree_.end()) {
+            error_ = "key not found";
+            return std::nullopt;
+        }
+        std::string uname = normaliseKey(name);
+        for (const auto& v : it->second.values)
+            if (normaliseKey(v.name) == uname) return v.value;
+        error_ = "value not found";
+        return std::nullopt;
+    }
+
+    bool setValue(const std::string& key, const std::string& name, const RegValue& value) override {
+        return modify([&](RegTree& tree) {
+            RegFileKey& k = ensureKey(tree, key);
+            std::string uname = normaliseKey(name);
+            for (auto& v : k.values) {
+                if (normaliseKey(v.name) == uname) {
+                    v.value = value;
+                    return true;
+                }
+            }
+            k.values.push_back({name, value});
+            return true;
+        });
+    }
+
+    bool createKey(const std::string& key) override {
+        return modify([&](RegTree& tree) {
+            ensureKey(tree, key);
+            return true;
+        });
+    }
+
+    bool deleteKey(const std::string& key) override {
+        return modify([&](RegTree& tree) {
+            std::string norm = normaliseKey(key);
+            auto it = tree.find(norm);
+            if (it == tree.end()) {
+                error_ = "key not found";
+                return false;
+            }
+            auto next = std::next(it);
+            if (next != tree.end() && next->first.rfind(norm + "\\", 0) == 0) {
+                error_ = "key has subkeys";
+                return false;
+            }
+            tree.erase(it);
+            return true;
+        });
+    }
+
+    bool deleteValue(const std::string& key, const std::string& name) override {
+        return modify([&](RegTree& tree) {
+            auto it = tree.find(normaliseKey(key));
+            if (it == tree.end()) {
+                error_ = "key not found";
+                return false;
+            }
+            auto& values = it->second.values;
+            std::string uname = normaliseKey(name);
+            for (auto v = values.begin(); v != values.end(); ++v) {
+                if (normaliseKey(v->name) == uname) {
+                    values.erase(v);
+                    return true;
+                }
+            }
+            error_ = "value not found";
+            return false;
+        });
+    }
+
+    std::optional<std::vector<std::string>> subkeys(const std::string& key) override {
+        std::lock_guard<std::mutex> g(mu_);
+        if (!refresh()) return std::nullopt;
+        std::string norm = normaliseKey(key);
+        if (!tree_.count(norm)) {
+            error_ = "key not found";
+            return std::nullopt;
+        }
+        std::vector<std::string> names;
+        std::string prefix = norm + "\\";
+        for (auto it = tree_.lower_bound(prefix); it != tree_.end(); ++it) {
+            if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+            if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+            const std::string& path = it->second.path;
+            names.push_back(path.substr(path.find_last_of('\\') + 1));
+        }
+        return names;
+    }
+
+    std::string lastError() const override {
+        std::lock_guard<std::mutex> g(mu_);
+        return error_;
+    }
+
+private:
+    struct Stamp {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = -1;
+        timespec mtime{};
+        bool exists = false;
+        bool operator==(const Stamp& o) const {
+            return dev == o.dev && ino == o.ino && size == o.size && exists == o.exists &&
+                   mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
+        }
+    };
+
+    Stamp stampNow() {
+        Stamp s;
+        struct stat st;
+        if (stat(path_.c_str(), &st) == 0) {
+            s.exists = true;
+            s.dev = st.st_dev;
+            s.ino = st.st_ino;
+            s.size = st.st_size;
+            s.mtime = st.st_mtim;
+        }
+        return s;
+    }
+
+    // Brings tree_ up to date with the file; false when it cannot be parsed.
+    bool refresh(bool force = false) {
+        Stamp now = stampNow();
+        if (!force && loaded_ && now == stamp_) {
+            if (!parseOk_) error_ = parseError_;
+            return parseOk_;
+        }
+        loaded_ = true;
+        stamp_ = now;
+        tree_.clear();
+        if (!now.exists) {
+            parseOk_ = true;
+            return true;
+        }
+        std::string text;
+        bool missing = false;
+        if (!readAll(path_, text, missing)) {
+            if (missing) {
+                stamp_.exists = false;
+                parseOk_ = true;
+                return true;
+            }
+            parseOk_ = false;
+            parseError_ = path_ + ": cannot be read: " + std::strerror(errno);
+            error_ = parseError_;
+            return false;
+        }
+        RegParseError perr;
+        auto tree = parseRegFile(text, &perr);
+        if (!tree) {
+            parseOk_ = false;
+            parseError_ = path_ + ":" + std::to_string(perr.line) + ": " + perr.what;
+            error_ = parseError_;
+            return false;
+        }
+        tree_ = std::move(*tree);
+        parseOk_ = true;
+        return true;
+    }
+
+    bool modify(const std::function<bool(RegTree&)>& change) {
+        std::lock_guard<std::mutex> g(mu_);
+        const std::string dir = dirOf(path_);
+        if (!mkdirs(dir)) {
+            error_ = dir + ": cannot create folder: " + std::strerror(errno);
+            return false;
+        }
+        const std::string lockPath = path_ + ".lock";
+        int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lockFd < 0) {
+            error_ = lockPath + ": " + std::strerror(errno);
+            return false;
+        }
+        while (flock(lockFd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error_ = lockPath + ": cannot lock: " + std::strerror(errno);
+                ::close(lockFd);
+                return false;
+            }
+        }
+        bool ok = modifyLocked(change);
+        flock(lockFd, LOCK_UN);
+        ::close(lockFd);
+        return ok;
+    }
+
+    bool modifyLocked(const std::function<bool(RegTree&)>& change) {
+        // Another process may have written since our last read: re-read under the lock.
+        if (!refresh(true)) {
+            error_ = parseError_ + " (refusing to change the file)";
+            return false;
+        }
+        RegTree copy = tree_;
+        if (!change(copy)) return false;
+        const std::string text = writeRegFile(copy);
+        const std::string tmp = path_ + ".tmp." + std::to_string(getpid());
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            error_ = tmp + ": " + std::strerror(errno);
+            return false;
+        }
+        size_t done = 0;
+        while (done < text.size()) {
+            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                error_ = tmp + ": " + std::strerror(errno);
+                ::close(fd);
+                ::unlink(tmp.c_str());
+                return false;
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (fsync(fd) != 0 || ::close(fd) != 0) {
+            error_ = tmp + ": " + std::strerror(errno);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        if (::rename(tmp.c_str(), path_.c_str()) != 0) {
+            error_ = path_ + ": " + std::strerror(errno);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        tree_ = std::move(copy);
+        stamp_ = stampNow();
+        return true;
+    }
+
+    const std::string path_;
+    mutable std::mutex mu_;
+    RegTree tree_;
+    Stamp stamp_;
+    bool loaded_ = false;
+    bool parseOk_ = true;
+    std::string parseError_;
+    std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<SettingsStore> makeFileSettingsStore(const std::string& path) {
+    return std::make_unique<FileSettingsStore>(path);
+}
+
+}  // namespace tw::platform
