@@ -1,0 +1,161 @@
+#include "agent/core/cycle.h"
+
+#include <gtest/gtest.h>
+
+#include "agent/core/agent.h"
+#include "agent/core/events.h"
+#include "agent/core/service.h"
+#include "test/support/fake_platform.h"
+
+namespace tw {
+namespace {
+
+using testing::FakePlatform;
+using testing::readFile;
+using testing::TempDir;
+
+TEST(Cycle, SleepIsTimerLessElapsedNeverBelowOneSecond) {
+    EXPECT_EQ(sleeptime(20, 300), 280);
+    EXPECT_EQ(sleeptime(400, 300), 1);
+    EXPECT_EQ(sleeptime(300, 300), 1);
+    EXPECT_EQ(sleeptime(0, 300), 300);
+    EXPECT_EQ(sleeptime(-50, 300), 300);  // clock set back during the cycle
+}
+
+struct CycleFixture : ::testing::Test {
+    FakePlatform fp;
+    TempDir temp;
+    Agent agent{fp.p};
+    void SetUp() override {
+        fp.system.env["TEMP"] = temp.path();
+        fp.settings.setSetting("TWDISPLAY", "127.0.0.1");
+        fp.settings.setSetting("Activatelog", "Y");
+        fp.settings.setSetting("Timer", "7");
+    }
+};
+
+TEST_F(CycleFixture, EachCycleRecreatesTheLogAndSleepsOutTheTimer) {
+    fp.clock.stopAfterSleeps = 3;
+    EXPECT_EQ(twmain(agent), 0);
+    EXPECT_EQ(fp.clock.sleeps, (std::vector<int64_t>{7, 7, 7}));
+    std::string log = readFile(temp.file("TW.LOG"));
+    EXPECT_EQ(log.rfind("Sequence: 2\r\r\n", 0), 0u) << log.substr(0, 40);
+    EXPECT_EQ(log.find("Sequence: 1"), std::string::npos);
+    EXPECT_NE(log.find("computer name: WEB1\r\r\n"), std::string::npos);
+    EXPECT_NE(log.find("twmain: Sleeping for 7 seconds\r\r\ntwmain: Sleep has terminated\r\r\n"
+                       "Sleep has terminated in Main & mutex has been grabbed\r\r\n"),
+              std::string::npos);
+}
+
+TEST_F(CycleFixture, StartDelayIsWaitedTwiceBeforeTheFirstCycle) {
+    fp.settings.setSetting("StartDelay", "2");
+    fp.clock.stopAfterSleeps = 3;
+    twmain(agent);
+    EXPECT_EQ(fp.clock.sleeps, (std::vector<int64_t>{120, 120, 7}));
+}
+
+TEST_F(CycleFixture, MissingDisplayEndsWithStatusOneAndAnEventEntry) {
+    fp.settings.setSetting("TWDISPLAY", "");
+    EXPECT_EQ(twmain(agent), 1);
+    ASSERT_EQ(fp.events.events.size(), 1u);
+    EXPECT_EQ(fp.events.events[0].identifier, 2u);
+    EXPECT_EQ(fp.events.events[0].texts, std::vector<std::string>{"TWDISPLAY not set"});
+    EXPECT_EQ(fp.events.events[0].type, platform::EventType::Error);
+    EXPECT_EQ(fp.events.events[0].source, "TallwatchClient");
+}
+
+TEST_F(CycleFixture, UnresolvableHostEndsWithStatusOneAndEventThree) {
+    fp.host.entry.reset();
+    EXPECT_EQ(twmain(agent), 1);
+    ASSERT_EQ(fp.events.events.size(), 1u);
+    EXPECT_EQ(fp.events.events[0].identifier, 3u);
+    EXPECT_EQ(fp.events.events[0].texts[0], "gethostbyname(\"web1\") call failed");
+}
+
+TEST_F(CycleFixture, ComputerNameProblemsEndTheLoopWithoutSleeping) {
+    fp.host.computer.reset();
+    EXPECT_EQ(twmain(agent), 0);
+    EXPECT_TRUE(fp.clock.sleeps.empty());
+    EXPECT_EQ(agent.serviceFlag.load(), 1);
+    EXPECT_NE(readFile(temp.file("TW.LOG")).find("Can't get computer name\r\r\n"), std::string::npos);
+
+    Agent again(fp.p);
+    fp.host.computer = "\\\\";
+    EXPECT_EQ(twmain(again), 0);
+    EXPECT_NE(readFile(temp.file("TW.LOG")).find("Invalid computer name\r\r\n"), std::string::npos);
+}
+
+TEST_F(CycleFixture, UnreadableSettingsSkipTheCycleAndRetryAtTheNext) {
+    fp.settings.setHealthy(false, "/x/registry.reg:4: unexpected text");
+    fp.clock.stopAfterSleeps = 2;
+    EXPECT_EQ(twmain(agent), 0);
+    // Two cycles, each with an error entry naming the file and line, and no load.
+    ASSERT_EQ(fp.events.events.size(), 2u);
+    EXPECT_NE(fp.events.events[0].texts[0].find("/x/registry.reg:4"), std::string::npos);
+    EXPECT_EQ(fp.clock.sleeps.size(), 2u);
+}
+
+TEST_F(CycleFixture, LogOffWhenActivatelogIsNotYes) {
+    fp.settings.setSetting("Activatelog", "no");
+    fp.clock.stopAfterSleeps = 1;
+    twmain(agent);
+    EXPECT_EQ(readFile(temp.file("TW.LOG")), "");
+}
+
+TEST(Service, ReportsStartPendingThenRunningAndStopsOnControl) {
+    FakePlatform fp;
+    fp.settings.setSetting("TWDISPLAY", "127.0.0.1");
+    fp.clock.stopAfterSleeps = 1;
+    Agent agent(fp.p);
+    Service service(agent);
+    EXPECT_EQ(service.start(), 0);
+    ASSERT_GE(fp.dispatcher.statuses.size(), 2u);
+    auto& pending = fp.dispatcher.statuses[0];
+    EXPECT_EQ(pending.state, platform::ServiceState::StartPending);
+    EXPECT_EQ(pending.checkpoint, 1u);
+    EXPECT_EQ(pending.waitHint, 3000u);
+    EXPECT_EQ(pending.controlsAccepted, 0u);
+    auto& running = fp.dispatcher.statuses[1];
+    EXPECT_EQ(running.state, platform::ServiceState::Running);
+    EXPECT_EQ(running.checkpoint, 0u);
+    EXPECT_EQ(running.controlsAccepted, platform::kServiceAcceptStop);
+    ASSERT_FALSE(fp.events.events.empty());
+    EXPECT_EQ(fp.events.events[0].texts[0], "Started Tallwatch Professional Edition Client 5.01");
+    EXPECT_EQ(fp.events.events[0].identifier, 256u);
+
+    fp.dispatcher.handler(platform::kServiceControlStop);
+    auto n = fp.dispatcher.statuses.size();
+    EXPECT_EQ(fp.dispatcher.statuses[n - 2].state, platform::ServiceState::StopPending);
+    EXPECT_EQ(fp.dispatcher.statuses[n - 2].checkpoint, 2u);
+    EXPECT_EQ(fp.dispatcher.statuses[n - 1].state, platform::ServiceState::Stopped);
+    EXPECT_EQ(fp.events.events.back().texts[0], "Stopped Tallwatch Professional Edition Client 5.01");
+    EXPECT_EQ(agent.serviceFlag.load(), 1);
+}
+
+TEST(Service, RunningThatCannotBeReportedStopsWithoutTheStoppedEntry) {
+    FakePlatform fp;
+    fp.dispatcher.failState = platform::ServiceState::Running;
+    Agent agent(fp.p);
+    Service service(agent);
+    service.start();
+    EXPECT_TRUE(fp.events.events.empty());
+    EXPECT_EQ(agent.serviceFlag.load(), 1);
+    EXPECT_EQ(fp.dispatcher.statuses.back().state, platform::ServiceState::Stopped);
+}
+
+TEST(Service, DispatcherFailureOutsideAServiceManagerIsLogged) {
+    FakePlatform fp;
+    fp.dispatcher.underManager = false;
+    fp.system.lastError = 1063;
+    Agent agent(fp.p);
+    Service service(agent);
+    EXPECT_EQ(service.start(), 0);
+    ASSERT_EQ(fp.events.events.size(), 1u);
+    EXPECT_EQ(fp.events.events[0].identifier, 0u);
+    EXPECT_EQ(fp.events.events[0].texts,
+              (std::vector<std::string>{"TallwatchClient error: 1063", "StartServiceCtrlDispatcher failed."}));
+    EXPECT_EQ(savedErrorCode(), 1063u);
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,97 @@
+#include "platform/regfile.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::platform {
+namespace {
+
+TEST(RegFile, WritesQuotedTextsHexForControlCharactersAndDwords) {
+    RegTree tree;
+    auto& k = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer");
+    k.values.push_back({"", RegValue::sz("300")});
+    auto& w = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\WMIPool");
+    w.values.push_back({"", RegValue::sz("a\r\nb")});
+    auto& e = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SYSTEM\\X");
+    e.values.push_back({"TypesSupported", RegValue::dw(7)});
+    e.values.push_back({"Path \"q\"", RegValue::sz("C:\\x")});
+    std::string text = writeRegFile(tree);
+    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u);
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer]\n"
+                        "@=\"300\"\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("@=hex(1):61,00,0d,00,0a,00,62,00,00,00\n"), std::string::npos);
+    EXPECT_NE(text.find("\"TypesSupported\"=dword:00000007\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Path \\\"q\\\"\"=\"C:\\\\x\"\n"), std::string::npos);
+    // Parents are listed before their children.
+    EXPECT_LT(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE]"), text.find("twnt\\Timer]"));
+}
+
+TEST(RegFile, RoundTripKeepsEveryByteOfEveryValueType) {
+    RegTree tree;
+    std::string allBytes;
+    for (int c = 1; c < 256; ++c) allBytes.push_back(static_cast<char>(c));
+    auto& k = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\T");
+    k.values.push_back({"", RegValue::sz(allBytes)});
+    k.values.push_back({"e", RegValue::expandSz("%SystemRoot%\\twnt.exe")});
+    k.values.push_back({"d", RegValue::dw(0xdeadbeef)});
+    k.values.push_back({"b", {RegType::Binary, std::string("\0\1\2", 3), 0}});
+    k.values.push_back({"long", RegValue::sz(std::string(5000, 'x') + "\t")});
+    RegParseError err;
+    auto back = parseRegFile(writeRegFile(tree), &err);
+    ASSERT_TRUE(back) << err.line << ": " << err.what;
+    const auto& vals = back->at("HKEY_LOCAL_MACHINE\\SOFTWARE\\T").values;
+    ASSERT_EQ(vals.size(), 5u);
+    EXPECT_EQ(vals[0].value.data, allBytes);
+    EXPECT_EQ(vals[1].value.type, RegType::ExpandSz);
+    EXPECT_EQ(vals[1].value.data, "%SystemRoot%\\twnt.exe");
+    EXPECT_EQ(vals[2].value.dword, 0xdeadbeefu);
+    EXPECT_EQ(vals[3].value.data, std::string("\0\1\2", 3));
+    EXPECT_EQ(vals[4].value.data, std::string(5000, 'x') + "\t");
+}
+
+TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
+    const char* text =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orvane Software\\Tallwatch\\twnt\\Tests]\r\n"
+        "@=hex(1):63,00,\\\r\n"
+        "  70,00,75,00,00,00\r\n"
+        "; a comment\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\orvane software\\TALLWATCH\\twnt\\Timer]\r\n"
+        "@=\"60\"\r\n";
+    RegParseError err;
+    auto tree = parseRegFile(text, &err);
+    ASSERT_TRUE(tree) << err.line << ": " << err.what;
+    auto tests = tree->find(normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\tests"));
+    ASSERT_NE(tests, tree->end());
+    EXPECT_EQ(tests->second.values.at(0).value.data, "cpu");
+    // Both spellings name the one twnt key, which keeps its first writer's case.
+    auto twnt = tree->find(normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\ORVANE SOFTWARE\\TALLWATCH\\TWNT"));
+    ASSERT_NE(twnt, tree->end());
+    EXPECT_EQ(twnt->second.path, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt");
+}
+
+TEST(RegFile, ParseErrorsNameTheLine) {
+    struct Case {
+        const char* text;
+        int line;
+    } cases[] = {
+        {"garbage\n", 1},
+        {"Windows Registry Editor Version 5.00\n\n@=\"x\"\n", 3},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n@=\"open\n", 4},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n@=dword:xyz\n", 4},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A\n", 3},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n@=hex(1):6\n", 4},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n@=hex(1):61,\\\n", 4},
+    };
+    for (const auto& c : cases) {
+        RegParseError err;
+        EXPECT_FALSE(parseRegFile(c.text, &err)) << c.text;
+        EXPECT_EQ(err.line, c.line) << c.text;
+        EXPECT_FALSE(err.what.empty());
+    }
+    RegParseError err;
+    EXPECT_TRUE(parseRegFile("", &err));
+}
+
+}  // namespace
+}  // namespace tw::platform

@@ -1,0 +1,164 @@
+#include "test/support/fake_platform.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "agent/core/settings.h"
+
+namespace tw::testing {
+
+using platform::normaliseKey;
+
+bool MemorySettingsStore::keyExists(const std::string& key) {
+    return healthy_ && tree_.count(normaliseKey(key));
+}
+
+std::optional<platform::RegValue> MemorySettingsStore::getValue(const std::string& key,
+                                                               const std::string& name) {
+    if (!healthy_) return std::nullopt;
+    auto it = tree_.find(normaliseKey(key));
+    if (it == tree_.end()) return std::nullopt;
+    for (auto& v : it->second.values)
+        if (normaliseKey(v.name) == normaliseKey(name)) return v.value;
+    return std::nullopt;
+}
+
+bool MemorySettingsStore::setValue(const std::string& key, const std::string& name,
+                                   const platform::RegValue& value) {
+    if (!healthy_) return false;
+    auto& k = platform::ensureKey(tree_, key);
+    for (auto& v : k.values) {
+        if (normaliseKey(v.name) == normaliseKey(name)) {
+            v.value = value;
+            return true;
+        }
+    }
+    k.values.push_back({name, value});
+    return true;
+}
+
+bool MemorySettingsStore::createKey(const std::string& key) {
+    if (!healthy_) return false;
+    platform::ensureKey(tree_, key);
+    return true;
+}
+
+bool MemorySettingsStore::deleteKey(const std::string& key) {
+    if (!healthy_) return false;
+    std::string norm = normaliseKey(key);
+    auto it = tree_.find(norm);
+    if (it == tree_.end()) return false;
+    auto next = std::next(it);
+    if (next != tree_.end() && next->first.rfind(norm + "\\", 0) == 0) return false;
+    tree_.erase(it);
+    return true;
+}
+
+bool MemorySettingsStore::deleteValue(const std::string& key, const std::string& name) {
+    auto it = tree_.find(normaliseKey(key));
+    if (it == tree_.end()) return false;
+    auto& vals = it->second.values;
+    for (auto v = vals.begin(); v != vals.end(); ++v) {
+        if (normaliseKey(v->name) == normaliseKey(name)) {
+            vals.erase(v);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::vector<std::string>> MemorySettingsStore::subkeys(const std::string& key) {
+    std::string norm = normaliseKey(key);
+    if (!healthy_ || !tree_.count(norm)) return std::nullopt;
+    std::vector<std::string> out;
+    std::string prefix = norm + "\\";
+    for (auto it = tree_.lower_bound(prefix); it != tree_.end(); ++it) {
+        if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+        if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+        out.push_back(it->second.path.substr(it->second.path.find_last_of('\\') + 1));
+    }
+    return out;
+}
+
+void MemorySettingsStore::setSetting(const std::string& name, const std::string& text) {
+    setValue(std::string(kHklm) + kSettingsKey + name, "", platform::RegValue::sz(text));
+}
+
+std::optional<std::string> MemorySettingsStore::setting(const std::string& name) {
+    auto v = getValue(std::string(kHklm) + kSettingsKey + name, "");
+    if (!v) return std::nullopt;
+    return v->data;
+}
+
+platform::LocalTime ManualClock::localTime(int64_t when) {
+    platform::LocalTime lt;
+    time_t tt = static_cast<time_t>(when + utcOffset);
+    gmtime_r(&tt, &lt.tm);
+    lt.utcOffsetSeconds = utcOffset;
+    lt.zoneName = zone;
+    return lt;
+}
+
+std::optional<int64_t> ManualClock::fromLocalTime(const std::tm& tm) {
+    std::tm copy = tm;
+    return static_cast<int64_t>(timegm(&copy)) - utcOffset;
+}
+
+namespace {
+class PlainMutex : public platform::CycleMutex {
+public:
+    PlainMutex() { mu.lock(); }
+    void lock() override { mu.lock(); }
+    void unlock() override { mu.unlock(); }
+    std::mutex mu;
+};
+}  // namespace
+
+std::unique_ptr<platform::CycleMutex> FakeSystem::createCycleMutex(const std::string&) {
+    return std::make_unique<PlainMutex>();
+}
+
+void FakeSystem::exitProcess(int status) {
+    throw std::runtime_error("exitProcess(" + std::to_string(status) + ")");
+}
+
+FakePlatform::FakePlatform() {
+    p.settings = &settings;
+    p.events = &events;
+    p.host = &host;
+    p.clock = &clock;
+    p.system = &system;
+    p.dispatcher = &dispatcher;
+    clock.stopFlag = &system.stop;
+}
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "twtest.XXXXXX").string();
+    char* made = mkdtemp(tmpl.data());
+    if (!made) throw std::runtime_error("mkdtemp failed");
+    path_ = made;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+}  // namespace tw::testing

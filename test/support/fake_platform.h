@@ -1,0 +1,186 @@
+// Fakes of the platform services for logic tests: an in-memory settings store
+// (the real text format underneath), a recording event log, a fixed host, a
+// manual clock whose sleeps advance time, and a system with a settable
+// environment.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/regfile.h"
+
+namespace tw::testing {
+
+class MemorySettingsStore : public platform::SettingsStore {
+public:
+    bool healthy() override { return healthy_; }
+    bool keyExists(const std::string& key) override;
+    std::optional<platform::RegValue> getValue(const std::string& key, const std::string& name) override;
+    bool setValue(const std::string& key, const std::string& name, const platform::RegValue& value) override;
+    bool createKey(const std::string& key) override;
+    bool deleteKey(const std::string& key) override;
+    bool deleteValue(const std::string& key, const std::string& name) override;
+    std::optional<std::vector<std::string>> subkeys(const std::string& key) override;
+    std::string lastError() const override { return error_; }
+
+    // Sets a setting of the agent's settings key.
+    void setSetting(const std::string& name, const std::string& text);
+    std::optional<std::string> setting(const std::string& name);
+    void setHealthy(bool ok, std::string error = {}) {
+        healthy_ = ok;
+        error_ = std::move(error);
+    }
+    platform::RegTree& tree() { return tree_; }
+
+private:
+    platform::RegTree tree_;
+    bool healthy_ = true;
+    std::string error_;
+};
+
+struct RecordedEvent {
+    std::string source;
+    platform::EventType type;
+    uint32_t identifier;
+    std::vector<std::string> texts;
+};
+
+class RecordingEventLog : public platform::EventLog {
+public:
+    bool report(const std::string& source, platform::EventType type, uint32_t identifier,
+                const std::vector<std::string>& texts) override {
+        std::lock_guard<std::mutex> g(mu);
+        events.push_back({source, type, identifier, texts});
+        return true;
+    }
+    std::mutex mu;
+    std::vector<RecordedEvent> events;
+};
+
+class FakeHostInfo : public platform::HostInfo {
+public:
+    std::optional<std::string> hostName() override { return name; }
+    std::optional<platform::HostEntry> resolve(const std::string& n) override {
+        resolvedName = n;
+        return entry;
+    }
+    std::optional<std::string> computerName() override { return computer; }
+
+    std::optional<std::string> name = std::string("web1");
+    std::optional<platform::HostEntry> entry = platform::HostEntry{"web1.corp.lan", "10.1.2.3"};
+    std::optional<std::string> computer = std::string("WEB1");
+    std::string resolvedName;
+};
+
+// Time stands still unless a sleep (or the test) moves it.
+class ManualClock : public platform::Clock {
+public:
+    int64_t now() override { return t; }
+    int64_t monotonicMs() override { return t * 1000 + ms; }
+    platform::LocalTime localTime(int64_t when) override;
+    std::optional<int64_t> fromLocalTime(const std::tm& tm) override;
+    bool sleepSeconds(int64_t s) override {
+        sleeps.push_back(s);
+        t += s;
+        if (stopAfterSleeps && static_cast<int>(sleeps.size()) >= stopAfterSleeps) {
+            if (stopFlag) *stopFlag = true;
+            return false;
+        }
+        return true;
+    }
+    bool sleepMs(int64_t m) override {
+        ms += m;
+        t += ms / 1000;
+        ms %= 1000;
+        return true;
+    }
+
+    int64_t t = 1'700'000'000;
+    int64_t ms = 0;
+    long utcOffset = 0;
+    std::string zone = "UTC";
+    std::vector<int64_t> sleeps;
+    int stopAfterSleeps = 0;  // >0: the n-th sleep reports a stop
+    bool* stopFlag = nullptr; // raised with that stop
+};
+
+class FakeSystem : public platform::System {
+public:
+    uint32_t lastErrorCode() override { return lastError; }
+    std::string errorText(uint32_t code) override { return "error " + std::to_string(code); }
+    std::optional<std::string> programPath() override { return std::string("/opt/twnt/twnt"); }
+    std::optional<std::string> getenv(const std::string& name) override {
+        auto it = env.find(name);
+        if (it == env.end()) return std::nullopt;
+        return it->second;
+    }
+    std::string tempFallback(int index) override { return fallbacks[index ? 1 : 0]; }
+    char pathSeparator() override { return '/'; }
+    std::unique_ptr<platform::CycleMutex> createCycleMutex(const std::string&) override;
+    void releaseConsole() override {}
+    bool stopRequested() override { return stop; }
+    void requestStop() override { stop = true; }
+    [[noreturn]] void exitProcess(int status) override;
+
+    std::map<std::string, std::string> env;
+    std::string fallbacks[2] = {"/nonexistent-a", "/nonexistent-b"};
+    uint32_t lastError = 0;
+    bool stop = false;
+};
+
+class FakeDispatcher : public platform::ServiceDispatcher {
+public:
+    bool run(const std::function<void()>& serviceMain) override {
+        if (!underManager) return false;
+        serviceMain();
+        return true;
+    }
+    bool registerHandler(const std::function<void(uint32_t)>& h) override {
+        handler = h;
+        return registerOk;
+    }
+    bool setStatus(const platform::ServiceStatus& s) override {
+        statuses.push_back(s);
+        return failState != s.state;
+    }
+
+    bool underManager = true;
+    bool registerOk = true;
+    platform::ServiceState failState = static_cast<platform::ServiceState>(0);
+    std::function<void(uint32_t)> handler;
+    std::vector<platform::ServiceStatus> statuses;
+};
+
+// All fakes together, wired into a Platform.
+struct FakePlatform {
+    FakePlatform();
+    MemorySettingsStore settings;
+    RecordingEventLog events;
+    FakeHostInfo host;
+    ManualClock clock;
+    FakeSystem system;
+    FakeDispatcher dispatcher;
+    platform::Platform p;
+};
+
+// A fresh temporary directory, removed with everything in it when destroyed.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+}  // namespace tw::testing
