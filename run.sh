@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs the agent's main job on this machine with the bundled defaults: a
+# settings file in ./state, a twrecv on loopback as the display server, and
+# twnt -app for a couple of monitoring cycles. Shows what arrived and the log.
+# Installs what is missing and builds first.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target twnt twrecv
+bin=build/default
+state="$PWD/state"
+mkdir -p "$state"
+rm -f "$state/registry.reg" "$state/TW.LOG" "$state/events.log"
+export TWNT_REGISTRY="$state/registry.reg" TWNT_EVENTLOG="$state/events.log" TEMP="$state"
+cycles=${CYCLES:-2}
+timer=${TIMER:-5}
+
+# The display server: twrecv on a free loopback port.
+recv_out="$state/twrecv.out"
+"$bin/twrecv" --bind 127.0.0.1 --port 0 >"$recv_out" 2>&1 &
+recv_pid=$!
+trap 'kill $recv_pid 2>/dev/null || true' EXIT
+port=""
+for _ in $(seq 50); do
+  port=$(sed -n 's/.*listening on .*port \([0-9]*\).*/\1/p' "$recv_out" | head -n1)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+[ -n "$port" ] || { echo "twrecv did not start"; cat "$recv_out"; exit 1; }
+
+scripts/write-settings.sh "$TWNT_REGISTRY" "127.0.0.1:$port" "$timer"
+
+echo "== twnt -app: $cycles cycles of $timer s, reporting to twrecv on 127.0.0.1:$port"
+"$bin/twnt" -app &
+agent=$!
+sleep $(( cycles * timer - timer / 2 ))
+kill -TERM $agent
+wait $agent || true
+sleep 0.5
+echo "== What the display server received"
+cat "$recv_out"
+echo "== TW.LOG (the latest cycle)"
+tr -d '\r' <"$state/TW.LOG"
+[ -s "$state/events.log" ] && { echo "== Event log"; cat "$state/events.log"; }
+exit 0

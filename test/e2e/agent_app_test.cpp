@@ -1,0 +1,108 @@
+// The real twnt binary in -app mode against a temporary settings file.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/posix/file_settings_store.h"
+#include "test/support/fake_platform.h"
+#include "test/support/process.h"
+
+namespace tw {
+namespace {
+
+using testing::Process;
+using testing::readFile;
+using testing::TempDir;
+using testing::waitFor;
+
+const std::string kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
+
+void setSetting(const std::string& file, const std::string& name, const std::string& text) {
+    auto store = platform::makeFileSettingsStore(file);
+    ASSERT_TRUE(store->setValue(kKey + name, "", platform::RegValue::sz(text))) << store->lastError();
+}
+
+struct AgentApp : ::testing::Test {
+    TempDir dir;
+    std::string reg = dir.file("registry.reg");
+    std::string events = dir.file("events.log");
+    std::map<std::string, std::string> env() {
+        return {{"TWNT_REGISTRY", reg}, {"TWNT_EVENTLOG", events}, {"TEMP", dir.path()},
+                {"TWNT_WMI_FIXTURE", dir.file("no-fixture.json")}};
+    }
+};
+
+TEST_F(AgentApp, RunsCyclesWithAFreshLogAndStopsPromptlyOnSigterm) {
+    setSetting(reg, "TWDISPLAY", "127.0.0.1:9");
+    setSetting(reg, "Activatelog", "Y");
+    setSetting(reg, "Timer", "1");
+    Process agent(testing::binaryPath("twnt"), {"-app"}, env(), dir.path());
+    const std::string log = dir.file("TW.LOG");
+    ASSERT_TRUE(waitFor([&] { return readFile(log).find("Sequence: 2") != std::string::npos; }, 15000))
+        << readFile(log) << agent.err();
+    std::string text = readFile(log);
+    EXPECT_EQ(text.rfind("Sequence: ", 0), 0u);
+    // One cycle per file: the earlier cycles are gone.
+    EXPECT_EQ(text.find("Sequence: 0"), std::string::npos);
+    size_t at = 0;
+    for (const char* line : {"TWDISPLAY = <127.0.0.1:9>\r\r\n", "TWPAGE    = <127.0.0.1:9>\r\r\n",
+                             "FQDN   = <N>\r\r\n", "IPport = <1984>\r\r\n", "compName = <",
+                             "Timer = <1>\r\r\n", "External Path = <>\r\r\n",
+                             "twmain: Sleeping for "}) {
+        size_t found = text.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << text;
+        at = found;
+    }
+    agent.signal(SIGTERM);
+    auto status = agent.wait(2000);
+    ASSERT_TRUE(status) << "twnt did not stop within 2 seconds";
+    EXPECT_EQ(*status, 0);
+}
+
+TEST_F(AgentApp, WithoutDisplayExitsOneWithEventEntryTwo) {
+    setSetting(reg, "Activatelog", "Y");
+    auto r = testing::runProgram(testing::binaryPath("twnt"), {"-app"}, env());
+    EXPECT_EQ(r.status, 1);
+    std::string ev = readFile(events);
+    EXPECT_NE(ev.find("\tTallwatchClient\terror\t2\tTWDISPLAY not set\n"), std::string::npos) << ev;
+}
+
+TEST_F(AgentApp, AbsentSettingsFileReadsAsEmpty) {
+    auto r = testing::runProgram(testing::binaryPath("twnt"), {"-app"}, env());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(readFile(events).find("TWDISPLAY not set"), std::string::npos);
+}
+
+TEST_F(AgentApp, CommandLineLongerThan255CharactersIsRefused) {
+    auto r = testing::runProgram(testing::binaryPath("twnt"), {std::string(200, 'a'), std::string(60, 'b')}, env());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "\r\ntwnt: Command line too long\r\n");
+    // 255 characters joined are still accepted (-app anywhere runs the loop).
+    r = testing::runProgram(testing::binaryPath("twnt"), {"x-appx", std::string(248, 'c')}, env());
+    EXPECT_EQ(r.status, 1);  // the loop ran and stopped at the missing TWDISPLAY
+    EXPECT_NE(readFile(events).find("TWDISPLAY not set"), std::string::npos);
+}
+
+TEST_F(AgentApp, UnparsableSettingsFileIsReportedEachCycleAndLeftUntouched) {
+    const std::string broken = "Windows Registry Editor Version 5.00\n\n[" + kKey +
+                               "TWDISPLAY]\n@=\"127.0.0.1\"\noops\n";
+    testing::writeFile(reg, broken);
+    Process agent(testing::binaryPath("twnt"), {"-app"}, env(), dir.path());
+    ASSERT_TRUE(waitFor([&] { return readFile(events).find("registry.reg:5") != std::string::npos; }, 10000))
+        << readFile(events);
+    agent.signal(SIGTERM);
+    EXPECT_TRUE(agent.wait(3000));
+    EXPECT_EQ(readFile(reg), broken);
+}
+
+TEST_F(AgentApp, WithoutArgumentsOutsideAServiceManagerTheDispatcherFails) {
+    auto e = env();
+    e["-INVOCATION_ID"] = "";
+    auto r = testing::runProgram(testing::binaryPath("twnt"), {}, e);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(readFile(events).find("\terror\t0\tTallwatchClient error: "), std::string::npos);
+    EXPECT_NE(readFile(events).find("\tStartServiceCtrlDispatcher failed.\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tw

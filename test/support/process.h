@@ -1,0 +1,58 @@
+// Starts a built program for end-to-end tests, with its own environment
+// additions, its output captured to files, and bounded waits.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw::testing {
+
+std::string binaryPath(const std::string& name);  // a program of this build
+
+class Process {
+public:
+    Process(const std::string& program, const std::vector<std::string>& args,
+            const std::map<std::string, std::string>& env, const std::string& outputDir);
+    ~Process();  // kills the process if it still runs
+
+    pid_t pid() const { return pid_; }
+    void signal(int sig);
+    // The exit status, or nullopt when it did not end within the time.
+    std::optional<int> wait(int timeoutMs);
+    std::string out() const;
+    std::string err() const;
+
+private:
+    pid_t pid_ = -1;
+    std::string outPath_, errPath_;
+    std::optional<int> status_;
+};
+
+// Polls until pred() holds or the time is up; answers pred()'s last value.
+template <typename Pred>
+bool waitFor(Pred pred, int timeoutMs);
+
+// Runs a program to its end (at most timeoutMs) and answers status and output.
+struct RunResult {
+    int status = -1;
+    std::string out, err;
+};
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env, int timeoutMs = 20000);
+
+void sleepMs(int ms);
+
+template <typename Pred>
+bool waitFor(Pred pred, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (pred()) return true;
+        sleepMs(20);
+    }
+    return pred();
+}
+
+}  // namespace tw::testing
