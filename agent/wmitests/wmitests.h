@@ -47,7 +47,8 @@ struct WmiTestEnv {
 };
 
 // Mode, host names and date stamp from this cycle's configuration and the
-// clock; query, page, perf and send are left for the caller to set.
+// clock (which must outlive the environment); query, page, perf and send are
+// left for the caller to set.
 WmiTestEnv wmitestenv(const Config& cfg, platform::Clock& clock);
 
 // How one definition ended; the log says the same in the agent's words.

@@ -27,7 +27,7 @@ TEST(Definitions, QuotedAndBareFieldsWithBlanksBetween) {
     d = readdefinition("\"My test\" Numerical 4:5 noperf \"select a from b\"\"\"");
     EXPECT_EQ(fields(d), "[My test][Numerical][4:5][noperf][select a from b][]");
     d = readdefinition("a\"b c \"\"x y\"z");
-    EXPECT_EQ(fields(d), "[a\"b][c][][x y][z][]");
+    EXPECT_EQ(fields(d), "[a\"b][c][][x][y\"z][]");
 }
 
 TEST(Definitions, HashNameMakesAComment) {
