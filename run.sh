@@ -29,7 +29,13 @@ for _ in $(seq 50); do
 done
 [ -n "$port" ] || { echo "twrecv did not start"; cat "$recv_out"; exit 1; }
 
-scripts/write-settings.sh "$TWNT_REGISTRY" "127.0.0.1:$port" "$timer"
+# Install the agent's settings as an administrator would (the service unit
+# goes to ./state/units, not into systemd), then shorten the cycle for the demo.
+export TWNT_UNIT_DIR="$state/units"
+rm -rf "$TWNT_UNIT_DIR"; mkdir -p "$TWNT_UNIT_DIR"
+"$bin/twnt" -install 127.0.0.1 N "$port"
+scripts/set-setting.sh "$TWNT_REGISTRY" Timer "$timer"
+scripts/set-setting.sh "$TWNT_REGISTRY" Activatelog Y
 
 echo "== twnt -app: $cycles cycles of $timer s, reporting to twrecv on 127.0.0.1:$port"
 "$bin/twnt" -app &

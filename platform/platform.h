@@ -8,6 +8,7 @@
 #include "platform/event_log.h"
 #include "platform/host_info.h"
 #include "platform/service_control.h"
+#include "platform/service_manager.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
 
@@ -20,6 +21,7 @@ struct Platform {
     Clock* clock = nullptr;
     System* system = nullptr;
     ServiceDispatcher* dispatcher = nullptr;
+    ServiceManager* services = nullptr;
 };
 
 // This host's implementations, owned together.

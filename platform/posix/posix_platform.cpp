@@ -27,6 +27,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/systemd_service_manager.h"
 
 namespace tw::platform {
 
@@ -320,7 +321,9 @@ private:
 
 class PosixHostPlatform final : public HostPlatform {
 public:
-    PosixHostPlatform() : settings_(makeFileSettingsStore(defaultRegistryPath())) {
+    PosixHostPlatform()
+        : settings_(makeFileSettingsStore(defaultRegistryPath())),
+          services_(makeSystemdServiceManager()) {
         installStopPipe();
         struct sigaction sa{};
         sa.sa_handler = onStopSignal;
@@ -334,11 +337,13 @@ public:
         p_.clock = &clock_;
         p_.system = &system_;
         p_.dispatcher = &dispatcher_;
+        p_.services = services_.get();
     }
     Platform& get() override { return p_; }
 
 private:
     std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<ServiceManager> services_;
     PosixEventLog events_;
     PosixHostInfo host_;
     PosixClock clock_;
