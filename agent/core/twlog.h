@@ -33,13 +33,17 @@ private:
     Impl& impl();
 };
 
+// The C99 printf dialect is checked on every platform: the Windows build
+// formats with the standard-conforming printf (%zu, %lld), not Microsoft's.
+#define TW_PRINTF_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
+
 // Writes one formatted line to the diagnostic log when it is open.
-void twlog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void twlog(const char* fmt, ...) TW_PRINTF_FORMAT(1, 2);
 void vtwlog(const char* fmt, va_list ap);
 bool twlogActive();
 
 // printf-style formatting into a std::string.
-std::string strformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string strformat(const char* fmt, ...) TW_PRINTF_FORMAT(1, 2);
 std::string vstrformat(const char* fmt, va_list ap);
 
 // Closes the log, reads Activatelog and, when it starts with Y or y, opens

@@ -1,0 +1,74 @@
+// Who this machine is: the Winsock host name and resolver, and the
+// computer name. Each call holds its own Winsock start-up, so the answers
+// do not depend on whether the caller has started Windows Sockets.
+#include "platform/win32/win32.h"
+
+namespace tw::platform::win32 {
+
+namespace {
+
+// Windows Sockets 1.1 for the length of one call (start-ups are counted).
+class WinsockScope {
+public:
+    WinsockScope() {
+        WSADATA data;
+        ok_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    }
+    ~WinsockScope() {
+        if (ok_) WSACleanup();
+    }
+    WinsockScope(const WinsockScope&) = delete;
+    WinsockScope& operator=(const WinsockScope&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+};
+
+class Win32HostInfo final : public HostInfo {
+public:
+    std::optional<std::string> hostName() override {
+        WinsockScope ws;
+        if (!ws.ok()) return std::nullopt;
+        char buf[256] = {};
+        if (gethostname(buf, sizeof buf - 1) != 0) return std::nullopt;
+        return std::string(buf);
+    }
+
+    std::optional<HostEntry> resolve(const std::string& name) override {
+        WinsockScope ws;
+        if (!ws.ok()) return std::nullopt;
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_CANONNAME;
+        addrinfo* res = nullptr;
+        if (getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
+        HostEntry e;
+        e.officialName = res->ai_canonname ? res->ai_canonname : name;
+        for (addrinfo* a = res; a; a = a->ai_next) {
+            if (a->ai_family != AF_INET) continue;
+            char buf[INET_ADDRSTRLEN] = {};
+            auto* sin = reinterpret_cast<sockaddr_in*>(a->ai_addr);
+            if (inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf)) {
+                e.firstIPv4 = buf;
+                break;
+            }
+        }
+        freeaddrinfo(res);
+        return e;
+    }
+
+    std::optional<std::string> computerName() override {
+        char buf[18] = {};
+        DWORD len = sizeof buf;
+        if (!GetComputerNameA(buf, &len)) return std::nullopt;
+        return std::string(buf, len);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<HostInfo> makeHostInfo() { return std::make_unique<Win32HostInfo>(); }
+
+}  // namespace tw::platform::win32
