@@ -17,7 +17,7 @@ namespace tw {
 class Settings;
 
 class DiagLog {
-public:
+  public:
     // Opens (truncating) the file at path; answers false when it cannot.
     bool open(const std::string& path);
     void close();
@@ -28,7 +28,7 @@ public:
 
     static DiagLog& instance();
 
-private:
+  private:
     struct Impl;
     Impl& impl();
 };

@@ -13,7 +13,7 @@ namespace tw::platform::win32 {
 namespace {
 
 class Win32Clock final : public Clock {
-public:
+  public:
     Win32Clock() { _tzset(); }
 
     int64_t now() override { return static_cast<int64_t>(_time64(nullptr)); }
@@ -57,6 +57,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<Clock> makeClock() { return std::make_unique<Win32Clock>(); }
+std::unique_ptr<Clock> makeClock() {
+    return std::make_unique<Win32Clock>();
+}
 
 }  // namespace tw::platform::win32

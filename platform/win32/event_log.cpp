@@ -10,7 +10,7 @@ namespace tw::platform::win32 {
 namespace {
 
 class Win32EventLog final : public EventLog {
-public:
+  public:
     bool report(const std::string& source, EventType type, uint32_t identifier,
                 const std::vector<std::string>& texts) override {
         HANDLE h = RegisterEventSourceA(nullptr, source.c_str());
@@ -29,6 +29,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<EventLog> makeEventLog() { return std::make_unique<Win32EventLog>(); }
+std::unique_ptr<EventLog> makeEventLog() {
+    return std::make_unique<Win32EventLog>();
+}
 
 }  // namespace tw::platform::win32

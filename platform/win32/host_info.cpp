@@ -9,7 +9,7 @@ namespace {
 
 // Windows Sockets 1.1 for the length of one call (start-ups are counted).
 class WinsockScope {
-public:
+  public:
     WinsockScope() {
         WSADATA data;
         ok_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
@@ -21,12 +21,12 @@ public:
     WinsockScope& operator=(const WinsockScope&) = delete;
     bool ok() const { return ok_; }
 
-private:
+  private:
     bool ok_ = false;
 };
 
 class Win32HostInfo final : public HostInfo {
-public:
+  public:
     std::optional<std::string> hostName() override {
         WinsockScope ws;
         if (!ws.ok()) return std::nullopt;
@@ -69,6 +69,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<HostInfo> makeHostInfo() { return std::make_unique<Win32HostInfo>(); }
+std::unique_ptr<HostInfo> makeHostInfo() {
+    return std::make_unique<Win32HostInfo>();
+}
 
 }  // namespace tw::platform::win32

@@ -17,10 +17,14 @@ struct Hive {
 };
 
 const Hive kHives[] = {
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {"HKLM", HKEY_LOCAL_MACHINE},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},   {"HKCU", HKEY_CURRENT_USER},
-    {"HKEY_USERS", HKEY_USERS},                 {"HKU", HKEY_USERS},
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {"HKCR", HKEY_CLASSES_ROOT},
+    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {"HKLM", HKEY_LOCAL_MACHINE},
+    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {"HKCU", HKEY_CURRENT_USER},
+    {"HKEY_USERS", HKEY_USERS},
+    {"HKU", HKEY_USERS},
+    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {"HKCR", HKEY_CLASSES_ROOT},
 };
 
 bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
@@ -36,7 +40,7 @@ bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
 
 // A key handle that closes itself.
 class Key {
-public:
+  public:
     Key() = default;
     ~Key() {
         if (h_) RegCloseKey(h_);
@@ -46,12 +50,12 @@ public:
     HKEY* out() { return &h_; }
     HKEY get() const { return h_; }
 
-private:
+  private:
     HKEY h_ = nullptr;
 };
 
 class RegistrySettingsStore final : public SettingsStore {
-public:
+  public:
     bool healthy() override { return true; }
 
     bool keyExists(const std::string& key) override {
@@ -167,7 +171,7 @@ public:
 
     std::string lastError() const override { return lastError_; }
 
-private:
+  private:
     // Splits "HIVE\rest" into the hive's handle and the rest.
     bool split(const std::string& key, HKEY& hive, std::string& rest) {
         size_t cut = key.find('\\');

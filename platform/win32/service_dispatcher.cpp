@@ -50,7 +50,7 @@ void WINAPI serviceMainTrampoline(DWORD argc, LPSTR* argv) {
 }
 
 class Win32ServiceDispatcher final : public ServiceDispatcher {
-public:
+  public:
     bool run(const std::function<void()>& serviceMain) override {
         DispatcherState& s = state();
         {

@@ -16,7 +16,7 @@ std::string commandLineFor(const std::string& path) {
 }
 
 class Win32ServiceManager final : public ServiceManager {
-public:
+  public:
     ~Win32ServiceManager() override { closeAll(); }
 
     bool openManager(bool fullAccess) override {
@@ -48,9 +48,9 @@ public:
     bool changeService(const std::string& binaryPath, const std::string& displayName) override {
         if (!svc_) return fail(ERROR_INVALID_HANDLE);
         std::string path = commandLineFor(binaryPath);
-        BOOL ok = ChangeServiceConfigA(svc_, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                       path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                       displayName.c_str());
+        BOOL ok = ChangeServiceConfigA(svc_, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                       SERVICE_NO_CHANGE, path.c_str(), nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, displayName.c_str());
         return ok || fail();
     }
 
@@ -90,7 +90,7 @@ public:
 
     SystemError lastError() override { return {code_, systemErrorText(code_)}; }
 
-private:
+  private:
     void closeService() {
         if (svc_) CloseServiceHandle(svc_);
         svc_ = nullptr;

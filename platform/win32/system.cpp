@@ -19,9 +19,9 @@ HANDLE stopEvent() {
 
 std::string systemErrorText(DWORD code) {
     char* text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string out;
     if (n && text) out.assign(text, n);
     if (text) LocalFree(text);
@@ -35,7 +35,7 @@ namespace {
 // TWNTMutex: a named kernel mutex, so that the cycle, the plugin thread and
 // the external programs' threads exclude each other. Owned by its creator.
 class NamedMutex final : public CycleMutex {
-public:
+  public:
     explicit NamedMutex(const std::string& name) {
         h_ = CreateMutexA(nullptr, TRUE, name.c_str());
         // A mutex of that name already exists (another agent holds it): the
@@ -57,7 +57,7 @@ public:
         if (h_) ReleaseMutex(h_);
     }
 
-private:
+  private:
     HANDLE h_ = nullptr;
 };
 
@@ -74,7 +74,7 @@ BOOL WINAPI onConsoleControl(DWORD type) {
 }
 
 class Win32System final : public System {
-public:
+  public:
     Win32System() {
         stopEvent();
         // The agent's texts carry their own CR LF: no second CR from text mode,
@@ -108,7 +108,8 @@ public:
         std::vector<char> buf(260);
         while (true) {
             SetLastError(ERROR_SUCCESS);
-            DWORD n = GetEnvironmentVariableA(name.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
+            DWORD n =
+                GetEnvironmentVariableA(name.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
             if (n == 0) {
                 if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
                 return std::string();
@@ -140,6 +141,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<System> makeSystem() { return std::make_unique<Win32System>(); }
+std::unique_ptr<System> makeSystem() {
+    return std::make_unique<Win32System>();
+}
 
 }  // namespace tw::platform::win32

@@ -9,7 +9,7 @@ namespace tw::platform {
 namespace {
 
 class Win32HostPlatform final : public HostPlatform {
-public:
+  public:
     Win32HostPlatform()
         : settings_(win32::makeRegistrySettingsStore()),
           events_(win32::makeEventLog()),
@@ -28,7 +28,7 @@ public:
     }
     Platform& get() override { return p_; }
 
-private:
+  private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<EventLog> events_;
     std::unique_ptr<HostInfo> host_;
@@ -41,6 +41,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<HostPlatform> makeHostPlatform() { return std::make_unique<Win32HostPlatform>(); }
+std::unique_ptr<HostPlatform> makeHostPlatform() {
+    return std::make_unique<Win32HostPlatform>();
+}
 
 }  // namespace tw::platform
