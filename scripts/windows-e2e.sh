@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# The Windows agent under Wine, end to end, in a fresh Wine prefix:
+#   - twnt.exe -install 127.0.0.1 N <port> creates the service and writes the
+#     settings into Wine's registry (checked with reg query);
+#   - twnt.exe -start starts it through Wine's service control manager, the
+#     service runs cycles, and its reports reach the native Linux twrecv;
+#   - twnt.exe -stop stops it; twnt.exe -app runs cycles in a console;
+#   - twnt.exe without arguments outside the service manager logs the
+#     dispatcher failure to the event log;
+#   - twnt.exe -remove removes service and settings.
+# Every Wine call is bounded in time; the prefix and its wineserver are gone
+# at the end. Prints "windows-e2e: N passed, N failed" last; exits non-zero
+# when a check failed.
+#
+#   scripts/windows-e2e.sh [TWNT_EXE]
+# TWRECV names the receiver (default build/default/twrecv, skipped when
+# missing); TW_E2E_KEEP=1 keeps the prefix for a look afterwards.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=${1:-$root/build/windows/twnt.exe}
+recv=${TWRECV:-$root/build/default/twrecv}
+[ -f "$exe" ] || { echo "windows-e2e: $exe not found (cmake --build --preset windows)"; exit 1; }
+
+prefix=$(mktemp -d /tmp/twnt-wine.XXXXXX)
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+work=$(mktemp -d /tmp/twnt-e2e.XXXXXX)
+recv_pid=""
+app_pid=""
+
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$recv_pid" ] && kill "$recv_pid" 2>/dev/null
+  timeout 30 wineserver -k 2>/dev/null
+  timeout 30 wineserver -w 2>/dev/null
+  if [ "${TW_E2E_KEEP:-0}" = 1 ]; then
+    echo "windows-e2e: kept $prefix and $work"
+  else
+    rm -rf "$prefix" "$work"
+  fi
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+skipped=0
+pass() { passed=$((passed + 1)); echo "PASS: $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL: $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/      /'; }
+skip() { skipped=$((skipped + 1)); echo "SKIP: $1"; }
+
+# One Wine call, bounded (seconds in T, default 60).
+w() { timeout -k 5 "${T:-60}" wine "$@"; }
+# Waits up to $1 seconds for a command to succeed.
+waitfor() {
+  local limit=$1; shift
+  local end=$((SECONDS + limit))
+  while [ $SECONDS -lt $end ]; do
+    "$@" && return 0
+    sleep 1
+  done
+  return 1
+}
+
+echo "== Wine prefix $prefix"
+timeout 180 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+timeout 60 wineserver -w
+# Then one wineserver, and so one service manager, for all the calls: Wine
+# ends its services when the last program ends, and a new service manager
+# would start the automatic-start service on its own. (Made persistent only
+# after the prefix is complete: wineboot restarts the service manager.)
+# The service manager is started here, with no output to inherit: a daemon
+# that held the pipe of a $(...) below would keep it open for ever.
+wineserver -p
+timeout 120 wineboot </dev/null >/dev/null 2>&1
+
+# The program where an administrator would put it: a path with a blank.
+dir="$prefix/drive_c/Program Files/Tallwatch"
+mkdir -p "$dir"
+cp "$exe" "$dir/twnt.exe"
+cd "$dir"
+key='HKLM\SOFTWARE\Orvane Software\Tallwatch\twnt'
+svckey='HKLM\SYSTEM\CurrentControlSet\Services\TallwatchClient'
+setting() { w reg query "$key\\$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+state() { w sc query TallwatchClient 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'; }
+twlogs() { find "$prefix/drive_c" -name TW.LOG 2>/dev/null; }
+logsays() { local f; for f in $(twlogs); do grep -aq "$1" "$f" && return 0; done; return 1; }
+
+# The display server: the native twrecv on a free loopback port.
+port=""
+if [ -x "$recv" ]; then
+  "$recv" --bind 127.0.0.1 --port 0 >"$work/twrecv.out" 2>"$work/twrecv.err" &
+  recv_pid=$!
+  for _ in $(seq 50); do
+    port=$(sed -n 's/.*listening on .*port \([0-9]*\).*/\1/p' "$work/twrecv.out" | head -n1)
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || { echo "twrecv did not start"; cat "$work/twrecv.err"; }
+fi
+[ -n "$port" ] || port=19840
+
+# ---- install -------------------------------------------------------------
+out=$(w twnt.exe -install 127.0.0.1 N "$port" 2>&1); rc=$?
+if [ $rc -eq 0 ] && grep -q "Tallwatch Professional Edition Client 5.01 installed." <<<"$out"; then
+  pass "install creates the service"
+else
+  fail "install creates the service (exit $rc)" "$out"
+fi
+got="TWDISPLAY=$(setting TWDISPLAY) TWPAGE=$(setting TWPAGE) IPport=$(setting IPport) FQDN=$(setting FQDN) Timer=$(setting Timer)"
+if [ "$got" = "TWDISPLAY=127.0.0.1 TWPAGE=127.0.0.1 IPport=$port FQDN=N Timer=300" ]; then
+  pass "install writes the settings into the registry"
+else
+  fail "install writes the settings into the registry" "$got"
+fi
+svc=$(w reg query "$svckey" 2>&1 | tr -d '\r')
+if grep -q 'ImagePath *REG_SZ *"C:\\Program Files\\Tallwatch\\twnt.exe"' <<<"$svc" &&
+   grep -q 'DisplayName *REG_SZ *Tallwatch Professional Edition Client 5.01' <<<"$svc" &&
+   grep -q 'Start *REG_DWORD *0x2' <<<"$svc"; then
+  pass "the service is registered with its quoted path, display name and automatic start"
+else
+  fail "the service is registered with its quoted path, display name and automatic start" "$svc"
+fi
+src=$(w reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\TallwatchClient' 2>&1 | tr -d '\r')
+if grep -q 'EventMessageFile *REG_EXPAND_SZ *C:\\Program Files\\Tallwatch\\twnt.exe' <<<"$src" &&
+   grep -q 'TypesSupported *REG_DWORD *0x7' <<<"$src"; then
+  pass "install registers the event source"
+else
+  fail "install registers the event source" "$src"
+fi
+out=$(w twnt.exe -install 127.0.0.1 2>&1); rc=$?
+if [ $rc -eq 1 ] && grep -q "is already installed !!!" <<<"$out"; then
+  pass "a second install is refused"
+else
+  fail "a second install is refused (exit $rc)" "$out"
+fi
+
+# Short cycles and the diagnostic log for the checks below.
+w reg add "$key\\Timer" /ve /d 3 /f >/dev/null 2>&1
+w reg add "$key\\Activatelog" /ve /d Y /f >/dev/null 2>&1
+
+# ---- the service -----------------------------------------------------------
+out=$(w twnt.exe -start 2>&1); rc=$?
+if [ $rc -eq 0 ] && grep -q "Tallwatch Professional Edition Client service started" <<<"$out" &&
+   [ "$(state)" = RUNNING ]; then
+  pass "-start starts the service through the service manager"
+else
+  fail "-start starts the service through the service manager (exit $rc, state $(state))" "$out"
+fi
+if waitfor 40 logsays "Sequence: 1"; then
+  pass "the service runs monitoring cycles"
+else
+  fail "the service runs monitoring cycles" "$(for f in $(twlogs); do tr -d '\r' <"$f" | tail -5; done)"
+fi
+if [ -n "$recv_pid" ]; then
+  for test in mem disk svcs pagefile; do
+    if waitfor 30 grep -aq "^status [^ ]*\.$test " "$work/twrecv.out"; then
+      pass "the $test report arrives at twrecv"
+    else
+      fail "the $test report arrives at twrecv" "$(head -c 2000 "$work/twrecv.out")"
+    fi
+  done
+else
+  skip "reports at twrecv ($recv not built)"
+fi
+out=$(w twnt.exe -stop 2>&1); rc=$?
+if [ $rc -eq 0 ] && grep -q "Tallwatch Professional Edition Client service stopped" <<<"$out" &&
+   waitfor 15 test "$(state)" = STOPPED; then
+  pass "-stop stops the service"
+else
+  fail "-stop stops the service (exit $rc, state $(state))" "$out"
+fi
+if waitfor 10 sh -c '! pgrep -f "Tallwatch.[t]wnt.exe" >/dev/null'; then
+  pass "the service process ends after the stop"
+else
+  fail "the service process ends after the stop" "$(pgrep -af twnt.exe)"
+fi
+
+# ---- no arguments: the dispatcher cannot start outside the manager --------
+WINEDEBUG=err+eventlog w twnt.exe >"$work/noarg.out" 2>"$work/noarg.err"; rc=$?
+if [ $rc -eq 0 ] && grep -q 'L"StartServiceCtrlDispatcher failed."' "$work/noarg.err" &&
+   grep -q 'L"TallwatchClient error: 1063"' "$work/noarg.err"; then
+  pass "without arguments the dispatcher failure is logged"
+else
+  fail "without arguments the dispatcher failure is logged (exit $rc)" "$(grep -a eventlog "$work/noarg.err")"
+fi
+
+# ---- -app -------------------------------------------------------------------
+for f in $(twlogs); do rm -f "$f"; done
+timeout -k 5 60 wine twnt.exe -app >"$work/app.out" 2>&1 &
+app_pid=$!
+if waitfor 40 logsays "Sequence: 1"; then
+  pass "-app runs monitoring cycles"
+else
+  fail "-app runs monitoring cycles" "$(for f in $(twlogs); do tr -d '\r' <"$f" | tail -5; done)"
+fi
+kill "$app_pid" 2>/dev/null
+wait "$app_pid" 2>/dev/null
+app_pid=""
+waitfor 10 sh -c '! pgrep -f "[t]wnt.exe -app" >/dev/null'
+
+# ---- remove -----------------------------------------------------------------
+out=$(w twnt.exe -remove 2>&1); rc=$?
+if [ $rc -eq 0 ] && grep -q "Tallwatch Professional Edition Client 5.01 removed." <<<"$out"; then
+  pass "-remove deletes the service"
+else
+  fail "-remove deletes the service (exit $rc)" "$out"
+fi
+if ! w reg query "$key" >/dev/null 2>&1 && ! w reg query "$svckey" >/dev/null 2>&1; then
+  pass "-remove deletes the settings and the service's registration"
+else
+  fail "-remove deletes the settings and the service's registration" "$(w reg query "$key" /s 2>&1 | head -20)"
+fi
+
+echo "windows-e2e: $passed passed, $failed failed, $skipped skipped"
+[ $failed -eq 0 ]
