@@ -9,6 +9,7 @@
 #include "platform/host_info.h"
 #include "platform/service_control.h"
 #include "platform/settings_store.h"
+#include "platform/sockets.h"
 #include "platform/system.h"
 
 namespace tw::platform {
@@ -20,6 +21,7 @@ struct Platform {
     Clock* clock = nullptr;
     System* system = nullptr;
     ServiceDispatcher* dispatcher = nullptr;
+    Sockets* sockets = nullptr;
 };
 
 // This host's implementations, owned together.

@@ -27,6 +27,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_sockets.h"
 
 namespace tw::platform {
 
@@ -320,7 +321,8 @@ private:
 
 class PosixHostPlatform final : public HostPlatform {
 public:
-    PosixHostPlatform() : settings_(makeFileSettingsStore(defaultRegistryPath())) {
+    PosixHostPlatform()
+        : settings_(makeFileSettingsStore(defaultRegistryPath())), sockets_(makePosixSockets()) {
         installStopPipe();
         struct sigaction sa{};
         sa.sa_handler = onStopSignal;
@@ -334,11 +336,13 @@ public:
         p_.clock = &clock_;
         p_.system = &system_;
         p_.dispatcher = &dispatcher_;
+        p_.sockets = sockets_.get();
     }
     Platform& get() override { return p_; }
 
 private:
     std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<Sockets> sockets_;
     PosixEventLog events_;
     PosixHostInfo host_;
     PosixClock clock_;
