@@ -53,13 +53,20 @@ platform::ResolveHints hintsfor(const std::string& host) {
 
 // The date stamp only when a log line will show it.
 std::string stamp(Agent& a) {
-    return twlogActive() ? datestamp(*a.p.clock) : std::string();
+    return twlogActive() && a.p.clock ? datestamp(*a.p.clock) : std::string();
 }
 
-}  // namespace
+// Shuts the connection down and closes it on every way out.
+struct SocketGuard {
+    platform::Sockets& net;
+    platform::SocketHandle s;
+    ~SocketGuard() {
+        net.shutdown(s);
+        net.close(s);
+    }
+};
 
-int twsend(Agent& a, const std::string& destinations, const std::string& text) {
-    if (!a.p.sockets) return 1;
+int sendall(Agent& a, const std::string& destinations, const std::string& text) {
     platform::Sockets& net = *a.p.sockets;
 
     std::vector<std::string> list;
@@ -126,6 +133,7 @@ int twsend(Agent& a, const std::string& destinations, const std::string& text) {
             twlog("error: %d\r\n", err);
             return 0;
         }
+        SocketGuard guard{net, s};
         twlog("SOCKET CONNECTED OK...\r\n");
         twlog("CONNECTING TO twd... at %s\r\n", stamp(a).c_str());
         err = net.connect(s, addr);
@@ -137,7 +145,7 @@ int twsend(Agent& a, const std::string& destinations, const std::string& text) {
             twlog("CONNECTED TO twd on port %d ... at %s\r\n", d.port, stamp(a).c_str());
             twlog("SENDING ... at %s\r\n", stamp(a).c_str());
             // Shown as text: an envelope shows up to its first zero byte.
-            twlog("\r\nSENDING <%s> to %s\r\n", std::string(data).c_str(), host.c_str());
+            twlog("\r\nSENDING <%s> to %s\r\n", data.data(), host.c_str());
             // Both the text and the envelope are followed by a zero byte in
             // memory, which goes out as the terminator.
             std::string_view wire(data.data(), data.size() + 1);
@@ -146,13 +154,26 @@ int twsend(Agent& a, const std::string& destinations, const std::string& text) {
                   stamp(a).c_str());
             if (sent < 0) twlog("error: %d\r\n", err);
         }
-        net.shutdown(s);
-        net.close(s);
     }
     return 0;
 }
 
-void twpage(Agent& a, const std::string& destinations, const std::string& text) {
+}  // namespace
+
+int twsend(Agent& a, const std::string& destinations, const std::string& text) {
+    if (!a.p.sockets) return 1;
+    try {
+        return sendall(a, destinations, text);
+    } catch (const std::exception&) {
+        // Out of memory in the middle of a send: nothing more goes out, and
+        // the next cycle sends again.
+        return 1;
+    }
+}
+
+namespace {
+
+void pagemessage(Agent& a, const std::string& destinations, const std::string& text) {
     const std::string& onoff = a.cfg.sendPageAlerts;
     char letter = onoff.empty() ? 'N' : onoff[0];
     twlog("ip: %s\r\n", destinations.c_str());
@@ -181,10 +202,21 @@ void twpage(Agent& a, const std::string& destinations, const std::string& text) 
     word += ' ';
     if (a.cfg.pagelevels.find(word) == std::string::npos) return;
 
-    std::string page(text.c_str(), std::min(std::string_view(text.c_str()).size(), kPageLimit));
-    if (page.size() < 6) page.resize(6);
-    page.replace(0, 6, "page  ");
-    twsend(a, a.cfg.twpage, page);
+    std::string_view status(text.c_str());
+    std::string paged(status.substr(0, kPageLimit));
+    if (paged.size() < 6) paged.resize(6);
+    paged.replace(0, 6, "page  ");
+    twsend(a, a.cfg.twpage, paged);
+}
+
+}  // namespace
+
+void twpage(Agent& a, const std::string& destinations, const std::string& text) {
+    try {
+        pagemessage(a, destinations, text);
+    } catch (const std::exception&) {
+        // Out of memory: this page is lost; the next cycle pages again.
+    }
 }
 
 }  // namespace tw

@@ -44,7 +44,10 @@ std::string addressText(const sockaddr* sa) {
         auto* sin6 = reinterpret_cast<const sockaddr_in6*>(sa);
         if (!inet_ntop(AF_INET6, &sin6->sin6_addr, buf, sizeof buf)) return {};
         std::string text = buf;
-        if (sin6->sin6_scope_id) text += "%" + std::to_string(sin6->sin6_scope_id);
+        if (sin6->sin6_scope_id) {
+            text += '%';
+            text += std::to_string(sin6->sin6_scope_id);
+        }
         return text;
     }
     return {};

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "agent/transport/crypto.h"
@@ -309,6 +310,26 @@ TEST(TwrecvProgram, OutDirectoryGetsOneFilePerMessage) {
     EXPECT_EQ(texts, (std::set<std::string>{"one", "two\r\n"}));
     EXPECT_EQ(r.output(), "");  // quiet
     std::filesystem::remove_all(dir);
+}
+
+TEST(TwrecvProgram, PeerThatNeverClosesIsEndedAfterIdleTimeWithWhatItSent) {
+    testing::TwrecvProcess r;
+    ASSERT_TRUE(r.start({"--bind", "127.0.0.1", "--idle", "1", "--json", "--count", "1"}));
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(r.port());
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ASSERT_EQ(send(fd, "half a message", 14, MSG_NOSIGNAL), 14);
+    // No zero byte and no close: twrecv gives up on the connection by itself.
+    EXPECT_EQ(r.wait(10000), 0);
+    close(fd);
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 1u) << r.output();
+    auto j = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(j["text"], "half a message");
+    EXPECT_EQ(j["terminated"], false);
 }
 
 TEST(TwrecvProgram, StopsOnSigtermAndRejectsBadOptions) {

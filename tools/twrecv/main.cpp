@@ -60,7 +60,11 @@ std::string peerText(const sockaddr_storage& ss) {
             return std::string(host) + ":" + std::to_string(ntohs(sin6->sin6_port));
         }
         inet_ntop(AF_INET6, &sin6->sin6_addr, host, sizeof host);
-        return "[" + std::string(host) + "]:" + std::to_string(ntohs(sin6->sin6_port));
+        std::string text = "[";
+        text += host;
+        text += "]:";
+        text += std::to_string(ntohs(sin6->sin6_port));
+        return text;
     }
     return "?";
 }
