@@ -10,6 +10,7 @@
 #include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/settings_store.h"
+#include "platform/sockets.h"
 #include "platform/system.h"
 
 namespace tw::platform {
@@ -22,6 +23,7 @@ struct Platform {
     System* system = nullptr;
     ServiceDispatcher* dispatcher = nullptr;
     ServiceManager* services = nullptr;
+    Sockets* sockets = nullptr;
 };
 
 // This host's implementations, owned together.

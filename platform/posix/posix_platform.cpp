@@ -28,6 +28,7 @@
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/systemd_service_manager.h"
+#include "platform/posix/posix_sockets.h"
 
 namespace tw::platform {
 
@@ -323,7 +324,8 @@ class PosixHostPlatform final : public HostPlatform {
 public:
     PosixHostPlatform()
         : settings_(makeFileSettingsStore(defaultRegistryPath())),
-          services_(makeSystemdServiceManager()) {
+          services_(makeSystemdServiceManager()),
+          sockets_(makePosixSockets()) {
         installStopPipe();
         struct sigaction sa{};
         sa.sa_handler = onStopSignal;
@@ -338,12 +340,14 @@ public:
         p_.system = &system_;
         p_.dispatcher = &dispatcher_;
         p_.services = services_.get();
+        p_.sockets = sockets_.get();
     }
     Platform& get() override { return p_; }
 
 private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServiceManager> services_;
+    std::unique_ptr<Sockets> sockets_;
     PosixEventLog events_;
     PosixHostInfo host_;
     PosixClock clock_;
