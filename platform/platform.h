@@ -10,6 +10,7 @@
 #include "platform/service_control.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
+#include "platform/wmi_provider.h"
 
 namespace tw::platform {
 
@@ -20,6 +21,7 @@ struct Platform {
     Clock* clock = nullptr;
     System* system = nullptr;
     ServiceDispatcher* dispatcher = nullptr;
+    WmiProvider* wmi = nullptr;
 };
 
 // This host's implementations, owned together.

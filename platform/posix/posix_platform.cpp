@@ -27,6 +27,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/wmi_providers.h"
 
 namespace tw::platform {
 
@@ -334,6 +335,12 @@ public:
         p_.clock = &clock_;
         p_.system = &system_;
         p_.dispatcher = &dispatcher_;
+        // TWNT_WMI_FIXTURE answers every WMI query from a JSON file (tests,
+        // demonstrations); otherwise this host answers for itself.
+        const char* fixture = std::getenv("TWNT_WMI_FIXTURE");
+        wmi_ = fixture && *fixture ? makeFixtureWmiProvider(fixture, clock_, *settings_)
+                                   : makeLiveWmiProvider(clock_, *settings_);
+        p_.wmi = wmi_.get();
     }
     Platform& get() override { return p_; }
 
@@ -344,6 +351,7 @@ private:
     PosixClock clock_;
     PosixSystem system_;
     SystemdDispatcher dispatcher_;
+    std::unique_ptr<WmiProvider> wmi_;
     Platform p_;
 };
 
