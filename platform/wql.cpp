@@ -55,7 +55,7 @@ public:
             advance();
         } else {
             while (true) {
-                if (tok_.kind != Token::Ident) return fail("property name expected");
+                if (tok_.kind != Token::Ident || isKeyword("FROM")) return fail("property name expected");
                 q.properties.push_back(tok_.text);
                 advance();
                 if (tok_.kind != Token::Comma) break;
