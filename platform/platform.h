@@ -26,7 +26,7 @@ struct Platform {
 
 // This host's implementations, owned together.
 class HostPlatform {
-public:
+  public:
     virtual ~HostPlatform() = default;
     virtual Platform& get() = 0;
 };

@@ -27,18 +27,27 @@ std::optional<std::string> hiveName(const WmiObject* in) {
     uint32_t h = 0x80000002u;  // HKEY_LOCAL_MACHINE when not given
     if (in) {
         if (auto v = in->get("hDefKey")) {
-            if (v->type == WmiType::Int32) h = static_cast<uint32_t>(v->i);
-            else if (v->type == WmiType::String) h = static_cast<uint32_t>(std::strtoul(v->s.c_str(), nullptr, 10));
-            else if (v->type != WmiType::Null) return std::nullopt;
+            if (v->type == WmiType::Int32)
+                h = static_cast<uint32_t>(v->i);
+            else if (v->type == WmiType::String)
+                h = static_cast<uint32_t>(std::strtoul(v->s.c_str(), nullptr, 10));
+            else if (v->type != WmiType::Null)
+                return std::nullopt;
         }
     }
     switch (h) {
-        case 0x80000000u: return "HKEY_CLASSES_ROOT";
-        case 0x80000001u: return "HKEY_CURRENT_USER";
-        case 0x80000002u: return "HKEY_LOCAL_MACHINE";
-        case 0x80000003u: return "HKEY_USERS";
-        case 0x80000005u: return "HKEY_CURRENT_CONFIG";
-        default: return std::nullopt;
+        case 0x80000000u:
+            return "HKEY_CLASSES_ROOT";
+        case 0x80000001u:
+            return "HKEY_CURRENT_USER";
+        case 0x80000002u:
+            return "HKEY_LOCAL_MACHINE";
+        case 0x80000003u:
+            return "HKEY_USERS";
+        case 0x80000005u:
+            return "HKEY_CURRENT_CONFIG";
+        default:
+            return std::nullopt;
     }
 }
 
@@ -50,7 +59,7 @@ std::string textOf(const WmiObject* in, const char* name) {
 }
 
 class StdRegProvConnection final : public WmiConnection {
-public:
+  public:
     explicit StdRegProvConnection(SettingsStore& store) : store_(store) {}
 
     std::unique_ptr<WmiEnumerator> query(std::string_view wql) override {
@@ -119,7 +128,7 @@ public:
 
     std::string lastError() const override { return error_; }
 
-private:
+  private:
     SettingsStore& store_;
     std::string error_;
 };

@@ -31,14 +31,16 @@ struct WmiValue {
     static WmiValue int32(int32_t v) { return {WmiType::Int32, v, false, {}}; }
     static WmiValue string(std::string v) { return {WmiType::String, 0, false, std::move(v)}; }
     static WmiValue boolean(bool v) { return {WmiType::Bool, 0, v, {}}; }
-    static WmiValue other(std::string what = {}) { return {WmiType::Other, 0, false, std::move(what)}; }
+    static WmiValue other(std::string what = {}) {
+        return {WmiType::Other, 0, false, std::move(what)};
+    }
 
     bool operator==(const WmiValue&) const = default;
 };
 
 // One object of a query result, a class object or a method's parameters.
 class WmiObject {
-public:
+  public:
     virtual ~WmiObject() = default;
     // The property's value; nullopt when the object has no such property
     // (names match without regard to case). A property that exists but was
@@ -50,12 +52,12 @@ public:
 
 // A plain object built by the caller: the input parameters of a method.
 class WmiPropertyBag final : public WmiObject {
-public:
+  public:
     void set(std::string name, WmiValue value);
     std::optional<WmiValue> get(std::string_view name) const override;
     std::vector<std::string> propertyNames() const override;
 
-private:
+  private:
     std::vector<std::pair<std::string, WmiValue>> props_;
 };
 
@@ -68,7 +70,7 @@ enum class WmiNext {
 
 // The result of a query, walked forward once.
 class WmiEnumerator {
-public:
+  public:
     virtual ~WmiEnumerator() = default;
     // Waits at most timeoutMs for the next object (negative: without limit).
     // Providers that have every object at hand answer at once.
@@ -78,7 +80,7 @@ public:
 
 // A connection to one namespace (ROOT\CIMV2, ROOT\DEFAULT).
 class WmiConnection {
-public:
+  public:
     virtual ~WmiConnection() = default;
     // Runs a WQL query; nullptr when it cannot run (syntax, unknown class,
     // source unavailable).
@@ -103,7 +105,7 @@ struct WmiConnectResult {
 };
 
 class WmiProvider {
-public:
+  public:
     virtual ~WmiProvider() = default;
     // Opens a connection. server: "" (or ".", "localhost", this host's name)
     // for this machine; ns: the namespace path, e.g. "ROOT\\CIMV2". The

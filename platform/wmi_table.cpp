@@ -12,7 +12,7 @@ std::string upperName(std::string_view s) {
 }
 
 class TableObject final : public WmiObject {
-public:
+  public:
     TableObject(std::shared_ptr<const WmiClassShape> shape, WmiRowValues values,
                 std::shared_ptr<const std::vector<bool>> selected)
         : shape_(std::move(shape)), values_(std::move(values)), selected_(std::move(selected)) {}
@@ -30,14 +30,14 @@ public:
 
     std::vector<std::string> propertyNames() const override { return shape_->columns(); }
 
-private:
+  private:
     std::shared_ptr<const WmiClassShape> shape_;
     WmiRowValues values_;
     std::shared_ptr<const std::vector<bool>> selected_;
 };
 
 class ClassObject final : public WmiObject {
-public:
+  public:
     explicit ClassObject(std::shared_ptr<const WmiClassShape> shape) : shape_(std::move(shape)) {}
     std::optional<WmiValue> get(std::string_view name) const override {
         if (upperName(name) == "__CLASS") return WmiValue::string(shape_->name());
@@ -46,7 +46,7 @@ public:
     }
     std::vector<std::string> propertyNames() const override { return shape_->columns(); }
 
-private:
+  private:
     std::shared_ptr<const WmiClassShape> shape_;
 };
 
@@ -143,6 +143,8 @@ std::unique_ptr<WmiListEnumerator> selectMetaClass(
     return std::make_unique<WmiListEnumerator>(std::move(out));
 }
 
-bool isMetaClass(std::string_view className) { return upperName(className) == "META_CLASS"; }
+bool isMetaClass(std::string_view className) {
+    return upperName(className) == "META_CLASS";
+}
 
 }  // namespace tw::platform

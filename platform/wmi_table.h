@@ -17,7 +17,7 @@
 namespace tw::platform {
 
 class WmiClassShape {
-public:
+  public:
     explicit WmiClassShape(std::string name) : name_(std::move(name)) {}
     const std::string& name() const { return name_; }
     const std::vector<std::string>& columns() const { return columns_; }
@@ -25,7 +25,7 @@ public:
     size_t add(std::string_view property);
     std::optional<size_t> find(std::string_view property) const;
 
-private:
+  private:
     std::string name_;
     std::vector<std::string> columns_;
     std::unordered_map<std::string, size_t> index_;  // upper-cased name -> column
@@ -45,14 +45,14 @@ struct WmiTable {
 
 // An enumerator over objects that are all at hand.
 class WmiListEnumerator final : public WmiEnumerator {
-public:
+  public:
     explicit WmiListEnumerator(std::vector<std::unique_ptr<WmiObject>> objects)
         : objects_(std::move(objects)) {}
     WmiNext next(int timeoutMs, std::unique_ptr<WmiObject>& out) override;
     std::string lastError() const override { return {}; }
     size_t size() const { return objects_.size(); }
 
-private:
+  private:
     std::vector<std::unique_ptr<WmiObject>> objects_;
     size_t pos_ = 0;
 };

@@ -9,7 +9,9 @@ namespace tw::platform {
 
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool sameNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -44,7 +46,7 @@ struct Token {
 };
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, WqlError* err) : s_(text), err_(err) {}
 
     std::optional<WqlQuery> run() {
@@ -55,7 +57,8 @@ public:
             advance();
         } else {
             while (true) {
-                if (tok_.kind != Token::Ident || isKeyword("FROM")) return fail("property name expected");
+                if (tok_.kind != Token::Ident || isKeyword("FROM"))
+                    return fail("property name expected");
                 q.properties.push_back(tok_.text);
                 advance();
                 if (tok_.kind != Token::Comma) break;
@@ -75,7 +78,7 @@ public:
         return q;
     }
 
-private:
+  private:
     std::nullopt_t fail(const std::string& what) {
         if (err_ && !failed_) {
             err_->position = tok_.pos;
@@ -259,11 +262,16 @@ private:
 
     static WqlOp mirrored(WqlOp op) {
         switch (op) {
-            case WqlOp::Lt: return WqlOp::Gt;
-            case WqlOp::Gt: return WqlOp::Lt;
-            case WqlOp::Le: return WqlOp::Ge;
-            case WqlOp::Ge: return WqlOp::Le;
-            default: return op;
+            case WqlOp::Lt:
+                return WqlOp::Gt;
+            case WqlOp::Gt:
+                return WqlOp::Lt;
+            case WqlOp::Le:
+                return WqlOp::Ge;
+            case WqlOp::Ge:
+                return WqlOp::Le;
+            default:
+                return op;
         }
     }
 
@@ -326,7 +334,9 @@ private:
     bool failed_ = false;
 };
 
-int order(double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); }
+int order(double a, double b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 int orderNoCase(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -340,22 +350,33 @@ int orderNoCase(std::string_view a, std::string_view b) {
 
 bool applyOrder(int c, WqlOp op) {
     switch (op) {
-        case WqlOp::Eq: return c == 0;
-        case WqlOp::Ne: return c != 0;
-        case WqlOp::Lt: return c < 0;
-        case WqlOp::Gt: return c > 0;
-        case WqlOp::Le: return c <= 0;
-        case WqlOp::Ge: return c >= 0;
-        default: return false;
+        case WqlOp::Eq:
+            return c == 0;
+        case WqlOp::Ne:
+            return c != 0;
+        case WqlOp::Lt:
+            return c < 0;
+        case WqlOp::Gt:
+            return c > 0;
+        case WqlOp::Le:
+            return c <= 0;
+        case WqlOp::Ge:
+            return c >= 0;
+        default:
+            return false;
     }
 }
 
 bool eval(const WqlExpr& e, const WqlSlotReader& read) {
     switch (e.kind) {
-        case WqlExpr::And: return eval(*e.left, read) && eval(*e.right, read);
-        case WqlExpr::Or: return eval(*e.left, read) || eval(*e.right, read);
-        case WqlExpr::Not: return !eval(*e.left, read);
-        case WqlExpr::Compare: return wqlCompare(read(e.slot), e.op, e.literal);
+        case WqlExpr::And:
+            return eval(*e.left, read) && eval(*e.right, read);
+        case WqlExpr::Or:
+            return eval(*e.left, read) || eval(*e.right, read);
+        case WqlExpr::Not:
+            return !eval(*e.left, read);
+        case WqlExpr::Compare:
+            return wqlCompare(read(e.slot), e.op, e.literal);
     }
     return false;
 }
@@ -407,7 +428,8 @@ bool wqlCompare(const std::optional<WmiValue>& value, WqlOp op, const WqlLiteral
         case WmiType::String: {
             if (lit.kind == WqlLiteral::String) {
                 if (lit.instant) {
-                    if (auto at = wmiDateTimeInstant(v.s)) return applyOrder(order(*at, *lit.instant), op);
+                    if (auto at = wmiDateTimeInstant(v.s))
+                        return applyOrder(order(*at, *lit.instant), op);
                 }
                 double n;
                 if (lit.numeric && readNumber(v.s, n)) return applyOrder(order(n, lit.number), op);
@@ -433,7 +455,8 @@ bool wqlCompare(const std::optional<WmiValue>& value, WqlOp op, const WqlLiteral
             if (!want || (op != WqlOp::Eq && op != WqlOp::Ne)) return false;
             return (v.b == *want) == (op == WqlOp::Eq);
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -451,8 +474,7 @@ std::optional<int64_t> wqlLowerTimeBound(const WqlQuery& query, std::string_view
         if (e->kind == WqlExpr::And) {
             todo.push_back(e->left.get());
             todo.push_back(e->right.get());
-        } else if (e->kind == WqlExpr::Compare &&
-                   sameNoCase(query.whereNames[e->slot], property) &&
+        } else if (e->kind == WqlExpr::Compare && sameNoCase(query.whereNames[e->slot], property) &&
                    (e->op == WqlOp::Gt || e->op == WqlOp::Ge) && e->literal.instant) {
             if (!best || *e->literal.instant > *best) best = *e->literal.instant;
         }

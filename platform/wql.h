@@ -23,10 +23,10 @@ enum class WqlOp { Eq, Ne, Lt, Gt, Le, Ge, Like, IsNull, IsNotNull };
 
 struct WqlLiteral {
     enum Kind { String, Number, Bool, Null } kind = Null;
-    std::string text;      // String: the unescaped text
-    double number = 0;     // Number; String when numeric
-    bool boolean = false;  // Bool
-    bool numeric = false;  // String that reads fully as a number
+    std::string text;                // String: the unescaped text
+    double number = 0;               // Number; String when numeric
+    bool boolean = false;            // Bool
+    bool numeric = false;            // String that reads fully as a number
     std::optional<int64_t> instant;  // String that is a WMI date-time text
 };
 

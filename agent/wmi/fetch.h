@@ -50,7 +50,7 @@ inline constexpr int kWmiNextTimeoutMs = 30000;
 
 // One object as a record fetch reads it.
 class WmiRow {
-public:
+  public:
     explicit WmiRow(const platform::WmiObject& object) : obj_(object) {}
 
     // A string property as text for a field of fieldSize bytes (at most
@@ -72,7 +72,7 @@ public:
 
     const platform::WmiObject& object() const { return obj_; }
 
-private:
+  private:
     const platform::WmiObject& obj_;
 };
 
@@ -108,9 +108,9 @@ std::optional<std::vector<R>> fetchrecords(WmiSession& session, const FetchSpec&
 // session is closed (it will not reopen) or when a stop is requested during
 // a sleep.
 template <class R>
-std::optional<std::vector<R>> fetchwithretry(WmiSession& session,
-                                             const std::function<std::optional<std::vector<R>>()>& fetch,
-                                             int attempts = 100, int64_t waitMs = 5000) {
+std::optional<std::vector<R>> fetchwithretry(
+    WmiSession& session, const std::function<std::optional<std::vector<R>>()>& fetch,
+    int attempts = 100, int64_t waitMs = 5000) {
     for (int i = 0; i < attempts; ++i) {
         if (!session.isOpen()) return std::nullopt;
         auto r = fetch();

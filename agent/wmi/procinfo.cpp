@@ -34,8 +34,10 @@ std::optional<int> wminumcpu(WmiSession& session) {
             const int logprocs = row.int32("NumberOfLogicalProcessors");
             ++rows;
             twlog("cores = %d logprocs = %d number of numRecord = %d\n", cores, logprocs, rows);
-            if (cores != 0 || logprocs != 0) cpus += cores > logprocs ? cores : logprocs;
-            else cpus += 1;
+            if (cores != 0 || logprocs != 0)
+                cpus += cores > logprocs ? cores : logprocs;
+            else
+                cpus += 1;
         }
     }
     twlog("CPUs=%d leave wminumcpu\n", cpus);

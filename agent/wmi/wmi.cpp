@@ -42,7 +42,9 @@ bool WmiSession::open() {
     return true;
 }
 
-void WmiSession::close() { conn_.reset(); }
+void WmiSession::close() {
+    conn_.reset();
+}
 
 std::unique_ptr<platform::WmiEnumerator> WmiSession::execquery(std::string_view wql) {
     if (!conn_) return nullptr;
@@ -63,9 +65,13 @@ std::unique_ptr<platform::WmiObject> WmiSession::execmethod(std::string_view pat
     return conn_->execMethod(path, method, in);
 }
 
-bool wmiinit(Agent& a) { return a.wmi.open(); }
+bool wmiinit(Agent& a) {
+    return a.wmi.open();
+}
 
-void wmiclose(Agent& a) { a.wmi.close(); }
+void wmiclose(Agent& a) {
+    a.wmi.close();
+}
 
 bool wmiquery(WmiSession& session, std::string_view query, std::string& result, size_t capacity) {
     using platform::WmiNext;
@@ -105,8 +111,10 @@ bool wmiquery(WmiSession& session, std::string_view query, std::string& result, 
         }
         if (full) continue;  // the buffer is full: the rest is dropped
         std::string piece = text.empty() ? "" : ";";
-        if (v->type == WmiType::Int32) piece += strformat("%d", v->i);
-        else if (v->type == WmiType::String) piece += v->s;
+        if (v->type == WmiType::Int32)
+            piece += strformat("%d", v->i);
+        else if (v->type == WmiType::String)
+            piece += v->s;
         if (capacity == 0 || text.size() + piece.size() > capacity - 1) {
             if (capacity > 0) text += piece.substr(0, capacity - 1 - text.size());
             full = true;

@@ -17,7 +17,7 @@ namespace tw {
 struct Agent;
 
 class WmiSession {
-public:
+  public:
     explicit WmiSession(platform::Platform& p) : p_(p) {}
 
     // Opens the connection to ROOT\CIMV2; answers whether it is open. The
@@ -36,7 +36,7 @@ public:
 
     platform::Clock& clock() { return *p_.clock; }
 
-private:
+  private:
     platform::Platform& p_;
     std::unique_ptr<platform::WmiConnection> conn_;
 };

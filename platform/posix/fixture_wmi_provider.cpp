@@ -60,9 +60,14 @@ std::optional<Cell> readCell(const Json& v, const std::string& where, Malformed&
                              bool inSeq = false) {
     Cell c;
     switch (v.type()) {
-        case Json::value_t::string: c.value = WmiValue::string(v.get<std::string>()); return c;
-        case Json::value_t::boolean: c.value = WmiValue::boolean(v.get<bool>()); return c;
-        case Json::value_t::null: return c;
+        case Json::value_t::string:
+            c.value = WmiValue::string(v.get<std::string>());
+            return c;
+        case Json::value_t::boolean:
+            c.value = WmiValue::boolean(v.get<bool>());
+            return c;
+        case Json::value_t::null:
+            return c;
         case Json::value_t::number_integer: {
             int64_t n = v.get<int64_t>();
             if (n < INT32_MIN || n > UINT32_MAX) break;
@@ -76,7 +81,9 @@ std::optional<Cell> readCell(const Json& v, const std::string& where, Malformed&
             c.value = WmiValue::int32(static_cast<int32_t>(static_cast<uint32_t>(n)));
             return c;
         }
-        case Json::value_t::array: c.value = WmiValue::other(v.dump()); return c;
+        case Json::value_t::array:
+            c.value = WmiValue::other(v.dump());
+            return c;
         case Json::value_t::object: {
             if (v.size() == 1 && v.contains("$ago")) {
                 const Json& n = v["$ago"];
@@ -106,14 +113,17 @@ std::optional<Cell> readCell(const Json& v, const std::string& where, Malformed&
                 c.value = WmiValue::other(v.contains("value") ? v["value"].dump() : "");
                 return c;
             }
-            bad = {where, "an object value must be {\"$ago\": N}, {\"$seq\": [...]} or "
-                          "{\"$type\": \"other\", \"value\": ...}"};
+            bad = {where,
+                   "an object value must be {\"$ago\": N}, {\"$seq\": [...]} or "
+                   "{\"$type\": \"other\", \"value\": ...}"};
             return std::nullopt;
         }
-        default: break;
+        default:
+            break;
     }
-    bad = {where, "a number must be a 32-bit integer (write larger or fractional numbers as "
-                  "strings, as WMI delivers them)"};
+    bad = {where,
+           "a number must be a 32-bit integer (write larger or fractional numbers as "
+           "strings, as WMI delivers them)"};
     return std::nullopt;
 }
 
@@ -196,7 +206,8 @@ struct ObjectPath {
 std::optional<ObjectPath> parsePath(std::string_view path) {
     size_t dot = path.find('.');
     size_t eq = path.find('=');
-    if (dot == std::string_view::npos || eq == std::string_view::npos || eq < dot) return std::nullopt;
+    if (dot == std::string_view::npos || eq == std::string_view::npos || eq < dot)
+        return std::nullopt;
     ObjectPath p;
     p.cls = std::string(path.substr(0, dot));
     p.key = std::string(path.substr(dot + 1, eq - dot - 1));
@@ -216,7 +227,7 @@ struct FixtureState {
     bool stamped = false;
     int64_t mtimeNs = 0;
     int64_t size = -1;
-    std::map<std::string, int> queried;             // upper class -> queries so far
+    std::map<std::string, int> queried;               // upper class -> queries so far
     std::map<std::string, std::string> serviceState;  // upper service name -> State
 
     FixtureState(std::string p, Clock& c) : path(std::move(p)), clock(c) {}
@@ -224,14 +235,15 @@ struct FixtureState {
     // Brings the parse up to date with the file; answers the data or
     // nullptr with loadError set. Called with mu held.
     std::shared_ptr<const FixtureData> current() {
-        struct stat st{};
+        struct stat st {};
         if (::stat(path.c_str(), &st) != 0) {
             data.reset();
             stamped = false;
             loadError = "WMI fixture " + path + " cannot be read";
             return nullptr;
         }
-        const int64_t mt = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        const int64_t mt =
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         if (stamped && mt == mtimeNs && st.st_size == size) return data;
         stamped = true;
         mtimeNs = mt;
@@ -269,14 +281,17 @@ struct FixtureState {
 
     WmiValue resolve(const Cell& c, int k, int64_t now) {
         switch (c.kind) {
-            case Cell::Plain: return c.value;
+            case Cell::Plain:
+                return c.value;
             case Cell::Ago: {
                 const int64_t t = now - c.ago;
                 const long off = clock.localTime(t).utcOffsetSeconds;
-                return WmiValue::string(formatWmiDateTime(wmiDateTimeAt(t, static_cast<int>(off / 60))));
+                return WmiValue::string(
+                    formatWmiDateTime(wmiDateTimeAt(t, static_cast<int>(off / 60))));
             }
             case Cell::Seq: {
-                size_t i = static_cast<size_t>(k) < c.seq.size() ? static_cast<size_t>(k) : c.seq.size() - 1;
+                size_t i = static_cast<size_t>(k) < c.seq.size() ? static_cast<size_t>(k)
+                                                                 : c.seq.size() - 1;
                 return resolve(c.seq[i], k, now);
             }
         }
@@ -326,14 +341,15 @@ struct FixtureState {
 };
 
 class FixtureConnection final : public WmiConnection {
-public:
+  public:
     explicit FixtureConnection(std::shared_ptr<FixtureState> st) : st_(std::move(st)) {}
 
     std::unique_ptr<WmiEnumerator> query(std::string_view wql) override {
         WqlError perr;
         auto q = parseWql(wql, &perr);
         if (!q) {
-            error_ = "invalid query at position " + std::to_string(perr.position) + ": " + perr.what;
+            error_ =
+                "invalid query at position " + std::to_string(perr.position) + ": " + perr.what;
             return nullptr;
         }
         std::lock_guard<std::mutex> g(st_->mu);
@@ -419,13 +435,13 @@ public:
 
     std::string lastError() const override { return error_; }
 
-private:
+  private:
     std::shared_ptr<FixtureState> st_;
     std::string error_;
 };
 
 class FixtureWmiProvider final : public WmiProvider {
-public:
+  public:
     FixtureWmiProvider(std::string path, Clock& clock, SettingsStore& store)
         : st_(std::make_shared<FixtureState>(std::move(path), clock)), store_(store) {}
 
@@ -436,13 +452,16 @@ public:
             return r;
         }
         const std::string n = upperName(ns);
-        if (n == "ROOT\\CIMV2") r.connection = std::make_unique<FixtureConnection>(st_);
-        else if (n == "ROOT\\DEFAULT") r.connection = makeStdRegProvConnection(store_);
-        else r.error = "namespace " + ns + " is not served";
+        if (n == "ROOT\\CIMV2")
+            r.connection = std::make_unique<FixtureConnection>(st_);
+        else if (n == "ROOT\\DEFAULT")
+            r.connection = makeStdRegProvConnection(store_);
+        else
+            r.error = "namespace " + ns + " is not served";
         return r;
     }
 
-private:
+  private:
     std::shared_ptr<FixtureState> st_;
     SettingsStore& store_;
 };

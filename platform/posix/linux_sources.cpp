@@ -54,16 +54,18 @@ bool toI64(std::string_view s, int64_t& out) {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
 std::string unescapeMount(std::string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7' && s[i + 2] >= '0' && s[i + 2] <= '7' &&
-            s[i + 3] >= '0' && s[i + 3] <= '7') {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '7' &&
+            s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
             out += s[i];
@@ -72,7 +74,9 @@ std::string unescapeMount(std::string_view s) {
     return out;
 }
 
-bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+bool startsWith(std::string_view s, std::string_view p) {
+    return s.substr(0, p.size()) == p;
+}
 
 }  // namespace
 
@@ -140,12 +144,18 @@ std::vector<CpuSocket> parseCpuinfo(std::string_view text) {
         if (!inProc) return;
         Proc& p = procs.back();
         int64_t n;
-        if (key == "physical id" && toI64(val, n)) p.physical = static_cast<int>(n);
-        else if (key == "core id" && toI64(val, n)) p.core = static_cast<int>(n);
-        else if (key == "cpu cores" && toI64(val, n)) p.cpuCores = static_cast<int>(n);
-        else if (key == "model name") p.model = std::string(val);
-        else if (key == "vendor_id") p.vendor = std::string(val);
-        else if (key == "cpu MHz") p.mhz = std::strtod(std::string(val).c_str(), nullptr);
+        if (key == "physical id" && toI64(val, n))
+            p.physical = static_cast<int>(n);
+        else if (key == "core id" && toI64(val, n))
+            p.core = static_cast<int>(n);
+        else if (key == "cpu cores" && toI64(val, n))
+            p.cpuCores = static_cast<int>(n);
+        else if (key == "model name")
+            p.model = std::string(val);
+        else if (key == "vendor_id")
+            p.vendor = std::string(val);
+        else if (key == "cpu MHz")
+            p.mhz = std::strtod(std::string(val).c_str(), nullptr);
     });
     std::map<int, CpuSocket> sockets;
     std::map<int, std::set<int>> coreIds;
@@ -211,7 +221,8 @@ std::vector<MountEntry> parseMounts(std::string_view text) {
     forEachLine(text, [&](std::string_view line) {
         auto f = fields(line);
         if (f.size() < 4) return;
-        out.push_back({unescapeMount(f[0]), unescapeMount(f[1]), std::string(f[2]), std::string(f[3])});
+        out.push_back(
+            {unescapeMount(f[0]), unescapeMount(f[1]), std::string(f[2]), std::string(f[3])});
     });
     return out;
 }
@@ -274,8 +285,10 @@ std::vector<UnitEntry> parseListUnits(std::string_view text) {
     forEachLine(text, [&](std::string_view line) {
         line = trim(line);
         // A failed unit may be marked with a leading bullet.
-        if (startsWith(line, "\xe2\x97\x8f")) line = trim(line.substr(3));
-        else if (startsWith(line, "* ")) line = trim(line.substr(2));
+        if (startsWith(line, "\xe2\x97\x8f"))
+            line = trim(line.substr(3));
+        else if (startsWith(line, "* "))
+            line = trim(line.substr(2));
         auto f = fields(line);
         if (f.size() < 4) return;
         UnitEntry u{std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]), {}};
@@ -310,7 +323,8 @@ std::map<std::string, std::string> parseKeyValues(std::string_view text) {
     return out;
 }
 
-JournalEvent mapJournalRecord(const std::map<std::string, std::string>& fields, int64_t realtimeUs) {
+JournalEvent mapJournalRecord(const std::map<std::string, std::string>& fields,
+                              int64_t realtimeUs) {
     auto get = [&](const char* k) -> const std::string* {
         auto it = fields.find(k);
         return it == fields.end() ? nullptr : &it->second;
@@ -322,19 +336,25 @@ JournalEvent mapJournalRecord(const std::map<std::string, std::string>& fields, 
     const std::string* unit = get("_SYSTEMD_UNIT");
     const bool userUnit = get("_SYSTEMD_USER_UNIT") != nullptr;
     const bool sessionScope = unit && startsWith(*unit, "session-");
-    if (facility == 4 || facility == 10) e.logFile = "Security";  // auth, authpriv
-    else if ((transport && *transport == "kernel") || facility == 0) e.logFile = "System";
+    if (facility == 4 || facility == 10)
+        e.logFile = "Security";  // auth, authpriv
+    else if ((transport && *transport == "kernel") || facility == 0)
+        e.logFile = "System";
     else if (facility == 3 || (unit && !userUnit && !sessionScope && !startsWith(*unit, "user@")))
         e.logFile = "System";  // daemon facility or a system service
-    else e.logFile = "Application";
+    else
+        e.logFile = "Application";
 
     int prio = 6;
     if (auto p = get("PRIORITY")) prio = std::atoi(p->c_str());
     e.eventType = prio <= 3 ? 1 : (prio == 4 ? 2 : 3);
 
-    if (auto s = get("SYSLOG_IDENTIFIER")) e.source = *s;
-    else if (auto c = get("_COMM")) e.source = *c;
-    else if (transport && *transport == "kernel") e.source = "kernel";
+    if (auto s = get("SYSLOG_IDENTIFIER"))
+        e.source = *s;
+    else if (auto c = get("_COMM"))
+        e.source = *c;
+    else if (transport && *transport == "kernel")
+        e.source = "kernel";
     if (auto m = get("MESSAGE")) e.message = *m;
     if (auto h = get("_HOSTNAME")) e.computer = *h;
     e.writtenUs = realtimeUs;
@@ -348,8 +368,9 @@ JournalEvent mapJournalRecord(const std::map<std::string, std::string>& fields, 
 
 int driveTypeOf(const MountEntry& m, bool removable) {
     static const std::set<std::string> kNetwork = {
-        "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "glusterfs",
-        "fuse.sshfs", "fuse.glusterfs", "fuse.cephfs", "9p", "lustre", "gpfs", "ocfs2"};
+        "nfs", "nfs4",   "cifs",      "smb3",       "smbfs",          "ncpfs",
+        "afs", "ceph",   "glusterfs", "fuse.sshfs", "fuse.glusterfs", "fuse.cephfs",
+        "9p",  "lustre", "gpfs",      "ocfs2"};
     if (kNetwork.count(m.fstype)) return 4;
     if (!startsWith(m.source, "/dev/")) return 0;
     if (m.fstype == "iso9660" || m.fstype == "udf" || startsWith(m.source, "/dev/sr") ||

@@ -42,11 +42,11 @@ std::vector<CpuSocket> parseCpuinfo(std::string_view text);
 
 // /proc/stat: boot time and the summed idle time.
 struct SystemStat {
-    int64_t btime = 0;              // seconds since 1970, 0 when absent
-    uint64_t idleTicks = 0;         // idle + iowait over all processors
-    uint64_t totalTicks = 0;        // every column of the "cpu" line
-    int processes = 0;              // procs_running + procs_blocked
-    bool valid = false;             // a "cpu" line was found
+    int64_t btime = 0;        // seconds since 1970, 0 when absent
+    uint64_t idleTicks = 0;   // idle + iowait over all processors
+    uint64_t totalTicks = 0;  // every column of the "cpu" line
+    int processes = 0;        // procs_running + procs_blocked
+    bool valid = false;       // a "cpu" line was found
 };
 SystemStat parseSystemStat(std::string_view text);
 

@@ -56,10 +56,18 @@ std::string upperName(std::string_view s) {
     return out;
 }
 
-WmiValue str(std::string s) { return WmiValue::string(std::move(s)); }
-WmiValue num(uint64_t v) { return WmiValue::string(std::to_string(v)); }
-WmiValue i32(int64_t v) { return WmiValue::int32(static_cast<int32_t>(v)); }
-WmiValue boolean(bool v) { return WmiValue::boolean(v); }
+WmiValue str(std::string s) {
+    return WmiValue::string(std::move(s));
+}
+WmiValue num(uint64_t v) {
+    return WmiValue::string(std::to_string(v));
+}
+WmiValue i32(int64_t v) {
+    return WmiValue::int32(static_cast<int32_t>(v));
+}
+WmiValue boolean(bool v) {
+    return WmiValue::boolean(v);
+}
 
 // Whole small file; nullopt when it cannot be opened.
 std::optional<std::string> readFile(const std::string& path) {
@@ -122,7 +130,9 @@ struct ClassDef {
     Builder build;
 };
 
-WmiTable tableOf(const ClassDef& def) { return WmiTable{def.shape, {}}; }
+WmiTable tableOf(const ClassDef& def) {
+    return WmiTable{def.shape, {}};
+}
 
 // ---- processes ------------------------------------------------------------
 
@@ -152,7 +162,8 @@ std::vector<ProcStat> scanProcesses(const Context& c) {
             out.push_back(std::move(*p));
     }
     closedir(d);
-    std::sort(out.begin(), out.end(), [](const ProcStat& a, const ProcStat& b) { return a.pid < b.pid; });
+    std::sort(out.begin(), out.end(),
+              [](const ProcStat& a, const ProcStat& b) { return a.pid < b.pid; });
     return out;
 }
 
@@ -212,11 +223,16 @@ Machine machine() {
     Machine m;
     utsname u{};
     std::string arch = uname(&u) == 0 ? u.machine : "";
-    if (arch == "x86_64") m = {"x64-based PC", 9, 64};
-    else if (arch == "aarch64" || arch == "arm64") m = {"ARM64-based PC", 12, 64};
-    else if (arch.rfind("arm", 0) == 0) m = {"ARM-based PC", 5, 32};
-    else if (arch.size() == 4 && arch[0] == 'i' && arch.substr(2) == "86") m = {"X86-based PC", 0, 32};
-    else m = {arch + "-based PC", 9, static_cast<int>(sizeof(void*) * 8)};
+    if (arch == "x86_64")
+        m = {"x64-based PC", 9, 64};
+    else if (arch == "aarch64" || arch == "arm64")
+        m = {"ARM64-based PC", 12, 64};
+    else if (arch.rfind("arm", 0) == 0)
+        m = {"ARM-based PC", 5, 32};
+    else if (arch.size() == 4 && arch[0] == 'i' && arch.substr(2) == "86")
+        m = {"X86-based PC", 0, 32};
+    else
+        m = {arch + "-based PC", 9, static_cast<int>(sizeof(void*) * 8)};
     return m;
 }
 
@@ -278,8 +294,9 @@ std::optional<WmiTable> buildComputerSystem(const ClassDef& def, Context& c, std
     for (const auto& k : *s) logical += k.logical;
     const std::string name = computerName();
     WmiTable t = tableOf(def);
-    t.rows.push_back({str(name), str(name), num((*m)["MemTotal"] * 1024), i32(static_cast<int64_t>(s->size())),
-                      i32(logical), str(machine().systemType), i32(3), i32(3), i32(3),
+    t.rows.push_back({str(name), str(name), num((*m)["MemTotal"] * 1024),
+                      i32(static_cast<int64_t>(s->size())), i32(logical), str(machine().systemType),
+                      i32(3), i32(3), i32(3),
                       str(firstLine(readFile(c.sys("class/dmi/id/sys_vendor")))),
                       str(firstLine(readFile(c.sys("class/dmi/id/product_name")))), str("OK")});
     return t;
@@ -310,8 +327,10 @@ std::optional<WmiTable> buildOperatingSystem(const ClassDef& def, Context& c, st
     t.set(r, "Version", str(release));
     t.set(r, "CSName", str(computerName()));
     t.set(r, "OSArchitecture", str(std::to_string(machine().addressWidth) + "-bit"));
-    if (ss.btime > 0) t.set(r, "LastBootUpTime", str(c.dateText(ss.btime)));
-    else t.set(r, "LastBootUpTime", WmiValue::null());
+    if (ss.btime > 0)
+        t.set(r, "LastBootUpTime", str(c.dateText(ss.btime)));
+    else
+        t.set(r, "LastBootUpTime", WmiValue::null());
     t.set(r, "LocalDateTime", str(c.dateText(c.clock.now())));
     t.set(r, "TotalVisibleMemorySize", num(total));
     t.set(r, "FreePhysicalMemory", num(avail));
@@ -371,7 +390,7 @@ struct Fs {
 // that overruns is left to finish on its own thread.
 std::optional<Fs> boundedStatvfs(const std::string& path, bool bounded) {
     auto work = [](const std::string& p) -> std::optional<Fs> {
-        struct statvfs v{};
+        struct statvfs v {};
         if (statvfs(p.c_str(), &v) != 0) return std::nullopt;
         return Fs{static_cast<uint64_t>(v.f_blocks) * v.f_frsize,
                   static_cast<uint64_t>(v.f_bavail) * v.f_frsize};
@@ -399,12 +418,18 @@ std::optional<Fs> boundedStatvfs(const std::string& path, bool bounded) {
 
 const char* driveDescription(int type) {
     switch (type) {
-        case 2: return "Removable Disk";
-        case 3: return "Local Fixed Disk";
-        case 4: return "Network Connection";
-        case 5: return "CD-ROM Disc";
-        case 6: return "RAM Disk";
-        default: return "";
+        case 2:
+            return "Removable Disk";
+        case 3:
+            return "Local Fixed Disk";
+        case 4:
+            return "Network Connection";
+        case 5:
+            return "CD-ROM Disc";
+        case 6:
+            return "RAM Disk";
+        default:
+            return "";
     }
 }
 
@@ -430,13 +455,14 @@ std::optional<WmiTable> buildLogicalDisk(const ClassDef& def, Context& c, std::s
         std::string dev = blockDeviceOf(m.source);
         if (!dev.empty()) {
             std::string flag = firstLine(readFile(c.sys("class/block/" + dev + "/removable")));
-            if (flag.empty()) flag = firstLine(readFile(c.sys("class/block/" + dev + "/../removable")));
+            if (flag.empty())
+                flag = firstLine(readFile(c.sys("class/block/" + dev + "/../removable")));
             removable = flag == "1";
         }
         int type = driveTypeOf(m, removable);
         if (m.target == "/" && type == 0) type = 3;  // the root is a disk whatever backs it
         if (type == 0 || targets.count(m.target)) continue;
-        struct stat st{};
+        struct stat st {};
         if (stat(m.target.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
         if (type != 4 && !seen.insert(st.st_dev).second) continue;
         auto fs = boundedStatvfs(m.target, type == 4);
@@ -468,10 +494,10 @@ std::optional<WmiTable> buildPageFile(const ClassDef& def, Context& c, std::stri
     }
     WmiTable t = tableOf(def);
     for (const auto& s : parseSwaps(*text)) {
-        t.rows.push_back({str(s.name), str(s.name), str(s.name), i32(static_cast<int64_t>(s.sizeKb / 1024)),
-                          i32(static_cast<int64_t>(s.usedKb / 1024)),
-                          i32(static_cast<int64_t>(s.usedKb / 1024)), boolean(false), WmiValue::null(),
-                          WmiValue::null()});
+        t.rows.push_back(
+            {str(s.name), str(s.name), str(s.name), i32(static_cast<int64_t>(s.sizeKb / 1024)),
+             i32(static_cast<int64_t>(s.usedKb / 1024)), i32(static_cast<int64_t>(s.usedKb / 1024)),
+             boolean(false), WmiValue::null(), WmiValue::null()});
     }
     return t;
 }
@@ -485,10 +511,12 @@ ProtocolTraits traitsOf(const std::string& name) {
     const std::string n = upperName(name);
     const bool v6 = n.find("V6") != std::string::npos;
     const int addr = v6 ? 28 : 16;
-    if (n.rfind("TCP", 0) == 0 || n.rfind("MPTCP", 0) == 0) return {false, true, true, false, false, addr, 0};
+    if (n.rfind("TCP", 0) == 0 || n.rfind("MPTCP", 0) == 0)
+        return {false, true, true, false, false, addr, 0};
     if (n.rfind("SCTP", 0) == 0) return {false, true, true, true, false, addr, 0};
     if (n.rfind("UDP", 0) == 0) return {true, false, false, true, !v6, addr, 65507};
-    if (n.rfind("RAW", 0) == 0 || n.rfind("PING", 0) == 0) return {true, false, false, true, !v6, addr, 65507};
+    if (n.rfind("RAW", 0) == 0 || n.rfind("PING", 0) == 0)
+        return {true, false, false, true, !v6, addr, 65507};
     if (n == "UNIX") return {false, true, true, false, false, 110, 0};
     if (n == "PACKET") return {true, false, false, true, true, 20, 65535};
     if (n == "NETLINK") return {true, false, true, true, true, 12, 0};
@@ -506,9 +534,9 @@ std::optional<WmiTable> buildNetworkProtocol(const ClassDef& def, Context& c, st
         ProtocolTraits tr = traitsOf(p);
         t.rows.push_back({str(p), str(p), str("Linux kernel protocol " + p), str("OK"),
                           boolean(tr.connectionless), boolean(tr.delivery), boolean(tr.sequencing),
-                          boolean(tr.message), boolean(false), boolean(tr.broadcast), boolean(false),
-                          boolean(false), boolean(false), i32(tr.addr), i32(tr.addr),
-                          i32(tr.maxMessage), WmiValue::null()});
+                          boolean(tr.message), boolean(false), boolean(tr.broadcast),
+                          boolean(false), boolean(false), boolean(false), i32(tr.addr),
+                          i32(tr.addr), i32(tr.maxMessage), WmiValue::null()});
     }
     return t;
 }
@@ -522,11 +550,12 @@ std::optional<WmiTable> buildNetInterface(const ClassDef& def, Context& c, std::
     const std::string stamp = std::to_string(realtime100ns());
     WmiTable t = tableOf(def);
     for (const auto& d : parseNetDev(*text)) {
-        long long mbps = std::atoll(firstLine(readFile(c.sys("class/net/" + d.name + "/speed"))).c_str());
+        long long mbps =
+            std::atoll(firstLine(readFile(c.sys("class/net/" + d.name + "/speed"))).c_str());
         uint64_t bw = mbps > 0 ? static_cast<uint64_t>(mbps) * 1000000ULL : 0;
         t.rows.push_back({str(d.name), num(d.rxBytes), num(d.txBytes), num(d.rxBytes + d.txBytes),
-                          num(d.rxPackets), num(d.txPackets), num(d.rxPackets + d.txPackets), num(bw),
-                          str(stamp), str("10000000")});
+                          num(d.rxPackets), num(d.txPackets), num(d.rxPackets + d.txPackets),
+                          num(bw), str(stamp), str("10000000")});
     }
     return t;
 }
@@ -537,8 +566,10 @@ std::optional<WmiTable> buildBaseBoard(const ClassDef& def, Context& c, std::str
     WmiTable t = tableOf(def);
     auto product = readFile(c.sys("class/dmi/id/board_name"));
     if (!product) return t;
-    t.rows.push_back({str("Base Board"), str("Base Board"), str(firstLine(readFile(c.sys("class/dmi/id/board_vendor")))),
-                      str(firstLine(product)), str(firstLine(readFile(c.sys("class/dmi/id/board_version")))),
+    t.rows.push_back({str("Base Board"), str("Base Board"),
+                      str(firstLine(readFile(c.sys("class/dmi/id/board_vendor")))),
+                      str(firstLine(product)),
+                      str(firstLine(readFile(c.sys("class/dmi/id/board_version")))),
                       str(firstLine(readFile(c.sys("class/dmi/id/board_serial")))), str("OK"),
                       str("Base Board")});
     return t;
@@ -547,7 +578,7 @@ std::optional<WmiTable> buildBaseBoard(const ClassDef& def, Context& c, std::str
 std::optional<WmiTable> buildMotherboard(const ClassDef& def, Context& c, std::string&) {
     WmiTable t = tableOf(def);
     if (!readFile(c.sys("class/dmi/id/board_name"))) return t;
-    struct stat st{};
+    struct stat st {};
     const bool pci = stat(c.sys("bus/pci").c_str(), &st) == 0;
     t.rows.push_back({str("Motherboard"), str("Motherboard"), str("Motherboard"), str("OK"),
                       pci ? str("PCI") : WmiValue::null()});
@@ -570,12 +601,17 @@ std::optional<WmiTable> buildBattery(const ClassDef& def, Context& c, std::strin
         const std::string status = firstLine(readFile(base + "status"));
         const std::string health = firstLine(readFile(base + "health"));
         int batteryStatus = 2;  // on mains, not discharging
-        if (status == "Discharging") batteryStatus = 1;
-        else if (status == "Charging") batteryStatus = 6;
-        else if (status == "Full") batteryStatus = 3;
+        if (status == "Discharging")
+            batteryStatus = 1;
+        else if (status == "Charging")
+            batteryStatus = 6;
+        else if (status == "Full")
+            batteryStatus = 3;
         std::string wmiStatus = "OK";
-        if (health == "Dead" || health == "Unspecified failure") wmiStatus = "Error";
-        else if (health == "Overheat" || health == "Over voltage" || health == "Cold") wmiStatus = "Degraded";
+        if (health == "Dead" || health == "Unspecified failure")
+            wmiStatus = "Error";
+        else if (health == "Overheat" || health == "Over voltage" || health == "Cold")
+            wmiStatus = "Degraded";
         std::string model = firstLine(readFile(base + "model_name"));
         std::string cap = firstLine(readFile(base + "capacity"));
         t.rows.push_back({str(model.empty() ? n : model), str(n), str("Internal Battery"),
@@ -595,12 +631,16 @@ std::string stateOf(const std::string& active) {
 }
 
 std::string startModeOf(const std::string& fileState) {
-    if (fileState == "enabled" || fileState == "enabled-runtime" || fileState == "alias") return "Auto";
-    if (fileState == "disabled" || fileState == "masked" || fileState == "masked-runtime") return "Disabled";
+    if (fileState == "enabled" || fileState == "enabled-runtime" || fileState == "alias")
+        return "Auto";
+    if (fileState == "disabled" || fileState == "masked" || fileState == "masked-runtime")
+        return "Disabled";
     return "Manual";
 }
 
-std::string serviceName(const std::string& unit) { return unit.substr(0, unit.size() - 8); }
+std::string serviceName(const std::string& unit) {
+    return unit.substr(0, unit.size() - 8);
+}
 
 void addService(WmiTable& t, const std::string& name, const std::string& description,
                 const std::string& active, const std::string& fileState) {
@@ -629,9 +669,9 @@ std::optional<WmiTable> buildService(const ClassDef& def, Context& c, std::strin
         err = "systemctl list-units failed (is systemd running?)";
         return std::nullopt;
     }
-    auto files = runCommand({c.roots.systemctl, "list-unit-files", "--type=service", "--no-legend",
-                             "--no-pager"},
-                            kSystemctlMs);
+    auto files = runCommand(
+        {c.roots.systemctl, "list-unit-files", "--type=service", "--no-legend", "--no-pager"},
+        kSystemctlMs);
     std::map<std::string, std::string> fileState;
     if (files && files->exitStatus == 0)
         for (const auto& f : parseListUnitFiles(files->out)) fileState[f.unit] = f.state;
@@ -680,16 +720,19 @@ std::optional<WmiTable> buildNTLogEvent(const ClassDef& def, Context& c, const W
     if (bg && (!bound || *bg > *bound)) bound = bg;
     bool ok;
     if (bound) {
-        ok = sd_journal_seek_realtime_usec(j, static_cast<uint64_t>(std::max<int64_t>(*bound, 0)) * 1000000) >= 0;
+        ok = sd_journal_seek_realtime_usec(
+                 j, static_cast<uint64_t>(std::max<int64_t>(*bound, 0)) * 1000000) >= 0;
     } else {
         // Without a time condition: the newest records, up to the row limit.
         ok = sd_journal_seek_tail(j) >= 0;
         if (ok) sd_journal_previous_skip(j, kJournalRows);
         if (ok) sd_journal_previous(j);
     }
-    static const char* kFields[] = {"MESSAGE", "PRIORITY", "SYSLOG_FACILITY", "SYSLOG_IDENTIFIER",
-                                    "_COMM", "_TRANSPORT", "_SYSTEMD_UNIT", "_SYSTEMD_USER_UNIT",
-                                    "_HOSTNAME", "_SOURCE_REALTIME_TIMESTAMP"};
+    static const char* kFields[] = {"MESSAGE",         "PRIORITY",
+                                    "SYSLOG_FACILITY", "SYSLOG_IDENTIFIER",
+                                    "_COMM",           "_TRANSPORT",
+                                    "_SYSTEMD_UNIT",   "_SYSTEMD_USER_UNIT",
+                                    "_HOSTNAME",       "_SOURCE_REALTIME_TIMESTAMP"};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kJournalMs);
     int32_t record = 0;
     while (ok && t.rows.size() < kJournalRows && sd_journal_next(j) > 0) {
@@ -709,8 +752,9 @@ std::optional<WmiTable> buildNTLogEvent(const ClassDef& def, Context& c, const W
         JournalEvent e = mapJournalRecord(fields, static_cast<int64_t>(rt));
         ++record;
         static const char* kTypeWords[] = {"", "Error", "Warning", "Information"};
-        t.rows.push_back({str(e.logFile), i32(e.eventType), str(kTypeWords[e.eventType]), str(e.source),
-                          i32(0), i32(0), str(e.message), str(c.dateText(e.generatedUs / 1000000)),
+        t.rows.push_back({str(e.logFile), i32(e.eventType), str(kTypeWords[e.eventType]),
+                          str(e.source), i32(0), i32(0), str(e.message),
+                          str(c.dateText(e.generatedUs / 1000000)),
                           str(c.dateText(e.writtenUs / 1000000)), str(e.computer), i32(record)});
     }
     sd_journal_close(j);
@@ -739,7 +783,9 @@ std::vector<ClassDef> makeClasses() {
         defs.push_back(std::move(d));
     };
     auto simple = [](auto f) {
-        return [f](const ClassDef& d, Context& c, const WqlQuery&, std::string& e) { return f(d, c, e); };
+        return [f](const ClassDef& d, Context& c, const WqlQuery&, std::string& e) {
+            return f(d, c, e);
+        };
     };
     add("Win32_PerfRawData_PerfProc_Process",
         {"Name", "IDProcess", "CreatingProcessID", "PercentProcessorTime", "PercentUserTime",
@@ -755,9 +801,9 @@ std::vector<ClassDef> makeClasses() {
          "MaxClockSpeed", "CurrentClockSpeed", "AddressWidth", "Architecture", "Status"},
         simple(buildProcessor));
     add("Win32_ComputerSystem",
-        {"Name", "Caption", "TotalPhysicalMemory", "NumberOfProcessors", "NumberOfLogicalProcessors",
-         "SystemType", "ChassisBootupState", "PowerSupplyState", "ThermalState", "Manufacturer",
-         "Model", "Status"},
+        {"Name", "Caption", "TotalPhysicalMemory", "NumberOfProcessors",
+         "NumberOfLogicalProcessors", "SystemType", "ChassisBootupState", "PowerSupplyState",
+         "ThermalState", "Manufacturer", "Model", "Status"},
         simple(buildComputerSystem));
     add("Win32_OperatingSystem",
         {"Caption", "Version", "CSName", "OSArchitecture", "LastBootUpTime", "LocalDateTime",
@@ -776,8 +822,8 @@ std::vector<ClassDef> makeClasses() {
          "Size", "VolumeName", "ProviderName"},
         simple(buildLogicalDisk));
     add("Win32_Service",
-        {"Name", "DisplayName", "Caption", "Description", "State", "Started", "StartMode",
-         "Status", "ServiceType"},
+        {"Name", "DisplayName", "Caption", "Description", "State", "Started", "StartMode", "Status",
+         "ServiceType"},
         simple(buildService));
     add("Win32_NTLogEvent",
         {"LogFile", "EventType", "Type", "SourceName", "EventIdentifier", "EventCode", "Message",
@@ -810,7 +856,7 @@ std::vector<ClassDef> makeClasses() {
 }
 
 class LiveConnection final : public WmiConnection {
-public:
+  public:
     LiveConnection(Clock& clock, LiveWmiRoots roots)
         : ctx_{std::move(roots), clock}, classes_(makeClasses()) {}
 
@@ -818,7 +864,8 @@ public:
         WqlError perr;
         auto q = parseWql(wql, &perr);
         if (!q) {
-            error_ = "invalid query at position " + std::to_string(perr.position) + ": " + perr.what;
+            error_ =
+                "invalid query at position " + std::to_string(perr.position) + ": " + perr.what;
             return nullptr;
         }
         if (isMetaClass(q->className)) {
@@ -847,10 +894,10 @@ public:
             error_ = "no object " + std::string(path);
             return nullptr;
         }
-        auto show = runCommand({ctx_.roots.systemctl, "show", "-p", "Id", "-p", "Description", "-p",
-                                "ActiveState", "-p", "LoadState", "-p", "UnitFileState", "--",
-                                *name + ".service"},
-                               kSystemctlMs);
+        auto show = runCommand(
+            {ctx_.roots.systemctl, "show", "-p", "Id", "-p", "Description", "-p", "ActiveState",
+             "-p", "LoadState", "-p", "UnitFileState", "--", *name + ".service"},
+            kSystemctlMs);
         if (!show || show->exitStatus != 0) {
             error_ = "systemctl show failed for " + *name;
             return nullptr;
@@ -875,8 +922,8 @@ public:
         }
         // Queued, not awaited, as the service manager's start and stop
         // return once the request is accepted.
-        auto r = runCommand({ctx_.roots.systemctl, "--no-block", m == "STARTSERVICE" ? "start" : "stop",
-                             "--", *name + ".service"},
+        auto r = runCommand({ctx_.roots.systemctl, "--no-block",
+                             m == "STARTSERVICE" ? "start" : "stop", "--", *name + ".service"},
                             kSystemctlMs);
         if (!r || r->timedOut) {
             error_ = "systemctl could not be run for " + *name;
@@ -891,7 +938,7 @@ public:
 
     std::string lastError() const override { return error_; }
 
-private:
+  private:
     const ClassDef* find(std::string_view cls) const {
         const std::string u = upperName(cls);
         for (const auto& c : classes_)
@@ -916,7 +963,7 @@ private:
 };
 
 class LiveWmiProvider final : public WmiProvider {
-public:
+  public:
     LiveWmiProvider(Clock& clock, SettingsStore& store, LiveWmiRoots roots)
         : clock_(clock), store_(store), roots_(std::move(roots)) {}
 
@@ -927,13 +974,16 @@ public:
             return r;
         }
         const std::string n = upperName(ns);
-        if (n == "ROOT\\CIMV2") r.connection = std::make_unique<LiveConnection>(clock_, roots_);
-        else if (n == "ROOT\\DEFAULT") r.connection = makeStdRegProvConnection(store_);
-        else r.error = "namespace " + ns + " is not served";
+        if (n == "ROOT\\CIMV2")
+            r.connection = std::make_unique<LiveConnection>(clock_, roots_);
+        else if (n == "ROOT\\DEFAULT")
+            r.connection = makeStdRegProvConnection(store_);
+        else
+            r.error = "namespace " + ns + " is not served";
         return r;
     }
 
-private:
+  private:
     Clock& clock_;
     SettingsStore& store_;
     LiveWmiRoots roots_;

@@ -80,7 +80,9 @@ std::optional<CommandResult> runCommand(const std::vector<std::string>& argv, in
                 kill(pid, SIGKILL);
                 continue;
             }
-            struct timespec ts{0, 2 * 1000 * 1000};
+            struct timespec ts {
+                0, 2 * 1000 * 1000
+            };
             nanosleep(&ts, nullptr);
         }
     }

@@ -2,15 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "../wmi/wmi_test_support.h"
 #include "agent/core/agent.h"
 #include "agent/core/twlog.h"
-#include "../wmi/wmi_test_support.h"
 
 namespace tw {
 namespace {
 
 std::string snapshot(const std::vector<std::string>& names) {
-    std::string json = R"({"Win32_PerfRawData_PerfProc_Process": [{"Name": "Idle", "IDProcess": 0})";
+    std::string json =
+        R"({"Win32_PerfRawData_PerfProc_Process": [{"Name": "Idle", "IDProcess": 0})";
     int pid = 100;
     for (const auto& n : names)
         json += R"(, {"Name": ")" + n + R"(", "IDProcess": )" + std::to_string(pid++) + "}";

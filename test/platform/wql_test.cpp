@@ -1,7 +1,6 @@
 #include "platform/wql.h"
 
 #include <gtest/gtest.h>
-
 #include <strings.h>
 
 #include <map>
@@ -45,7 +44,8 @@ TEST(Wql, SyntaxErrorsNameTheirPosition) {
     EXPECT_FALSE(parseWql("SELECT a FROM b WHERE a 1", &e));
     EXPECT_FALSE(parseWql("SELECT a FROM b trailing", &e));
     EXPECT_FALSE(parseWql("", &e));
-    EXPECT_FALSE(parseWql("SELECT a FROM b WHERE a = b", &e)) << "two properties cannot be compared";
+    EXPECT_FALSE(parseWql("SELECT a FROM b WHERE a = b", &e))
+        << "two properties cannot be compared";
 }
 
 TEST(Wql, ComparisonsOfStringsIntegersAndBooleans) {
@@ -55,7 +55,8 @@ TEST(Wql, ComparisonsOfStringsIntegersAndBooleans) {
           {"Size", WmiValue::string("107374182400")},
           {"Gone", WmiValue::null()}};
     EXPECT_TRUE(matches("SELECT * FROM c WHERE Name = 'spooler'", o)) << "strings ignore case";
-    EXPECT_TRUE(matches("SELECT * FROM c WHERE name <> \"Other\"", o)) << "property names ignore case";
+    EXPECT_TRUE(matches("SELECT * FROM c WHERE name <> \"Other\"", o))
+        << "property names ignore case";
     EXPECT_TRUE(matches("SELECT * FROM c WHERE Name != 'Other'", o));
     EXPECT_TRUE(matches("SELECT * FROM c WHERE Name < 'T' AND Name >= 'SPOOLER'", o));
     EXPECT_TRUE(matches("SELECT * FROM c WHERE DriveType = 3", o));
@@ -64,9 +65,12 @@ TEST(Wql, ComparisonsOfStringsIntegersAndBooleans) {
     EXPECT_TRUE(matches("SELECT * FROM c WHERE 4 > DriveType", o)) << "literal on the left";
     EXPECT_TRUE(matches("SELECT * FROM c WHERE Started = TRUE", o));
     EXPECT_FALSE(matches("SELECT * FROM c WHERE Started = false", o));
-    EXPECT_TRUE(matches("SELECT * FROM c WHERE Size > 5000000000", o)) << "uint64 text read as number";
-    EXPECT_TRUE(matches("SELECT * FROM c WHERE Size > '99999999999'", o)) << "numeric texts compare as numbers";
-    EXPECT_FALSE(matches("SELECT * FROM c WHERE Gone = 'x' OR Gone <> 'x'", o)) << "NULL compares false";
+    EXPECT_TRUE(matches("SELECT * FROM c WHERE Size > 5000000000", o))
+        << "uint64 text read as number";
+    EXPECT_TRUE(matches("SELECT * FROM c WHERE Size > '99999999999'", o))
+        << "numeric texts compare as numbers";
+    EXPECT_FALSE(matches("SELECT * FROM c WHERE Gone = 'x' OR Gone <> 'x'", o))
+        << "NULL compares false";
     EXPECT_FALSE(matches("SELECT * FROM c WHERE Missing = 1 OR Missing <> 1", o));
     EXPECT_TRUE(matches("SELECT * FROM c WHERE Gone IS NULL AND Name IS NOT NULL", o));
     EXPECT_TRUE(matches("SELECT * FROM c WHERE Gone = NULL", o));
@@ -74,7 +78,8 @@ TEST(Wql, ComparisonsOfStringsIntegersAndBooleans) {
 
 TEST(Wql, AndOrNotAndParenthesesNest) {
     Obj o{{"A", WmiValue::int32(1)}, {"B", WmiValue::int32(2)}};
-    EXPECT_TRUE(matches("SELECT * FROM c WHERE A = 1 OR A = 5 AND B = 9", o)) << "AND binds tighter";
+    EXPECT_TRUE(matches("SELECT * FROM c WHERE A = 1 OR A = 5 AND B = 9", o))
+        << "AND binds tighter";
     EXPECT_FALSE(matches("SELECT * FROM c WHERE (A = 1 OR A = 5) AND B = 9", o));
     EXPECT_TRUE(matches("SELECT * FROM c WHERE NOT (A = 2) AND ((B = 2))", o));
     EXPECT_FALSE(matches("SELECT * FROM c WHERE NOT A = 1", o));

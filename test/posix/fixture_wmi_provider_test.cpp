@@ -58,13 +58,15 @@ TEST(FixtureWmiProvider, ClassesTypesAndMissingThings) {
     EXPECT_EQ(disks[2]->get("Extra")->type, WmiType::Other);
     EXPECT_EQ(disks[0]->get("__CLASS"), WmiValue::string("Win32_LogicalDisk"));
     EXPECT_EQ(disks[0]->propertyNames(),
-              (std::vector<std::string>{"Name", "DriveType", "Size", "FreeSpace", "VolumeName", "Extra"}));
+              (std::vector<std::string>{"Name", "DriveType", "Size", "FreeSpace", "VolumeName",
+                                        "Extra"}));
     EXPECT_TRUE(all(*c, "SELECT Status FROM Win32_Battery").empty()) << "[] answers no object";
     EXPECT_FALSE(c->query("SELECT * FROM Win32_Fan"));
     EXPECT_NE(c->lastError().find("Win32_Fan"), std::string::npos);
     EXPECT_FALSE(c->query("SELEKT * FROM Win32_LogicalDisk"));
     EXPECT_NE(c->lastError().find("position 0"), std::string::npos);
-    EXPECT_TRUE(all(*c, "select * from win32_logicaldisk").size() == 3) << "class names ignore case";
+    EXPECT_TRUE(all(*c, "select * from win32_logicaldisk").size() == 3)
+        << "class names ignore case";
 }
 
 TEST(FixtureWmiProvider, ProjectionAndConditions) {
@@ -76,9 +78,13 @@ TEST(FixtureWmiProvider, ProjectionAndConditions) {
     EXPECT_EQ(names[0]->get("Size"), WmiValue::null()) << "unselected properties read as NULL";
     EXPECT_FALSE(names[0]->get("Nope"));
     // E: has no VolumeName at all, which reads as NULL in a condition.
-    EXPECT_EQ(all(*c, "SELECT * FROM Win32_LogicalDisk WHERE Size > 1000000 OR VolumeName IS NULL").size(), 3u);
+    EXPECT_EQ(all(*c, "SELECT * FROM Win32_LogicalDisk WHERE Size > 1000000 OR VolumeName IS NULL")
+                  .size(),
+              3u);
     EXPECT_EQ(all(*c, "SELECT * FROM Win32_LogicalDisk WHERE Size < 1000000").size(), 1u);
-    EXPECT_EQ(all(*c, "SELECT * FROM Win32_LogicalDisk WHERE (Name LIKE '_:' AND DriveType >= 4)").size(), 2u);
+    EXPECT_EQ(
+        all(*c, "SELECT * FROM Win32_LogicalDisk WHERE (Name LIKE '_:' AND DriveType >= 4)").size(),
+        2u);
     EXPECT_EQ(all(*c, "SELECT * FROM Win32_LogicalDisk WHERE Name = \"c:\"").size(), 1u);
 }
 
@@ -90,9 +96,10 @@ TEST(FixtureWmiProvider, AgoIsLocalDateTimeAndComparesAsInstant) {
     ASSERT_EQ(ev.size(), 2u);
     // now - 1740 s = 14:01 UTC = 16:01 local at +120.
     EXPECT_EQ(ev[0]->get("TimeWritten"), WmiValue::string("20121005160100.000000+120"));
-    auto recent = all(*c,
-                      "Select EventType,SourceName from Win32_NTLogEvent where LogFile='System' and "
-                      "TimeWritten>'20121005120000.0-000'");  // 12:00 UTC
+    auto recent =
+        all(*c,
+            "Select EventType,SourceName from Win32_NTLogEvent where LogFile='System' and "
+            "TimeWritten>'20121005120000.0-000'");  // 12:00 UTC
     ASSERT_EQ(recent.size(), 1u);
     EXPECT_EQ(recent[0]->get("SourceName"), WmiValue::string("Disk"));
 }
@@ -101,12 +108,14 @@ TEST(FixtureWmiProvider, SeqStepsPerQueryOfTheClassAndRepeatsTheLast) {
     FixturePlatform f(kFixture);
     auto c = cimv2(f);
     std::vector<WmiValue> seen;
-    for (int i = 0; i < 4; ++i) seen.push_back(*all(*c, "SELECT * FROM Win32_Processor")[0]->get("NumberOfCores"));
+    for (int i = 0; i < 4; ++i)
+        seen.push_back(*all(*c, "SELECT * FROM Win32_Processor")[0]->get("NumberOfCores"));
     EXPECT_EQ(seen, (std::vector<WmiValue>{WmiValue::int32(2), WmiValue::int32(4),
                                            WmiValue::string("x"), WmiValue::string("x")}));
     all(*c, "SELECT * FROM Win32_LogicalDisk");  // other classes count apart
-    auto again = cimv2(f);                        // the count is the process's, not the connection's
-    EXPECT_EQ(all(*again, "SELECT * FROM Win32_Processor")[0]->get("NumberOfCores"), WmiValue::string("x"));
+    auto again = cimv2(f);                       // the count is the process's, not the connection's
+    EXPECT_EQ(all(*again, "SELECT * FROM Win32_Processor")[0]->get("NumberOfCores"),
+              WmiValue::string("x"));
 }
 
 TEST(FixtureWmiProvider, MetaClassListsClassesAndTheirPropertyUnion) {
@@ -115,8 +124,9 @@ TEST(FixtureWmiProvider, MetaClassListsClassesAndTheirPropertyUnion) {
     auto classes = all(*c, "SELECT * FROM meta_class WHERE __Class LIKE \"Win32%\"");
     std::vector<std::string> names;
     for (auto& o : classes) names.push_back(o->get("__CLASS")->s);
-    EXPECT_EQ(names, (std::vector<std::string>{"Win32_LogicalDisk", "Win32_NTLogEvent", "Win32_Battery",
-                                               "Win32_Processor", "Win32_Service"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Win32_LogicalDisk", "Win32_NTLogEvent", "Win32_Battery",
+                                        "Win32_Processor", "Win32_Service"}));
     auto one = all(*c, "SELECT * FROM meta_class WHERE __Class = \"Win32_NTLogEvent\"");
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0]->propertyNames(),
@@ -136,7 +146,8 @@ TEST(FixtureWmiProvider, ServiceMethodsChangeStateUnlessTheFixtureFailsThem) {
     EXPECT_EQ(out->get("ReturnValue"), WmiValue::int32(0));
     auto rows = all(*c, "SELECT Name,State FROM Win32_Service WHERE State = 'Running'");
     EXPECT_EQ(rows.size(), 2u) << "Spooler now runs";
-    EXPECT_EQ(c->getObject("Win32_Service.Name='Spooler'")->get("State"), WmiValue::string("Running"));
+    EXPECT_EQ(c->getObject("Win32_Service.Name='Spooler'")->get("State"),
+              WmiValue::string("Running"));
     EXPECT_FALSE(c->execMethod("Win32_Service.Name='Stuck'", "StopService", nullptr));
     EXPECT_TRUE(c->execMethod("Win32_Service.Name='Stuck'", "StartService", nullptr));
     EXPECT_FALSE(c->execMethod("Win32_Service.Name='Nope'", "StartService", nullptr));
@@ -158,7 +169,8 @@ TEST(FixtureWmiProvider, ChangedFileIsReadAgain) {
     writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Pred Fail"}]})");
     struct timeval times[2] = {{1000, 0}, {1000, 0}};
     utimes(f.fixture().c_str(), times);
-    EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery")[1]->get("Status"), WmiValue::string("Pred Fail"));
+    EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery")[1]->get("Status"),
+              WmiValue::string("Pred Fail"));
     std::remove(f.fixture().c_str());
     EXPECT_FALSE(c->query("SELECT Status FROM Win32_Battery"));
     EXPECT_NE(c->lastError().find(f.fixture()), std::string::npos);
@@ -198,7 +210,8 @@ TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
     ASSERT_TRUE(c.getObject("StdRegProv"));
     WmiPropertyBag in;
     in.set("hDefKey", WmiValue::string("2147483650"));
-    in.set("sSubKeyName", WmiValue::string("SOFTWARE\\Wow6432Node\\Orvane Software\\Tallwatch\\twnt\\Timer"));
+    in.set("sSubKeyName",
+           WmiValue::string("SOFTWARE\\Wow6432Node\\Orvane Software\\Tallwatch\\twnt\\Timer"));
     auto out = c.execMethod("StdRegProv", "GetStringValue", &in);
     ASSERT_TRUE(out);
     EXPECT_EQ(out->get("sValue"), WmiValue::string("300"));
@@ -215,8 +228,10 @@ TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
     EXPECT_EQ(out->get("sValue"), WmiValue::null());
     EXPECT_EQ(out->get("ReturnValue"), WmiValue::int32(2));
     missing.set("sValue", WmiValue::string("x"));
-    EXPECT_EQ(c.execMethod("StdRegProv", "SetStringValue", &missing)->get("ReturnValue"), WmiValue::int32(2));
-    EXPECT_FALSE(f.store->keyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing")) << "no key is created";
+    EXPECT_EQ(c.execMethod("StdRegProv", "SetStringValue", &missing)->get("ReturnValue"),
+              WmiValue::int32(2));
+    EXPECT_FALSE(f.store->keyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing"))
+        << "no key is created";
     EXPECT_FALSE(f.provider->connect("", "ROOT\\SECURITY").connection);
     EXPECT_FALSE(f.provider->connect("faraway-host-that-is-not-me", kCimv2).connection);
 }

@@ -57,8 +57,9 @@ TEST(LinuxSources, CpuinfoGroupsBySocket) {
     ASSERT_EQ(arm.size(), 1u);
     EXPECT_EQ(arm[0].logical, 2);
     EXPECT_EQ(arm[0].cores, 0) << "unknown cores: the logical count decides";
-    std::string two = "processor : 0\nphysical id : 0\ncore id : 0\n\nprocessor : 1\nphysical id : 1\n"
-                      "core id : 0\n\nprocessor : 2\nphysical id : 1\ncore id : 0\n";
+    std::string two =
+        "processor : 0\nphysical id : 0\ncore id : 0\n\nprocessor : 1\nphysical id : 1\n"
+        "core id : 0\n\nprocessor : 2\nphysical id : 1\ncore id : 0\n";
     auto sockets = parseCpuinfo(two);
     ASSERT_EQ(sockets.size(), 2u);
     EXPECT_EQ(sockets[1].logical, 2);
@@ -110,7 +111,8 @@ TEST(LinuxSources, SwapsNetDevAndProtocols) {
     ASSERT_FALSE(d.empty());
     EXPECT_EQ(d[0].name, "lo");
     EXPECT_EQ(d[0].rxBytes, d[0].txBytes) << "loopback sends what it receives";
-    auto cut = parseNetDev("Inter-|\n face |\n  eth0: 1 2 3\n  eth1:10 20 0 0 0 0 0 0 30 40 0 0 0 0 0 0\n");
+    auto cut = parseNetDev(
+        "Inter-|\n face |\n  eth0: 1 2 3\n  eth1:10 20 0 0 0 0 0 0 30 40 0 0 0 0 0 0\n");
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].name, "eth1");
     EXPECT_EQ(cut[0].txPackets, 40u);
@@ -140,28 +142,34 @@ TEST(LinuxSources, SystemctlListings) {
 }
 
 TEST(LinuxSources, JournalRecordsBecomeEventLogEntries) {
-    auto e = mapJournalRecord({{"_TRANSPORT", "kernel"}, {"PRIORITY", "3"}, {"MESSAGE", "I/O error"}},
-                              1700000000000000);
+    auto e = mapJournalRecord(
+        {{"_TRANSPORT", "kernel"}, {"PRIORITY", "3"}, {"MESSAGE", "I/O error"}}, 1700000000000000);
     EXPECT_EQ(e.logFile, "System");
     EXPECT_EQ(e.eventType, 1);
     EXPECT_EQ(e.source, "kernel");
     EXPECT_EQ(e.generatedUs, 1700000000000000);
-    auto auth = mapJournalRecord({{"SYSLOG_FACILITY", "10"}, {"PRIORITY", "5"}, {"SYSLOG_IDENTIFIER", "sshd"},
-                                  {"_SYSTEMD_UNIT", "ssh.service"}, {"_SOURCE_REALTIME_TIMESTAMP", "1699999999000000"}},
+    auto auth = mapJournalRecord({{"SYSLOG_FACILITY", "10"},
+                                  {"PRIORITY", "5"},
+                                  {"SYSLOG_IDENTIFIER", "sshd"},
+                                  {"_SYSTEMD_UNIT", "ssh.service"},
+                                  {"_SOURCE_REALTIME_TIMESTAMP", "1699999999000000"}},
                                  1700000000000000);
     EXPECT_EQ(auth.logFile, "Security");
     EXPECT_EQ(auth.eventType, 3);
     EXPECT_EQ(auth.source, "sshd");
     EXPECT_EQ(auth.generatedUs, 1699999999000000);
     EXPECT_EQ(auth.writtenUs, 1700000000000000);
-    auto svc = mapJournalRecord({{"_SYSTEMD_UNIT", "cron.service"}, {"PRIORITY", "4"}, {"_COMM", "cron"}}, 1);
+    auto svc = mapJournalRecord(
+        {{"_SYSTEMD_UNIT", "cron.service"}, {"PRIORITY", "4"}, {"_COMM", "cron"}}, 1);
     EXPECT_EQ(svc.logFile, "System");
     EXPECT_EQ(svc.eventType, 2);
     EXPECT_EQ(svc.source, "cron");
-    auto app = mapJournalRecord({{"_SYSTEMD_UNIT", "session-3.scope"}, {"SYSLOG_FACILITY", "1"}}, 1);
+    auto app =
+        mapJournalRecord({{"_SYSTEMD_UNIT", "session-3.scope"}, {"SYSLOG_FACILITY", "1"}}, 1);
     EXPECT_EQ(app.logFile, "Application");
     EXPECT_EQ(app.eventType, 3) << "no priority: information";
-    EXPECT_EQ(mapJournalRecord({{"_SYSTEMD_USER_UNIT", "x.service"}, {"_SYSTEMD_UNIT", "user@1000.service"},
+    EXPECT_EQ(mapJournalRecord({{"_SYSTEMD_USER_UNIT", "x.service"},
+                                {"_SYSTEMD_UNIT", "user@1000.service"},
                                 {"PRIORITY", "0"}},
                                1)
                   .logFile,

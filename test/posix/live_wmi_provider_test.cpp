@@ -79,15 +79,17 @@ TEST(LiveWmiProvider, ProcessSnapshotHasOwnProcessWithGrowingTimeBetweenIdleAndT
     volatile double x = 0;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(150);
     while (std::chrono::steady_clock::now() < until) x = x + std::sqrt(x + 1.0);
-    auto second = live.rows("SELECT Name, IDProcess, PercentProcessorTime, Timestamp_Sys100NS FROM "
-                            "Win32_PerfRawData_PerfProc_Process WHERE IDProcess = " +
-                            std::to_string(getpid()));
+    auto second = live.rows(
+        "SELECT Name, IDProcess, PercentProcessorTime, Timestamp_Sys100NS FROM "
+        "Win32_PerfRawData_PerfProc_Process WHERE IDProcess = " +
+        std::to_string(getpid()));
     ASSERT_EQ(second.size(), 1u);
     const double t1 = std::stod(s(*second[0], "PercentProcessorTime"));
     const double stamp1 = std::stod(s(*second[0], "Timestamp_Sys100NS"));
     EXPECT_GT(t1, t0) << "processor time grows";
     EXPECT_GE(stamp1 - stamp0, 1.4e6) << "timestamps in 100-ns units";
-    EXPECT_LT(t1 - t0, (stamp1 - stamp0) * 1.5) << "one busy thread uses at most the time that passed";
+    EXPECT_LT(t1 - t0, (stamp1 - stamp0) * 1.5)
+        << "one busy thread uses at most the time that passed";
     EXPECT_GT(stamp0, 1.3e17) << "counted from 1601 as Windows does";
 }
 
@@ -97,13 +99,15 @@ TEST(LiveWmiProvider, MemoryFiguresEqualMeminfo) {
     ASSERT_EQ(os.size(), 1u);
     EXPECT_EQ(s(*os[0], "TotalVisibleMemorySize"), std::to_string(meminfoKb("MemTotal")));
     EXPECT_EQ(s(*os[0], "SizeStoredInPagingFiles"), std::to_string(meminfoKb("SwapTotal")));
-    EXPECT_EQ(std::stoull(s(*os[0], "TotalVirtualMemorySize")), meminfoKb("MemTotal") + meminfoKb("SwapTotal"));
+    EXPECT_EQ(std::stoull(s(*os[0], "TotalVirtualMemorySize")),
+              meminfoKb("MemTotal") + meminfoKb("SwapTotal"));
     EXPECT_LE(std::stoull(s(*os[0], "FreePhysicalMemory")), meminfoKb("MemTotal"));
     auto boot = wmiDateTimeInstant(s(*os[0], "LastBootUpTime"));
     ASSERT_TRUE(boot);
     EXPECT_EQ(*boot, linuxsrc::parseSystemStat(readAll("/proc/stat")).btime);
-    auto cs = live.rows("SELECT TotalPhysicalMemory, Name, SystemType, NumberOfProcessors, "
-                        "ChassisBootupState, PowerSupplyState FROM Win32_ComputerSystem");
+    auto cs = live.rows(
+        "SELECT TotalPhysicalMemory, Name, SystemType, NumberOfProcessors, "
+        "ChassisBootupState, PowerSupplyState FROM Win32_ComputerSystem");
     ASSERT_EQ(cs.size(), 1u);
     EXPECT_EQ(s(*cs[0], "TotalPhysicalMemory"), std::to_string(meminfoKb("MemTotal") * 1024));
     EXPECT_FALSE(s(*cs[0], "Name").empty());
@@ -111,7 +115,8 @@ TEST(LiveWmiProvider, MemoryFiguresEqualMeminfo) {
     EXPECT_GE(n(*cs[0], "NumberOfProcessors"), 1);
     EXPECT_EQ(n(*cs[0], "ChassisBootupState"), 3);
     EXPECT_EQ(n(*cs[0], "PowerSupplyState"), 3);
-    auto mem = live.rows("SELECT CommittedBytes,CommitLimit FROM Win32_PerfFormattedData_PerfOS_Memory");
+    auto mem =
+        live.rows("SELECT CommittedBytes,CommitLimit FROM Win32_PerfFormattedData_PerfOS_Memory");
     ASSERT_EQ(mem.size(), 1u);
     EXPECT_EQ(s(*mem[0], "CommitLimit"), std::to_string(meminfoKb("CommitLimit") * 1024));
     EXPECT_GT(std::stoull(s(*mem[0], "CommittedBytes")), 0u);
@@ -152,12 +157,14 @@ TEST(LiveWmiProvider, DisksSwapsNetworkAndHardware) {
     for (auto& p : live.rows("SELECT * FROM Win32_NetworkProtocol"))
         if (s(*p, "Name") == "TCP") tcp = p->get("GuaranteesDelivery") == WmiValue::boolean(true);
     EXPECT_TRUE(tcp);
-    auto lo = live.rows("SELECT Name, CurrentBandwidth, BytesReceivedPerSec, BytesSentPerSec FROM "
-                        "Win32_PerfRawData_Tcpip_NetworkInterface WHERE Name = 'lo'");
+    auto lo = live.rows(
+        "SELECT Name, CurrentBandwidth, BytesReceivedPerSec, BytesSentPerSec FROM "
+        "Win32_PerfRawData_Tcpip_NetworkInterface WHERE Name = 'lo'");
     ASSERT_EQ(lo.size(), 1u);
     EXPECT_GT(std::stoull(s(*lo[0], "BytesReceivedPerSec")), 0u);
     for (const char* cls : {"Win32_BaseBoard", "Win32_Battery", "Win32_MotherboardDevice"})
-        for (auto& r : live.rows(std::string("SELECT Status FROM ") + cls)) EXPECT_FALSE(s(*r, "Status").empty());
+        for (auto& r : live.rows(std::string("SELECT Status FROM ") + cls))
+            EXPECT_FALSE(s(*r, "Status").empty());
     auto classes = live.rows("SELECT * FROM meta_class WHERE __Class LIKE 'Win32_Perf%'");
     EXPECT_EQ(classes.size(), 4u);
 }
@@ -168,13 +175,16 @@ TEST(LiveWmiProvider, ServicesAndJournalAnswerOrFailCleanlyOnThisHost) {
         std::unique_ptr<WmiObject> o;
         while (e->next(30000, o) == WmiNext::Object) {
             const std::string st = s(*o, "State");
-            EXPECT_TRUE(st == "Running" || st == "Stopped" || st == "Start Pending" || st == "Stop Pending") << st;
+            EXPECT_TRUE(st == "Running" || st == "Stopped" || st == "Start Pending" ||
+                        st == "Stop Pending")
+                << st;
         }
     } else {
         EXPECT_NE(live.c->lastError().find("Win32_Service"), std::string::npos);
     }
-    if (auto e = live.c->query("Select EventType,TimeGenerated,SourceName,EventIdentifier,Message from "
-                               "Win32_NTLogEvent where LogFile='System' and TimeWritten>'20000101000000.0+000'")) {
+    if (auto e = live.c->query(
+            "Select EventType,TimeGenerated,SourceName,EventIdentifier,Message from "
+            "Win32_NTLogEvent where LogFile='System' and TimeWritten>'20000101000000.0+000'")) {
         std::unique_ptr<WmiObject> o;
         int rows = 0;
         while (e->next(30000, o) == WmiNext::Object && rows++ < 50) {
@@ -196,9 +206,14 @@ struct FakeSystemctl {
         const std::string data = std::string(TW_TEST_DATA_DIR) + "/linux/";
         writeFile(path, "#!/bin/sh\necho \"$*\" >> " + calls +
                             "\ncase \"$1\" in\n"
-                            "  list-units) cat " + data + "list_units ;;\n"
-                            "  list-unit-files) cat " + data + "list_unit_files ;;\n"
-                            "  show) case \"$*\" in *cron.service*) printf 'Id=cron.service\\nDescription=Cron\\n"
+                            "  list-units) cat " +
+                            data +
+                            "list_units ;;\n"
+                            "  list-unit-files) cat " +
+                            data +
+                            "list_unit_files ;;\n"
+                            "  show) case \"$*\" in *cron.service*) printf "
+                            "'Id=cron.service\\nDescription=Cron\\n"
                             "ActiveState=active\\nLoadState=loaded\\nUnitFileState=enabled\\n' ;;\n"
                             "        *) printf 'LoadState=not-found\\n' ;; esac ;;\n"
                             "  --no-block) case \"$*\" in *ssh.service*) exit 4 ;; esac ;;\n"
@@ -215,8 +230,9 @@ TEST(LiveWmiProvider, ServicesFromSystemdUnitsAndTheirMethods) {
     auto svc = live.rows("SELECT Name, DisplayName, State, Started, StartMode FROM Win32_Service");
     std::map<std::string, std::pair<std::string, std::string>> byName;
     for (auto& r : svc) byName[s(*r, "Name")] = {s(*r, "DisplayName"), s(*r, "State")};
-    EXPECT_EQ(byName["cron"], std::make_pair(std::string("Regular background program processing daemon"),
-                                             std::string("Running")));
+    EXPECT_EQ(byName["cron"],
+              std::make_pair(std::string("Regular background program processing daemon"),
+                             std::string("Running")));
     EXPECT_EQ(byName["ssh"].second, "Stopped");
     EXPECT_EQ(byName["systemd-fsck-root"].second, "Start Pending");
     EXPECT_EQ(byName["apache2"].second, "Stop Pending");
@@ -261,7 +277,8 @@ struct Tree {
         // Targets must exist here; /proc stands for a second file system.
         put("proc/self/mounts",
             "sysfs /sys sysfs rw 0 0\n/dev/vdb1 /proc ext4 rw 0 0\n/dev/vda1 / ext4 rw 0 0\n"
-            "/dev/vdc1 /proc ext4 rw 0 0\n/dev/vdd1 " + dir.file("proc/meminfo") + " ext4 rw 0 0\n");
+            "/dev/vdc1 /proc ext4 rw 0 0\n/dev/vdd1 " +
+                dir.file("proc/meminfo") + " ext4 rw 0 0\n");
         put("sys/class/dmi/id/board_name", "X570\n");
         put("sys/class/dmi/id/board_vendor", "Maker\n");
         put("sys/class/power_supply/AC/type", "Mains\n");

@@ -17,7 +17,8 @@ TEST(WmiProcInfo, RowsInQueryOrderWithNamesCutAtExe) {
       {"Name": "Idle", "IDProcess": 0, "PercentProcessorTime": "123456789012345", "Timestamp_Sys100NS": "130000000000000000"},
       {"Name": "twnt.exe", "IDProcess": 4242, "PercentProcessorTime": "500", "Timestamp_Sys100NS": "130000000000000000"},
       {"Name": "a.exe.exe#1", "IDProcess": 9, "PercentProcessorTime": 500, "Timestamp_Sys100NS": null},
-      {"Name": ")" + longName + R"(", "IDProcess": "10"},
+      {"Name": ")" + longName +
+                      R"(", "IDProcess": "10"},
       {"Name": "_Total", "IDProcess": 0, "PercentProcessorTime": "1000", "Timestamp_Sys100NS": "1"}
     ]})");
     WmiSession s(f.p);
@@ -41,7 +42,8 @@ TEST(WmiProcInfo, RowsInQueryOrderWithNamesCutAtExe) {
 TEST(WmiProcInfo, AtMost10239RowsAreFilled) {
     std::string json = R"({"Win32_PerfRawData_PerfProc_Process": [)";
     for (int i = 0; i < 10300; ++i)
-        json += (i ? "," : "") + std::string(R"({"Name": "p", "IDProcess": )") + std::to_string(i) + "}";
+        json += (i ? "," : "") + std::string(R"({"Name": "p", "IDProcess": )") + std::to_string(i) +
+                "}";
     json += "]}";
     FixturePlatform f(json);
     WmiSession s(f.p);

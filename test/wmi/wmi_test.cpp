@@ -40,8 +40,10 @@ TEST(WmiQuery, OneValueSeveralJoinedAndNoObject) {
     EXPECT_TRUE(wmiquery(t.s, "select Status from Win32_MotherboardDevice", r, 20480));
     EXPECT_EQ(r, "");
     EXPECT_TRUE(wmiquery(t.s, "select Status from Win32_Fan", r, 20480));
-    EXPECT_EQ(r, "7;") << "null and other types add no value; a separator goes before one after text";
-    EXPECT_TRUE(wmiquery(t.s, "select   Name from Win32_ComputerSystem where Name = 'HOST1'", r, 20480));
+    EXPECT_EQ(r, "7;")
+        << "null and other types add no value; a separator goes before one after text";
+    EXPECT_TRUE(
+        wmiquery(t.s, "select   Name from Win32_ComputerSystem where Name = 'HOST1'", r, 20480));
     EXPECT_EQ(r, "HOST1") << "blanks after select are skipped";
 }
 
@@ -71,9 +73,11 @@ TEST(WmiQuery, FailureTextsReplaceTheResult) {
     EXPECT_EQ(r, "format error");
     EXPECT_FALSE(wmiquery(t.s, "select " + std::string(1024, 'x') + " from y", r, 20480));
     EXPECT_EQ(r, "format error");
-    EXPECT_TRUE(wmiquery(t.s, "select Status from Win32_Battery where Status = 'x' " +
-                                  std::string(4000 - 51, ' '), r, 20480));
-    EXPECT_FALSE(wmiquery(t.s, "select Status from Win32_Battery " + std::string(4096, ' '), r, 20480))
+    EXPECT_TRUE(wmiquery(
+        t.s, "select Status from Win32_Battery where Status = 'x' " + std::string(4000 - 51, ' '),
+        r, 20480));
+    EXPECT_FALSE(
+        wmiquery(t.s, "select Status from Win32_Battery " + std::string(4096, ' '), r, 20480))
         << "longer than 4095 characters";
     EXPECT_FALSE(wmiquery(t.s, "select Status from Win32_Nothing", r, 5));
     EXPECT_EQ(r, "Can'") << "the failure text is cut to the buffer too";
@@ -133,14 +137,15 @@ TEST(WmiServiceControl, StartAndStopInAnyCase) {
     EXPECT_EQ(wmiservicecontrol(t.s, "pause", "Spooler"), -1);
     EXPECT_EQ(wmiservicecontrol(t.s, "Stop", "Stuck"), -1) << "the method call fails";
     EXPECT_EQ(wmiservicecontrol(t.s, "Stop", "Absent"), -1) << "no such service";
-    EXPECT_EQ(wmiservicecontrol(t.s, "Start", std::string(79, 's')), -1) << "path over 99 characters";
+    EXPECT_EQ(wmiservicecontrol(t.s, "Start", std::string(79, 's')), -1)
+        << "path over 99 characters";
     EXPECT_EQ(wmiservicecontrol(t.s, std::string(100, 'x'), "Spooler"), -1);
 }
 
 // A connection whose methods run but answer a refusal, as the service
 // manager does for a service it cannot start.
 class RefusingConnection final : public platform::WmiConnection {
-public:
+  public:
     std::unique_ptr<platform::WmiEnumerator> query(std::string_view) override { return nullptr; }
     std::unique_ptr<platform::WmiObject> getObject(std::string_view) override {
         return std::make_unique<platform::WmiPropertyBag>();
@@ -157,7 +162,7 @@ public:
 };
 
 class OneConnectionProvider final : public platform::WmiProvider {
-public:
+  public:
     RefusingConnection* last = nullptr;
     platform::WmiConnectResult connect(const std::string&, const std::string&) override {
         auto c = std::make_unique<RefusingConnection>();

@@ -23,7 +23,7 @@ namespace tw::testing {
 // A zone: a standard offset, and optionally EU daylight time (one hour more
 // from the last Sunday of March to the last Sunday of October, 01:00 UTC).
 class ZoneClock final : public platform::Clock {
-public:
+  public:
     explicit ZoneClock(int standardMinutes = 0, bool euDaylight = false)
         : std_(standardMinutes), dst_(euDaylight) {}
 
@@ -72,13 +72,13 @@ public:
         return !stopOnSleep;
     }
 
-private:
+  private:
     int std_;
     bool dst_;
 };
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char tmpl[] = "/tmp/twwmiXXXXXX";
         const char* d = mkdtemp(tmpl);
@@ -91,7 +91,7 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
