@@ -49,20 +49,20 @@ int64_t WmiRow::datetime(std::string_view property) const {
     return wmidatetotime(v->s).value_or(0);
 }
 
-std::optional<size_t> fetchobjects(WmiSession& session, const FetchSpec& spec,
+std::optional<size_t> fetchobjects(WmiSession& session, const FetchDef& def,
                                    const std::function<void(const WmiRow&)>& each) {
-    twlog("%s", spec.enterLine.c_str());
-    auto e = session.execquery(spec.query);
+    twlog("%s", def.enterLine.c_str());
+    auto e = session.execquery(def.query);
     if (!e) return std::nullopt;
     size_t n = 0;
-    while (n < spec.maxRecords) {
+    while (n < def.maxRecords) {
         std::unique_ptr<platform::WmiObject> obj;
         // A timeout or a broken enumeration ends the fetch with what came.
         if (e->next(kWmiNextTimeoutMs, obj) != platform::WmiNext::Object || !obj) break;
         each(WmiRow(*obj));
         ++n;
     }
-    twlog(spec.leaveFormat, static_cast<int>(n));
+    if (def.leaveFormat) twlog(def.leaveFormat, static_cast<int>(n));
     return n;
 }
 

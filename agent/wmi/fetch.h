@@ -16,9 +16,9 @@
 //   struct DiskSample { std::string name; int type = 0; double size = 0, free = 0;
 //                       std::string volume; };
 //   std::optional<std::vector<DiskSample>> wmidisk(WmiSession& s) {
-//       static const FetchSpec spec{"SELECT * FROM Win32_LogicalDisk", 1023,
+//       static const FetchDef def{"SELECT * FROM Win32_LogicalDisk", 1023,
 //                                   "in wmidisk\n", "size=%d leave wmidisk\n"};
-//       return fetchrecords<DiskSample>(s, spec, [](const WmiRow& row, DiskSample& d) {
+//       return fetchrecords<DiskSample>(s, def, [](const WmiRow& row, DiskSample& d) {
 //           d.name = row.text("Name");            // at most 99 characters
 //           d.type = row.int32("DriveType");
 //           d.size = row.number("Size");          // uint64 delivered as text
@@ -76,25 +76,26 @@ class WmiRow {
     const platform::WmiObject& obj_;
 };
 
-struct FetchSpec {
-    std::string query;        // WQL
-    size_t maxRecords = 0;    // records filled at most
-    std::string enterLine;    // logged on entry, e.g. "in wmidisk\n"
-    const char* leaveFormat;  // logged on exit with the count, e.g. "size=%d leave wmidisk\n"
+struct FetchDef {
+    std::string query;      // WQL
+    size_t maxRecords = 0;  // records filled at most
+    std::string enterLine;  // logged on entry, e.g. "in wmidisk\n"
+    const char* leaveFormat =
+        nullptr;  // logged on exit with the count, e.g. "size=%d leave wmidisk\n"
 };
 
-// Runs spec.query and calls each(row) for every object, up to maxRecords
+// Runs def.query and calls each(row) for every object, up to maxRecords
 // objects; answers the number of objects handed over, or nullopt when the
 // query could not run. Logs the entry and exit lines. The untyped core of
 // fetchrecords, for fetches that do not build records.
-std::optional<size_t> fetchobjects(WmiSession& session, const FetchSpec& spec,
+std::optional<size_t> fetchobjects(WmiSession& session, const FetchDef& def,
                                    const std::function<void(const WmiRow&)>& each);
 
 template <class R>
-std::optional<std::vector<R>> fetchrecords(WmiSession& session, const FetchSpec& spec,
+std::optional<std::vector<R>> fetchrecords(WmiSession& session, const FetchDef& def,
                                            const std::function<void(const WmiRow&, R&)>& read) {
     std::vector<R> records;
-    auto n = fetchobjects(session, spec, [&](const WmiRow& row) {
+    auto n = fetchobjects(session, def, [&](const WmiRow& row) {
         records.emplace_back();
         read(row, records.back());
     });

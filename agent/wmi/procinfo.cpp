@@ -6,10 +6,10 @@
 namespace tw {
 
 std::optional<std::vector<ProcessSample>> wmiprocinfo(WmiSession& session) {
-    static const FetchSpec spec{"SELECT * FROM Win32_PerfRawData_PerfProc_Process",
-                                kMaxProcessSamples, "in wmiprocinfo\n",
-                                "size= %d leave wmiprocinfo\n"};
-    return fetchrecords<ProcessSample>(session, spec, [](const WmiRow& row, ProcessSample& p) {
+    static const FetchDef def{"SELECT * FROM Win32_PerfRawData_PerfProc_Process",
+                              kMaxProcessSamples, "in wmiprocinfo\n",
+                              "size= %d leave wmiprocinfo\n"};
+    return fetchrecords<ProcessSample>(session, def, [](const WmiRow& row, ProcessSample& p) {
         p.name = row.text("Name");
         size_t exe = p.name.find(".exe");
         if (exe != std::string::npos) p.name.resize(exe);

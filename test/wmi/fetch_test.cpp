@@ -16,7 +16,7 @@ struct Rec {
     int64_t when = -1;
 };
 
-const FetchSpec kSpec{"SELECT * FROM Win32_Thing", 10, "in wmithing\n", "size=%d leave wmithing\n"};
+const FetchDef kDef{"SELECT * FROM Win32_Thing", 10, "in wmithing\n", "size=%d leave wmithing\n"};
 
 void readRec(const WmiRow& row, Rec& r) {
     r.name = row.text("Name");
@@ -38,7 +38,7 @@ TEST(FetchRecords, TypedReadsTruncationAndUntouchedFields) {
     ]})");
     WmiSession s(f.p);
     ASSERT_TRUE(s.open());
-    auto recs = fetchrecords<Rec>(s, kSpec, readRec);
+    auto recs = fetchrecords<Rec>(s, kDef, readRec);
     ASSERT_TRUE(recs);
     ASSERT_EQ(recs->size(), 3u);
     const Rec& a = (*recs)[0];
@@ -71,12 +71,12 @@ TEST(FetchRecords, CapacityLogLinesAndFailures) {
     FixturePlatform f(R"({"Win32_Thing": [{"Name": "a"}, {"Name": "b"}, {"Name": "c"}]})");
     WmiSession s(f.p);
     ASSERT_TRUE(s.open());
-    FetchSpec two = kSpec;
+    FetchDef two = kDef;
     two.maxRecords = 2;
     auto recs = fetchrecords<Rec>(s, two, readRec);
     ASSERT_TRUE(recs);
     EXPECT_EQ(recs->size(), 2u);
-    FetchSpec bad = kSpec;
+    FetchDef bad = kDef;
     bad.query = "SELECT * FROM Win32_Other";
     EXPECT_FALSE(fetchrecords<Rec>(s, bad, readRec));
     DiagLog::instance().close();
@@ -84,7 +84,7 @@ TEST(FetchRecords, CapacityLogLinesAndFailures) {
     EXPECT_EQ(text.substr(0, text.find("WMI query failed")),
               "in wmithing\r\nsize=2 leave wmithing\r\nin wmithing\r\n");
     s.close();
-    EXPECT_FALSE(fetchrecords<Rec>(s, kSpec, readRec)) << "closed session";
+    EXPECT_FALSE(fetchrecords<Rec>(s, kDef, readRec)) << "closed session";
 }
 
 // Objects, then a source that stops answering.
@@ -146,7 +146,7 @@ TEST(FetchRecords, WaitsThirtySecondsPerObjectAndKeepsWhatCameBeforeATimeout) {
     p.wmi = &provider;
     WmiSession s(p);
     ASSERT_TRUE(s.open());
-    auto recs = fetchrecords<Rec>(s, kSpec, readRec);
+    auto recs = fetchrecords<Rec>(s, kDef, readRec);
     ASSERT_TRUE(recs);
     ASSERT_EQ(recs->size(), 2u);
     EXPECT_EQ((*recs)[1].name, "r1");
