@@ -12,6 +12,7 @@
 #include "platform/settings_store.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
+#include "platform/wmi_provider.h"
 
 namespace tw::platform {
 
@@ -24,11 +25,12 @@ struct Platform {
     ServiceDispatcher* dispatcher = nullptr;
     ServiceManager* services = nullptr;
     Sockets* sockets = nullptr;
+    WmiProvider* wmi = nullptr;
 };
 
 // This host's implementations, owned together.
 class HostPlatform {
-public:
+  public:
     virtual ~HostPlatform() = default;
     virtual Platform& get() = 0;
 };

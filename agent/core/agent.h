@@ -7,16 +7,19 @@
 
 #include "agent/core/config.h"
 #include "agent/core/settings.h"
+#include "agent/wmi/wmi.h"
 #include "platform/platform.h"
 
 namespace tw {
 
 struct Agent {
-    explicit Agent(platform::Platform& platform) : p(platform), settings(*platform.settings) {}
+    explicit Agent(platform::Platform& platform)
+        : p(platform), settings(*platform.settings), wmi(platform) {}
 
     platform::Platform& p;
     Settings settings;
     Config cfg;
+    WmiSession wmi;  // opened by wmiinit, closed by wmiclose
 
     // 0 while running; 1 once a stop was ordered; 99 when the service could
     // not report itself running.

@@ -2,8 +2,11 @@
 
 #include "agent/core/agent.h"
 #include "agent/core/events.h"
+#include "agent/core/instances.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "agent/wmi/procinfo.h"
+#include "agent/wmi/wmi.h"
 
 namespace tw {
 
@@ -76,6 +79,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
 
     int64_t testTime = a.p.clock->now();
     (void)testTime;
+    if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
     twlog("Tests are not available in this build\r\n");
     (void)cycleStart;
@@ -90,6 +94,15 @@ int twmain(Agent& a) {
     openlog(a.settings, *a.p.system);
     if (!startdelay(a)) return 0;
     a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
+    // A session that cannot be opened leaves every WMI fetch failing; the
+    // cycle goes on and reports what it can.
+    wmiinit(a);
+    if (istwntrunning(a)) {
+        wmiclose(a);
+        a.cycleMutex->unlock();
+        return 1;
+    }
+    a.numcpu = wminumcpu(a.wmi).value_or(0);
     a.sequence = 0;
 
     int status = 0;
@@ -111,6 +124,7 @@ int twmain(Agent& a) {
         ++a.sequence;
         if (stopping(a)) break;
     }
+    wmiclose(a);
     a.cycleMutex->unlock();
     return status;
 }

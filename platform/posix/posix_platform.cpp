@@ -29,6 +29,7 @@
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/systemd_service_manager.h"
 #include "platform/posix/posix_sockets.h"
+#include "platform/posix/wmi_providers.h"
 
 namespace tw::platform {
 
@@ -341,6 +342,12 @@ public:
         p_.dispatcher = &dispatcher_;
         p_.services = services_.get();
         p_.sockets = sockets_.get();
+        // TWNT_WMI_FIXTURE answers every WMI query from a JSON file (tests,
+        // demonstrations); otherwise this host answers for itself.
+        const char* fixture = std::getenv("TWNT_WMI_FIXTURE");
+        wmi_ = fixture && *fixture ? makeFixtureWmiProvider(fixture, clock_, *settings_)
+                                   : makeLiveWmiProvider(clock_, *settings_);
+        p_.wmi = wmi_.get();
     }
     Platform& get() override { return p_; }
 
@@ -353,6 +360,7 @@ private:
     PosixClock clock_;
     PosixSystem system_;
     SystemdDispatcher dispatcher_;
+    std::unique_ptr<WmiProvider> wmi_;
     Platform p_;
 };
 
