@@ -5,6 +5,9 @@
 #include "agent/core/instances.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "agent/perfdata/perfdata.h"
+#include "agent/transport/twsend.h"
+#include "agent/wmitests/wmitests.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 
@@ -29,6 +32,20 @@ bool stopping(Agent& a) { return a.serviceFlag.load() != 0 || a.p.system->stopRe
 
 // One monitoring cycle up to its sleep. Answers the exit status when the
 // process must end (fatal load outcome), -1 to go on, -2 to leave the loop.
+// The administrator's WMI-defined tests, after the built-in ones.
+void runwmitestsstep(Agent& a) {
+    WmiTestEnv env = wmitestenv(a.cfg, *a.p.clock);
+    env.query = [&a](const std::string& q, size_t capacity) {
+        WmiQueryAnswer answer;
+        answer.ok = wmiquery(a.wmi, q, answer.text, capacity);
+        return answer;
+    };
+    env.page = [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); };
+    env.perf = [](std::string& m) { perfwmitest(m); };
+    env.send = [&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); };
+    wmitests(a.cfg.wmitests, env);
+}
+
 int runcycle(Agent& a, int64_t cycleStart) {
     DiagLog::instance();
     openlog(a.settings, *a.p.system);
@@ -83,6 +100,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
     twlog("Number of CPUs = %d\r\n", a.numcpu);
     twlog("Tests are not available in this build\r\n");
     (void)cycleStart;
+    runwmitestsstep(a);
     return -1;
 }
 
