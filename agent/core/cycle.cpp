@@ -4,6 +4,8 @@
 #include "agent/core/events.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "agent/ext/externals.h"
+#include "agent/ext/plugin.h"
 
 namespace tw {
 
@@ -43,8 +45,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
     LoadResult r = loadconfig(a.settings, *a.p.host, a.cfg, [&](const std::string& externals) {
         if (!a.externalsLaunched) {
             a.externalsLaunched = true;
-            (void)externals;
-            twlog("External programs are not available in this build\r\n");
+            startexternals(a, externals);
         }
     });
     if (r.outcome == LoadOutcome::NoDisplay) {
@@ -90,6 +91,7 @@ int twmain(Agent& a) {
     openlog(a.settings, *a.p.system);
     if (!startdelay(a)) return 0;
     a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
+    startpluginthread(a);
     a.sequence = 0;
 
     int status = 0;
@@ -112,6 +114,8 @@ int twmain(Agent& a) {
         if (stopping(a)) break;
     }
     a.cycleMutex->unlock();
+    // The plugin and external-program threads end before the agent does.
+    a.aux.stopAll();
     return status;
 }
 

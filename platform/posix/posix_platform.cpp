@@ -27,6 +27,8 @@
 
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_directory.h"
+#include "platform/posix/posix_launcher.h"
 #include "platform/posix/systemd_service_manager.h"
 #include "platform/posix/posix_sockets.h"
 
@@ -325,7 +327,9 @@ public:
     PosixHostPlatform()
         : settings_(makeFileSettingsStore(defaultRegistryPath())),
           services_(makeSystemdServiceManager()),
-          sockets_(makePosixSockets()) {
+          sockets_(makePosixSockets()),
+          launcher_(makePosixLauncher()),
+          directory_(makePosixDirectory()) {
         installStopPipe();
         struct sigaction sa{};
         sa.sa_handler = onStopSignal;
@@ -341,6 +345,8 @@ public:
         p_.dispatcher = &dispatcher_;
         p_.services = services_.get();
         p_.sockets = sockets_.get();
+        p_.launcher = launcher_.get();
+        p_.directory = directory_.get();
     }
     Platform& get() override { return p_; }
 
@@ -348,6 +354,8 @@ private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServiceManager> services_;
     std::unique_ptr<Sockets> sockets_;
+    std::unique_ptr<Launcher> launcher_;
+    std::unique_ptr<Directory> directory_;
     PosixEventLog events_;
     PosixHostInfo host_;
     PosixClock clock_;
