@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "test/support/ext_harness.h"
+#include "test/support/paced_clock.h"
 
 namespace tw {
 namespace {
@@ -126,6 +127,24 @@ TEST_F(Externals, PassStartsTheProgramUnderTheMutexAndSleepsTheInterval) {
     a().cycleMutex->unlock();
 }
 
+// A start that itself outlasts the interval is followed by a 1-second sleep.
+TEST(ExternalPass, SlowStartSleepsOneSecond) {
+    testing::PacedClock clock;
+    struct SlowLauncher : FakeLauncher {
+        explicit SlowLauncher(platform::Clock& c) : clock(c) {}
+        int launch(const std::string& p, const std::string& args) override {
+            clock.sleepSeconds(90);
+            return FakeLauncher::launch(p, args);
+        }
+        platform::Clock& clock;
+    } slow(clock);
+    ExtHarness h(&clock);
+    h.p.launcher = &slow;
+    LogCapture log;
+    EXPECT_TRUE(externalpass(h.a(), ExternalProgram{"/opt/slow /int=60", "/opt/slow", "", 60}));
+    EXPECT_NE(log.text().find("twext: Sleeping for 1 seconds\r\n"), std::string::npos);
+}
+
 TEST_F(Externals, FailedStartIsOnlyLoggedAndStopEndsThePass) {
     LogCapture log;
     h.launcher.result = platform::kLaunchFileNotFound;
@@ -141,6 +160,7 @@ TEST_F(Externals, StartExternalsLogsEveryEntryAndPreparesEachOnItsThread) {
     LogCapture log;
     h.system.stop = true;  // each thread ends after its preparation
     startexternals(a(), "  /opt/a x ;  ; /opt/b  ");
+    EXPECT_EQ(a().aux.count(), 2u);
     a().aux.stopAll();
     std::string t = log.text();
     EXPECT_EQ(t.rfind("Launching threads for externals = <  /opt/a x ;  ; /opt/b  ;>\r\n"

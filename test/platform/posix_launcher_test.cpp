@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -100,33 +101,37 @@ TEST_F(Launcher, FailuresAnswerShellStyleCodes) {
     EXPECT_EQ(launcher->launch(script("ok.sh", "exit 0\n"), "'unclosed"), kLaunchBadFormat);
 }
 
-int zombies() {
+// How many of the pids (one per line) are ended but not yet collected.
+int zombies(const std::string& pids) {
     int n = 0;
-    std::string self = std::to_string(getpid());
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-        std::string stat = readFile((e.path() / "stat").string());
+    std::istringstream in(pids);
+    std::string pid;
+    while (std::getline(in, pid)) {
+        std::string stat = readFile("/proc/" + pid + "/stat");
         size_t close = stat.rfind(')');
-        if (close == std::string::npos || close + 4 > stat.size()) continue;
-        std::istringstream rest(stat.substr(close + 2));
-        char state;
-        std::string ppid;
-        if (rest >> state >> ppid && ppid == self && state == 'Z') ++n;
+        if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z') ++n;
     }
     return n;
 }
 
 TEST_F(Launcher, FinishedProgramsAreCollectedSoNoZombiesPileUp) {
-    std::string prog = script("quick.sh", "exit 0\n");
+    std::string pids = dir.file("pids");
+    std::string prog = script("quick.sh", "echo $$ >> \"$1\"\n");
     for (int i = 0; i < 20; ++i) {
-        ASSERT_EQ(launcher->launch(prog, ""), kLaunchStarted);
+        ASSERT_EQ(launcher->launch(prog, pids), kLaunchStarted);
         testing::sleepMs(20);
     }
+    auto lines = [&] {
+        std::string t = readFile(pids);
+        return std::count(t.begin(), t.end(), '\n');
+    };
+    ASSERT_TRUE(waitFor([&] { return lines() == 20; }, 10000));
     // At most the newest may still be waiting to be collected.
-    EXPECT_LE(zombies(), 1);
+    EXPECT_LE(zombies(readFile(pids)), 1);
     EXPECT_TRUE(waitFor(
         [&] {
             launcher->reap();
-            return zombies() == 0;
+            return zombies(readFile(pids)) == 0;
         },
         5000));
 }
