@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/directory.h"
 #include "platform/event_log.h"
 #include "platform/host_info.h"
+#include "platform/launcher.h"
 #include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/settings_store.h"
@@ -26,6 +28,8 @@ struct Platform {
     ServiceManager* services = nullptr;
     Sockets* sockets = nullptr;
     WmiProvider* wmi = nullptr;
+    Launcher* launcher = nullptr;
+    Directory* directory = nullptr;
 };
 
 // This host's implementations, owned together.

@@ -8,6 +8,7 @@
 #include "agent/core/config.h"
 #include "agent/core/settings.h"
 #include "agent/wmi/wmi.h"
+#include "agent/ext/auxthreads.h"
 #include "platform/platform.h"
 
 namespace tw {
@@ -29,6 +30,8 @@ struct Agent {
     int sequence = 0;
     int numcpu = 0;
     bool externalsLaunched = false;
+    // Last: destroyed first, so its threads end while the rest still exists.
+    AuxThreads aux;
 };
 
 }  // namespace tw

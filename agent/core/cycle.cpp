@@ -10,6 +10,8 @@
 #include "agent/wmitests/wmitests.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
+#include "agent/ext/externals.h"
+#include "agent/ext/plugin.h"
 
 namespace tw {
 
@@ -63,8 +65,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
     LoadResult r = loadconfig(a.settings, *a.p.host, a.cfg, [&](const std::string& externals) {
         if (!a.externalsLaunched) {
             a.externalsLaunched = true;
-            (void)externals;
-            twlog("External programs are not available in this build\r\n");
+            startexternals(a, externals);
         }
     });
     if (r.outcome == LoadOutcome::NoDisplay) {
@@ -121,6 +122,7 @@ int twmain(Agent& a) {
         return 1;
     }
     a.numcpu = wminumcpu(a.wmi).value_or(0);
+    startpluginthread(a);
     a.sequence = 0;
 
     int status = 0;
@@ -144,6 +146,8 @@ int twmain(Agent& a) {
     }
     wmiclose(a);
     a.cycleMutex->unlock();
+    // The plugin and external-program threads end before the agent does.
+    a.aux.stopAll();
     return status;
 }
 

@@ -27,6 +27,8 @@
 
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_directory.h"
+#include "platform/posix/posix_launcher.h"
 #include "platform/posix/systemd_service_manager.h"
 #include "platform/posix/posix_sockets.h"
 #include "platform/posix/wmi_providers.h"
@@ -326,7 +328,9 @@ public:
     PosixHostPlatform()
         : settings_(makeFileSettingsStore(defaultRegistryPath())),
           services_(makeSystemdServiceManager()),
-          sockets_(makePosixSockets()) {
+          sockets_(makePosixSockets()),
+          launcher_(makePosixLauncher()),
+          directory_(makePosixDirectory()) {
         installStopPipe();
         struct sigaction sa{};
         sa.sa_handler = onStopSignal;
@@ -348,6 +352,8 @@ public:
         wmi_ = fixture && *fixture ? makeFixtureWmiProvider(fixture, clock_, *settings_)
                                    : makeLiveWmiProvider(clock_, *settings_);
         p_.wmi = wmi_.get();
+        p_.launcher = launcher_.get();
+        p_.directory = directory_.get();
     }
     Platform& get() override { return p_; }
 
@@ -355,6 +361,8 @@ private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServiceManager> services_;
     std::unique_ptr<Sockets> sockets_;
+    std::unique_ptr<Launcher> launcher_;
+    std::unique_ptr<Directory> directory_;
     PosixEventLog events_;
     PosixHostInfo host_;
     PosixClock clock_;
