@@ -209,8 +209,9 @@ double cpuload(const std::vector<ProcessSample>& previous,
 }
 
 int loadpercent(double sum) {
+    if (std::isnan(sum)) return 0;
     double r = std::floor(sum + 0.5);
-    if (!(r > INT_MIN)) return sum > 0 ? INT_MAX : INT_MIN;  // also NaN
+    if (r <= INT_MIN) return INT_MIN;
     if (r >= INT_MAX) return INT_MAX;
     return static_cast<int>(r);
 }

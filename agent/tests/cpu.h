@@ -48,7 +48,7 @@ double cpuload(const std::vector<ProcessSample>& previous,
                const std::vector<ProcessSample>& current, int numcpu, LineArray& lines);
 
 // The reported load: the sum rounded to the nearest whole percent, kept
-// within the range of an int.
+// within the range of an int (0 for a sum that is not a number).
 int loadpercent(double sum);
 
 // "%d days" from one day on, "%d:%02d" (hours, minutes) below.
