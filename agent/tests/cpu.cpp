@@ -147,7 +147,10 @@ std::string uptimeline(const Config& cfg, int64_t uptime, Colour& colour) {
     auto c = colourletter(*letter);
     colour = c.value_or(Colour::Yellow);
     if (!c) what += " (invalid color in configuration, using default)";
-    return "&" + std::string(colourword(colour)) + " " + what + "\r\n\r\n";
+    std::string line = marker(colour);
+    line += what;
+    line += "\r\n\r\n";
+    return line;
 }
 
 }  // namespace
