@@ -99,6 +99,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
     Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
+    // The disk and msgs tests run here, before the snapshot is handed over.
     handoversnapshot(a, std::move(snapshot));
     (void)cycleStart;
     runwmitestsstep(a);

@@ -176,15 +176,6 @@ TEST(MemLevelsParse, DefaultsBorrowedColonsAndMalformedFigures) {
     EXPECT_TRUE(same(parsememlevels("PHYS:abc:x COMMIT:75"), 95, 98, 75, 90));
 }
 
-TEST(MemorySizes, WholeMegabytesAndUnits) {
-    EXPECT_EQ(wholemegabytes(8388608), 8193);  // one more also for exact multiples
-    EXPECT_EQ(wholemegabytes(1047552), 1024);
-    EXPECT_EQ(wholemegabytes(1023), 1);
-    EXPECT_STREQ(inunits(1024).unit, "MB");
-    EXPECT_STREQ(inunits(1025).unit, "GB");
-    EXPECT_DOUBLE_EQ(inunits(8193).value, 8193.0 / 1024);
-}
-
 const char* const kOs =
     R"("Win32_OperatingSystem": [{"LastBootUpTime": "20121005120000.000000+000",
         "TotalVisibleMemorySize": "16777216", "TotalVirtualMemorySize": "134217728",
