@@ -4,9 +4,12 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "agent/core/config.h"
 #include "agent/core/settings.h"
+#include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 #include "agent/ext/auxthreads.h"
 #include "platform/platform.h"
@@ -29,6 +32,9 @@ struct Agent {
     std::unique_ptr<platform::CycleMutex> cycleMutex;
     int sequence = 0;
     int numcpu = 0;
+    // The snapshot of the last cycle whose snapshot had rows: the cpu
+    // test's previous snapshot.
+    std::optional<std::vector<ProcessSample>> prevprocs;
     bool externalsLaunched = false;
     // Last: destroyed first, so its threads end while the rest still exists.
     AuxThreads aux;

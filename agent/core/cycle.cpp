@@ -3,6 +3,7 @@
 #include "agent/core/agent.h"
 #include "agent/core/events.h"
 #include "agent/core/instances.h"
+#include "agent/core/snapshottests.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/perfdata/perfdata.h"
@@ -96,10 +97,11 @@ int runcycle(Agent& a, int64_t cycleStart) {
     twlog("computer name: %s\r\n", name.c_str());
 
     int64_t testTime = a.p.clock->now();
-    (void)testTime;
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
-    twlog("Tests are not available in this build\r\n");
+    Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
+    // The disk and msgs tests run here, before the snapshot is handed over.
+    handoversnapshot(a, std::move(snapshot));
     (void)cycleStart;
     runwmitestsstep(a);
     return -1;

@@ -49,6 +49,19 @@ int64_t WmiRow::datetime(std::string_view property) const {
     return wmidatetotime(v->s).value_or(0);
 }
 
+size_t eachobject(platform::WmiEnumerator& objects,
+                  const std::function<void(const WmiRow&)>& each) {
+    size_t n = 0;
+    while (true) {
+        std::unique_ptr<platform::WmiObject> obj;
+        // A timeout or a broken enumeration ends the walk with what came.
+        if (objects.next(kWmiNextTimeoutMs, obj) != platform::WmiNext::Object || !obj) break;
+        each(WmiRow(*obj));
+        ++n;
+    }
+    return n;
+}
+
 std::optional<size_t> fetchobjects(WmiSession& session, const FetchDef& def,
                                    const std::function<void(const WmiRow&)>& each) {
     twlog("%s", def.enterLine.c_str());

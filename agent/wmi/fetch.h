@@ -91,6 +91,11 @@ struct FetchDef {
 std::optional<size_t> fetchobjects(WmiSession& session, const FetchDef& def,
                                    const std::function<void(const WmiRow&)>& each);
 
+// Hands every object of a query the caller has run (session.execquery) to
+// each, waiting at most 30 s for each one; answers how many there were. For
+// fetches that log their own steps between running the query and reading it.
+size_t eachobject(platform::WmiEnumerator& objects, const std::function<void(const WmiRow&)>& each);
+
 template <class R>
 std::optional<std::vector<R>> fetchrecords(WmiSession& session, const FetchDef& def,
                                            const std::function<void(const WmiRow&, R&)>& read) {
