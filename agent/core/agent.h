@@ -7,6 +7,7 @@
 
 #include "agent/core/config.h"
 #include "agent/core/settings.h"
+#include "agent/tests/netdata.h"
 #include "agent/wmi/wmi.h"
 #include "platform/platform.h"
 
@@ -29,6 +30,7 @@ struct Agent {
     int sequence = 0;
     int numcpu = 0;
     bool externalsLaunched = false;
+    NetdataState netdata;  // the counters of the last netdata run
 };
 
 }  // namespace tw

@@ -6,6 +6,12 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/perfdata/perfdata.h"
+#include "agent/tests/disk.h"
+#include "agent/tests/msgs.h"
+#include "agent/tests/netdata.h"
+#include "agent/tests/netprotl.h"
+#include "agent/tests/pagefile.h"
+#include "agent/tests/svcs.h"
 #include "agent/transport/twsend.h"
 #include "agent/wmitests/wmitests.h"
 #include "agent/wmi/procinfo.h"
@@ -29,6 +35,12 @@ bool startdelay(Agent& a) {
 }
 
 bool stopping(Agent& a) { return a.serviceFlag.load() != 0 || a.p.system->stopRequested(); }
+
+// Where the built-in tests' reports go: TWDISPLAY and TWPAGE.
+Delivery testdelivery(Agent& a) {
+    return {[&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); },
+            [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); }};
+}
 
 // One monitoring cycle up to its sleep. Answers the exit status when the
 // process must end (fatal load outcome), -1 to go on, -2 to leave the loop.
@@ -98,8 +110,14 @@ int runcycle(Agent& a, int64_t cycleStart) {
     (void)testTime;
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
-    twlog("Tests are not available in this build\r\n");
     (void)cycleStart;
+    const Delivery delivery = testdelivery(a);
+    twdisk(a, delivery);
+    twmsgs(a, delivery);
+    twsvcs(a, delivery);
+    twpagefile(a, delivery);
+    twnetprotl(a, delivery);
+    twnetdata(a, delivery);
     runwmitestsstep(a);
     return -1;
 }
