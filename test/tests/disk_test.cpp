@@ -63,7 +63,8 @@ TEST(DiskReport, EmptyListWatchesFixedDrivesAgainstTheDiskPairOnly) {
                               "&yellow /FIXED/C/ ( 95%) has reached the WARNING level ( 90%)\r\n"
                               "&red /FIXED/E/ ( 98%) has reached the PANIC level ( 96%)\r\n" +
                               kHead + kRowC + kRowE +
-                              "Y              1048576  1048576        0   100%    /??" "?/Y (Odd)\r\n");
+                              "Y              1048576  1048576        0   100%    /??"
+                              "?/Y (Odd)\r\n");
 }
 
 TEST(DiskReport, ExactlyAtTheRedPercentageIsRed) {
@@ -85,7 +86,8 @@ TEST(DiskReport, MissingDrivesByTheirEntriesNeverAOrB) {
                   "&yellow /FIXED/C/ ( 50%) has reached the WARNING level (  0%)\r\n"
                   "&yellow D drive not found\r\n"
                   "&red E drive not found\r\n" +
-                  kHead + "C             20971520 10485760 10485760    50%    /FIXED/C (System)\r\n");
+                  kHead +
+                  "C             20971520 10485760 10485760    50%    /FIXED/C (System)\r\n");
     const std::string text = log.text();
     for (const char* line :
          {"\r\nEntering disk service\r\n", "\r\nDisk exception list: A: B:80:90 C: D:90:95:Y",
@@ -105,9 +107,9 @@ TEST(DiskReport, YellowMissingDriveLeavesAnEarlierRedRed) {
 
 TEST(DiskReport, AlwaysGreenListsTheTableWithoutFindings) {
     BuiltinHarness h(kDrives, "disk:G");
-    EXPECT_EQ(run(h, "C:80:90 E:10G:5G:Y Q:1:2"),
-              std::string("status web1.disk green ") + kStamp + " [web1.corp.lan]\r\n\r\n" +
-                  kHead + kRowC + kRowE);
+    EXPECT_EQ(run(h, "C:80:90 E:10G:5G:Y Q:1:2"), std::string("status web1.disk green ") + kStamp +
+                                                      " [web1.corp.lan]\r\n\r\n" + kHead + kRowC +
+                                                      kRowE);
 }
 
 TEST(DiskReport, TrendModeSendsThePerformanceDataButDoesNotPageIt) {

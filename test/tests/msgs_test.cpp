@@ -48,10 +48,11 @@ TEST(MsgsReport, WindowsTypesAndPagingColour) {
         event("Application", 4, 60, "App", 2, "Type not configured."),
         event("Security", 5, 60, "LSA", 3, "Log not configured."),
     }));
-    EXPECT_EQ(run(h, kDefaultLevels),
-              "status web1.msgs red" + kHead +
-                  "Sys: E 'Tue Nov 14 21:44:20 2023': Disk 11 - \" The device has a bad block.\"\r\n"
-                  "Sys: W 'Tue Nov 14 22:03:20 2023': Tcpip 4227 - \" TCP/IP failed\"\r\n");
+    EXPECT_EQ(
+        run(h, kDefaultLevels),
+        "status web1.msgs red" + kHead +
+            "Sys: E 'Tue Nov 14 21:44:20 2023': Disk 11 - \" The device has a bad block.\"\r\n"
+            "Sys: W 'Tue Nov 14 22:03:20 2023': Tcpip 4227 - \" TCP/IP failed\"\r\n");
     // Sent first, then paged; never performance data.
     ASSERT_EQ(h.calls.size(), 2u);
     EXPECT_EQ(h.calls[1], "page:" + h.sent());
@@ -94,9 +95,9 @@ TEST(MsgsReport, IgnoredBySourceMessageOrSourceAndIdWhateverCaseAndSpacing) {
 
     // Ignored events do not colour the report.
     BuiltinHarness g(events({event("System", 1, 60, "Noisy Source", 1, "x")}));
-    EXPECT_EQ(run(g, "SYS:ERR:Y:30", "NOISY SOURCE"),
-              std::string("status web1.msgs green ") + kStamp +
-                  " [web1.corp.lan] No bad messages\r\n");
+    EXPECT_EQ(
+        run(g, "SYS:ERR:Y:30", "NOISY SOURCE"),
+        std::string("status web1.msgs green ") + kStamp + " [web1.corp.lan] No bad messages\r\n");
 }
 
 TEST(MsgsReport, LinesWrapAtWhiteSpaceAfterEveryHundredCharacters) {
@@ -105,21 +106,22 @@ TEST(MsgsReport, LinesWrapAtWhiteSpaceAfterEveryHundredCharacters) {
     std::string spaced(250, 'm');
     spaced[20] = spaced[57] = spaced[162] = ' ';
     const std::string solid(250, 's');
-    BuiltinHarness h(events({event("System", 1, 60, "W", 1, spaced),
-                             event("System", 1, 60, "W", 2, solid)}));
+    BuiltinHarness h(
+        events({event("System", 1, 60, "W", 1, spaced), event("System", 1, 60, "W", 2, solid)}));
     std::string wrapped = spaced;
     wrapped[57] = wrapped[162] = '\r';
-    EXPECT_EQ(run(h, "SYS:ERR:Y:30"),
-              "status web1.msgs red" + kHead + "Sys: E 'Tue Nov 14 22:12:20 2023': W 1 - \" " +
-                  wrapped + "\"\r\nSys: E 'Tue Nov 14 22:12:20 2023': W 2 - \" " + solid +
-                  "\"\r\n");
+    EXPECT_EQ(run(h, "SYS:ERR:Y:30"), "status web1.msgs red" + kHead +
+                                          "Sys: E 'Tue Nov 14 22:12:20 2023': W 1 - \" " + wrapped +
+                                          "\"\r\nSys: E 'Tue Nov 14 22:12:20 2023': W 2 - \" " +
+                                          solid + "\"\r\n");
 }
 
 TEST(MsgsReport, FullBodyGetsOneMarkerAndStillCountsTheColour) {
     // 5000-character messages are kept to 989 characters, so every line is
     // 1035 characters: 49 fit after the 19-character head.
     std::vector<std::string> list;
-    for (int i = 0; i < 60; ++i) list.push_back(event("System", 2, 60, "W", 1, std::string(5000, 'x')));
+    for (int i = 0; i < 60; ++i)
+        list.push_back(event("System", 2, 60, "W", 1, std::string(5000, 'x')));
     list.push_back(event("System", 1, 60, "Late", 9, "page me"));
     BuiltinHarness h(events(list));
     testing::LogCapture log;
@@ -169,8 +171,8 @@ TEST(MsgLevels, NormalisingAndSources) {
     // 255 characters of one-letter keys: every key is a source, the table
     // stays within its 200 entries.
     std::string many;
-    for (int i = 0; i < 300; ++i) many += std::string(1, static_cast<char>('A' + i % 26)) +
-                                          std::to_string(i) + ": ";
+    for (int i = 0; i < 300; ++i)
+        many += std::string(1, static_cast<char>('A' + i % 26)) + std::to_string(i) + ": ";
     EXPECT_LE(msgsources(many).size(), kMaxLogSources);
 }
 
@@ -198,8 +200,9 @@ TEST(MsgLevels, EntriesWindowsPagingAndMalformedItems) {
          {"\r\n<SYS:> message levels\r\n",
           "\r\ncheckfor[0]: Event type:ERR  Page:Yes  timelapse:1800 mins\r\n",
           "\r\ncheckfor[1]: Event type:WARN  Page:No  timelapse:900 mins\r\n",
-          "\r\nError at current entry: <SYS:ERRX:Y:30>\r\n", "\r\nError at current entry: <SYS:FOO>\r\n",
-          "\r\n<SYS:> not found in MsgLevels\r\n", "\r\nStopping, too many event types for <SYS:>\r\n"})
+          "\r\nError at current entry: <SYS:ERRX:Y:30>\r\n",
+          "\r\nError at current entry: <SYS:FOO>\r\n", "\r\n<SYS:> not found in MsgLevels\r\n",
+          "\r\nStopping, too many event types for <SYS:>\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
@@ -242,7 +245,8 @@ TEST(IgnoreMsgs, AgreesWithAPlainSearchOnRandomPatterns) {
             const std::string text = word(30);
             bool expected = false;
             for (const std::string& p : patterns)
-                if (!norm(p).empty() && norm(text).find(norm(p)) != std::string::npos) expected = true;
+                if (!norm(p).empty() && norm(text).find(norm(p)) != std::string::npos)
+                    expected = true;
             ASSERT_EQ(list.matches(text), expected) << setting << " / " << text;
         }
     }
