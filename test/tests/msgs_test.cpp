@@ -47,6 +47,11 @@ TEST(MsgsReport, WindowsTypesAndPagingColour) {
         event("Application", 2, 1200, "App", 1, "Twenty minutes, window fifteen."),
         event("Application", 4, 60, "App", 2, "Type not configured."),
         event("Security", 5, 60, "LSA", 3, "Log not configured."),
+        R"({"LogFile": "System", "EventType": 1, "TimeWritten": {"$ago": 60},
+            "SourceName": "NoTime", "EventIdentifier": 5, "Message": "no time, never listed"})",
+        R"({"LogFile": "System", "EventType": 1, "TimeGenerated": "garbage",
+            "TimeWritten": {"$ago": 60}, "SourceName": "BadTime", "EventIdentifier": 6,
+            "Message": "unreadable time, never listed"})",
     }));
     EXPECT_EQ(
         run(h, kDefaultLevels),
@@ -195,6 +200,10 @@ TEST(MsgLevels, EntriesWindowsPagingAndMalformedItems) {
     EXPECT_EQ(parse("SYS:ERRX:Y:30 SYS:FOO SYS:WARN"), (V{"WARN-1800"}));
     EXPECT_EQ(parse("MYSYS:ERR:Y:30"), V{}) << "a key inside a longer word names another log";
     EXPECT_EQ(parse("SYS:ERR SYS:WARN SYS:INFO SYS:ERR SYS:WARN SYS:INFO SYS:ERR").size(), 5u);
+    for (const std::string& longest :
+         {std::string(255, ':'), std::string(255, 'S'), "SYS:" + std::string(251, 'E'),
+          std::string(252, ' ') + "SYS:"})
+        EXPECT_TRUE(parse(longest).empty());
     const std::string text = log.text();
     for (const char* line :
          {"\r\n<SYS:> message levels\r\n",
@@ -217,6 +226,12 @@ TEST(IgnoreMsgs, PatternsMatchAsSubstringsAfterNormalising) {
     EXPECT_TRUE(IgnoreList("abcd;bc").matches("xabce")) << "a pattern ending inside another";
     EXPECT_TRUE(IgnoreList("aab").matches("aaab"));
     EXPECT_TRUE(IgnoreList("\xe9t\xe9").matches("\xc9T\xe9t\xe9"));
+    std::string every;
+    for (int c = 1; c < 256; ++c) every.push_back(static_cast<char>(c));
+    every.resize(2047, 'z');
+    EXPECT_TRUE(IgnoreList(every).matches(every)) << "every byte value, the longest setting";
+    EXPECT_FALSE(IgnoreList(std::string(2047, 'a')).matches(std::string(2046, 'a')));
+    EXPECT_TRUE(IgnoreList(std::string(2047, 'a')).matches(std::string(3000, 'A')));
 }
 
 // The automaton answers exactly what a plain substring search does.
