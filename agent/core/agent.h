@@ -10,6 +10,7 @@
 #include "agent/core/config.h"
 #include "agent/core/settings.h"
 #include "agent/wmi/procinfo.h"
+#include "agent/tests/netdata.h"
 #include "agent/wmi/wmi.h"
 #include "agent/ext/auxthreads.h"
 #include "platform/platform.h"
@@ -36,6 +37,7 @@ struct Agent {
     // test's previous snapshot.
     std::optional<std::vector<ProcessSample>> prevprocs;
     bool externalsLaunched = false;
+    NetdataState netdata;  // the counters of the last netdata run
     // Last: destroyed first, so its threads end while the rest still exists.
     AuxThreads aux;
 };

@@ -7,6 +7,12 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/perfdata/perfdata.h"
+#include "agent/tests/disk.h"
+#include "agent/tests/msgs.h"
+#include "agent/tests/netdata.h"
+#include "agent/tests/netprotl.h"
+#include "agent/tests/pagefile.h"
+#include "agent/tests/svcs.h"
 #include "agent/transport/twsend.h"
 #include "agent/wmitests/wmitests.h"
 #include "agent/wmi/procinfo.h"
@@ -32,6 +38,12 @@ bool startdelay(Agent& a) {
 }
 
 bool stopping(Agent& a) { return a.serviceFlag.load() != 0 || a.p.system->stopRequested(); }
+
+// Where the built-in tests' reports go: TWDISPLAY and TWPAGE.
+Delivery testdelivery(Agent& a) {
+    return {[&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); },
+            [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); }};
+}
 
 // One monitoring cycle up to its sleep. Answers the exit status when the
 // process must end (fatal load outcome), -1 to go on, -2 to leave the loop.
@@ -99,10 +111,16 @@ int runcycle(Agent& a, int64_t cycleStart) {
     int64_t testTime = a.p.clock->now();
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
-    Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
-    // The disk and msgs tests run here, before the snapshot is handed over.
-    handoversnapshot(a, std::move(snapshot));
     (void)cycleStart;
+    Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
+    const Delivery delivery = testdelivery(a);
+    twdisk(a, delivery);
+    twmsgs(a, delivery);
+    handoversnapshot(a, std::move(snapshot));
+    twsvcs(a, delivery);
+    twpagefile(a, delivery);
+    twnetprotl(a, delivery);
+    twnetdata(a, delivery);
     runwmitestsstep(a);
     return -1;
 }
