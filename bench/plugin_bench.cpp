@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "agent/core/agent.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
@@ -28,45 +29,8 @@ extern char** environ;
 
 namespace {
 
-std::string twrecvPath() {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string self(buf, n > 0 ? static_cast<size_t>(n) : 0);
-    return self.substr(0, self.rfind('/') + 1) + "twrecv";
-}
-
-// Starts twrecv --quiet --count n on 127.0.0.1; answers its pid and port.
-bool startTwrecv(int n, pid_t& pid, uint16_t& port, int& outFd) {
-    std::string path = twrecvPath(), count = std::to_string(n);
-    std::vector<std::string> args = {path,        "--port",  "0",       "--bind",
-                                     "127.0.0.1", "--quiet", "--count", count};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (pipe(out) != 0) return false;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_addclose(&fa, out[0]);
-    posix_spawn_file_actions_addclose(&fa, out[1]);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    int rc = posix_spawn(&pid, path.c_str(), &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    close(out[1]);
-    if (rc != 0) return false;
-    std::string line;
-    char c;
-    pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0 &&
-           read(out[0], &c, 1) == 1)
-        line += c;
-    outFd = out[0];
-    size_t at = line.rfind(' ');
-    if (at == std::string::npos) return false;
-    port = static_cast<uint16_t>(std::atoi(line.c_str() + at + 1));
-    return port != 0;
-}
+using tw::bench::BenchClock;
+using tw::bench::startTwrecv;
 
 void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
     const int files = 1000;

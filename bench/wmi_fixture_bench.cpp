@@ -6,28 +6,14 @@
 
 #include <fstream>
 
+#include "bench/bench_support.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/wmi_providers.h"
 
 namespace {
 
-class BenchClock final : public tw::platform::Clock {
-  public:
-    int64_t now() override { return 1349447400; }
-    int64_t monotonicMs() override { return 0; }
-    // As the host clock does it, so $ago costs what it costs in the agent.
-    tw::platform::LocalTime localTime(int64_t t) override {
-        tw::platform::LocalTime lt;
-        time_t tt = static_cast<time_t>(t);
-        localtime_r(&tt, &lt.tm);
-        lt.utcOffsetSeconds = lt.tm.tm_gmtoff;
-        lt.zoneName = lt.tm.tm_zone ? lt.tm.tm_zone : "";
-        return lt;
-    }
-    std::optional<int64_t> fromLocalTime(const std::tm&) override { return std::nullopt; }
-    bool sleepSeconds(int64_t) override { return true; }
-    bool sleepMs(int64_t) override { return true; }
-};
+using tw::bench::BenchClock;
+using tw::bench::startTwrecv;
 
 constexpr int kRows = 20000;
 
@@ -64,7 +50,7 @@ size_t runQuery(tw::platform::WmiConnection& c, const char* query = kQuery) {
 
 // Repeated queries of an unchanged file (the parse is kept).
 void BM_FixtureQuery20000(benchmark::State& state) {
-    BenchClock clock;
+    BenchClock clock(1349447400);
     const std::string path = writeFixture();
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(path, clock, *store);
@@ -78,7 +64,7 @@ BENCHMARK(BM_FixtureQuery20000)->Unit(benchmark::kMillisecond);
 
 // Every object of the class, every property.
 void BM_FixtureSelectAll20000(benchmark::State& state) {
-    BenchClock clock;
+    BenchClock clock(1349447400);
     const std::string path = writeFixture();
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(path, clock, *store);
@@ -93,7 +79,7 @@ BENCHMARK(BM_FixtureSelectAll20000)->Unit(benchmark::kMillisecond);
 
 // The first query after a change: read and parse the file, then answer.
 void BM_FixtureLoadAndQuery20000(benchmark::State& state) {
-    BenchClock clock;
+    BenchClock clock(1349447400);
     const std::string path = writeFixture();
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     size_t n = 0;

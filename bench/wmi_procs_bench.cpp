@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "bench/bench_support.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
@@ -14,15 +15,8 @@
 
 namespace {
 
-class BenchClock final : public tw::platform::Clock {
-  public:
-    int64_t now() override { return time(nullptr); }
-    int64_t monotonicMs() override { return 0; }
-    tw::platform::LocalTime localTime(int64_t) override { return {}; }
-    std::optional<int64_t> fromLocalTime(const std::tm&) override { return std::nullopt; }
-    bool sleepSeconds(int64_t) override { return true; }
-    bool sleepMs(int64_t) override { return true; }
-};
+using tw::bench::BenchClock;
+using tw::bench::startTwrecv;
 
 void BM_LiveProcessSnapshot(benchmark::State& state) {
     BenchClock clock;

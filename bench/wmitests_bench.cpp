@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 
+#include "bench/bench_support.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "agent/wmitests/wmitests.h"
@@ -17,6 +18,9 @@
 #include "platform/posix/wmi_providers.h"
 
 namespace {
+
+using tw::bench::BenchClock;
+using tw::bench::startTwrecv;
 
 std::string thousanddefinitions() {
     const std::vector<std::string> pool = tw::splitdefinitions(tw::defaultwmipool());
@@ -63,23 +67,6 @@ void BM_RunThousandDefinitions(benchmark::State& state) {
 }
 BENCHMARK(BM_RunThousandDefinitions)->Unit(benchmark::kMillisecond);
 
-class HostClock final : public tw::platform::Clock {
-  public:
-    int64_t now() override { return time(nullptr); }
-    int64_t monotonicMs() override { return 0; }
-    tw::platform::LocalTime localTime(int64_t t) override {
-        tw::platform::LocalTime lt;
-        time_t tt = static_cast<time_t>(t);
-        localtime_r(&tt, &lt.tm);
-        lt.utcOffsetSeconds = lt.tm.tm_gmtoff;
-        lt.zoneName = lt.tm.tm_zone ? lt.tm.tm_zone : "";
-        return lt;
-    }
-    std::optional<int64_t> fromLocalTime(const std::tm&) override { return std::nullopt; }
-    bool sleepSeconds(int64_t) override { return true; }
-    bool sleepMs(int64_t) override { return true; }
-};
-
 // The same 1,000 definitions with every query answered by the fixture
 // provider through wmiquery, as the agent runs them.
 void BM_RunThousandDefinitionsAgainstFixture(benchmark::State& state) {
@@ -94,7 +81,7 @@ void BM_RunThousandDefinitionsAgainstFixture(benchmark::State& state) {
                   "Win32_BaseBoard": [{"Status": "OK"}], "Win32_Battery": [],
                   "Win32_MotherboardDevice": [{"Status": "Pred Fail"}]})";
     }
-    HostClock clock;
+    BenchClock clock;
     auto store = tw::platform::makeFileSettingsStore(dir + "/registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(dir + "/fixture.json", clock, *store);
     tw::platform::Platform p;
