@@ -3,13 +3,24 @@
 // queries answered from memory and messages only counted.
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <map>
 
+#include "bench/bench_support.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "agent/wmitests/wmitests.h"
+#include "agent/wmi/wmi.h"
+#include "platform/posix/file_settings_store.h"
+#include "platform/posix/wmi_providers.h"
 
 namespace {
+
+using tw::bench::BenchClock;
+using tw::bench::startTwrecv;
 
 std::string thousanddefinitions() {
     const std::vector<std::string> pool = tw::splitdefinitions(tw::defaultwmipool());
@@ -55,6 +66,49 @@ void BM_RunThousandDefinitions(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(messages) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_RunThousandDefinitions)->Unit(benchmark::kMillisecond);
+
+// The same 1,000 definitions with every query answered by the fixture
+// provider through wmiquery, as the agent runs them.
+void BM_RunThousandDefinitionsAgainstFixture(benchmark::State& state) {
+    const std::string setting = thousanddefinitions();
+    const std::string dir = "/tmp/twnt-bench-wmitests-" + std::to_string(getpid());
+    std::string cmd = "mkdir -p " + dir;
+    if (system(cmd.c_str()) != 0) state.SkipWithError("no temporary folder");
+    {
+        std::ofstream out(dir + "/fixture.json", std::ios::trunc);
+        out << R"({"Win32_ComputerSystem": [{"ChassisBootupState": 3, "PowerSupplyState": 4,
+                   "NumberOfProcessors": 8}],
+                  "Win32_BaseBoard": [{"Status": "OK"}], "Win32_Battery": [],
+                  "Win32_MotherboardDevice": [{"Status": "Pred Fail"}]})";
+    }
+    BenchClock clock;
+    auto store = tw::platform::makeFileSettingsStore(dir + "/registry.reg");
+    auto provider = tw::platform::makeFixtureWmiProvider(dir + "/fixture.json", clock, *store);
+    tw::platform::Platform p;
+    p.clock = &clock;
+    p.settings = store.get();
+    p.wmi = provider.get();
+    tw::WmiSession session(p);
+    if (!session.open()) state.SkipWithError("fixture session did not open");
+    size_t messages = 0;
+    tw::WmiTestEnv env;
+    env.mode = 'P';
+    env.compName = "HOST";
+    env.realcompName = "host.example.org";
+    env.query = [&](const std::string& q, size_t capacity) {
+        tw::WmiQueryAnswer a;
+        a.ok = tw::wmiquery(session, q, a.text, capacity);
+        return a;
+    };
+    env.datestamp = [] { return std::string("Tue Dec 08 03:20:31 UTC 2026"); };
+    env.send = [&](const std::string&) { ++messages; };
+    for (auto _ : state) tw::wmitests(setting, env);
+    state.counters["messages"] =
+        benchmark::Counter(static_cast<double>(messages) / static_cast<double>(state.iterations()));
+    cmd = "rm -rf " + dir;
+    if (system(cmd.c_str()) != 0) state.SkipWithError("cleanup failed");
+}
+BENCHMARK(BM_RunThousandDefinitionsAgainstFixture)->Unit(benchmark::kMillisecond);
 
 void BM_ParseThreshold(benchmark::State& state) {
     const char* const fields[] = {"4:5", "10:20::80:90", "[10,20](50,):[90,)",

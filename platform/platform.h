@@ -5,12 +5,16 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/directory.h"
 #include "platform/event_log.h"
 #include "platform/host_info.h"
+#include "platform/launcher.h"
 #include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/settings_store.h"
+#include "platform/sockets.h"
 #include "platform/system.h"
+#include "platform/wmi_provider.h"
 
 namespace tw::platform {
 
@@ -22,11 +26,15 @@ struct Platform {
     System* system = nullptr;
     ServiceDispatcher* dispatcher = nullptr;
     ServiceManager* services = nullptr;
+    Sockets* sockets = nullptr;
+    WmiProvider* wmi = nullptr;
+    Launcher* launcher = nullptr;
+    Directory* directory = nullptr;
 };
 
 // This host's implementations, owned together.
 class HostPlatform {
-public:
+  public:
     virtual ~HostPlatform() = default;
     virtual Platform& get() = 0;
 };

@@ -4,19 +4,27 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "agent/core/config.h"
 #include "agent/core/settings.h"
+#include "agent/wmi/procinfo.h"
+#include "agent/tests/netdata.h"
+#include "agent/wmi/wmi.h"
+#include "agent/ext/auxthreads.h"
 #include "platform/platform.h"
 
 namespace tw {
 
 struct Agent {
-    explicit Agent(platform::Platform& platform) : p(platform), settings(*platform.settings) {}
+    explicit Agent(platform::Platform& platform)
+        : p(platform), settings(*platform.settings), wmi(platform) {}
 
     platform::Platform& p;
     Settings settings;
     Config cfg;
+    WmiSession wmi;  // opened by wmiinit, closed by wmiclose
 
     // 0 while running; 1 once a stop was ordered; 99 when the service could
     // not report itself running.
@@ -25,7 +33,13 @@ struct Agent {
     std::unique_ptr<platform::CycleMutex> cycleMutex;
     int sequence = 0;
     int numcpu = 0;
+    // The snapshot of the last cycle whose snapshot had rows: the cpu
+    // test's previous snapshot.
+    std::optional<std::vector<ProcessSample>> prevprocs;
     bool externalsLaunched = false;
+    NetdataState netdata;  // the counters of the last netdata run
+    // Last: destroyed first, so its threads end while the rest still exists.
+    AuxThreads aux;
 };
 
 }  // namespace tw

@@ -81,7 +81,7 @@ LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
     cfg.aliasName = settings.readsetting("AliasName", 256);
     cfg.tests = settings.readsetting("Tests", 1024);
     cfg.modes.parse(cfg.tests);
-    cfg.networkInterfaces = settings.readsetting("NetworkInterfaces", 2048);
+    cfg.interfaceLimits = loadnetworkinterfaces(settings, cfg.networkInterfaces);
     cfg.wmitests = settings.readsetting("WMITests", 102400);
     cfg.wmipool = settings.readsetting("WMIPool", 102400);
 

@@ -8,6 +8,7 @@
 
 #include "agent/core/testmode.h"
 #include "agent/tests/defaults.h"
+#include "agent/tests/netdata.h"
 
 namespace tw::platform {
 class HostInfo;
@@ -51,6 +52,7 @@ struct Config {
     std::string tests;
     TestModes modes;
     std::string networkInterfaces;
+    std::vector<InterfaceLimit> interfaceLimits;  // the netdata test's entries
     std::string wmitests, wmipool;
     HostIdentity host;
     int cpurebootmins = 0;

@@ -2,8 +2,23 @@
 
 #include "agent/core/agent.h"
 #include "agent/core/events.h"
+#include "agent/core/instances.h"
+#include "agent/core/snapshottests.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "agent/perfdata/perfdata.h"
+#include "agent/tests/disk.h"
+#include "agent/tests/msgs.h"
+#include "agent/tests/netdata.h"
+#include "agent/tests/netprotl.h"
+#include "agent/tests/pagefile.h"
+#include "agent/tests/svcs.h"
+#include "agent/transport/twsend.h"
+#include "agent/wmitests/wmitests.h"
+#include "agent/wmi/procinfo.h"
+#include "agent/wmi/wmi.h"
+#include "agent/ext/externals.h"
+#include "agent/ext/plugin.h"
 
 namespace tw {
 
@@ -24,8 +39,28 @@ bool startdelay(Agent& a) {
 
 bool stopping(Agent& a) { return a.serviceFlag.load() != 0 || a.p.system->stopRequested(); }
 
+// Where the built-in tests' reports go: TWDISPLAY and TWPAGE.
+Delivery testdelivery(Agent& a) {
+    return {[&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); },
+            [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); }};
+}
+
 // One monitoring cycle up to its sleep. Answers the exit status when the
 // process must end (fatal load outcome), -1 to go on, -2 to leave the loop.
+// The administrator's WMI-defined tests, after the built-in ones.
+void runwmitestsstep(Agent& a) {
+    WmiTestEnv env = wmitestenv(a.cfg, *a.p.clock);
+    env.query = [&a](const std::string& q, size_t capacity) {
+        WmiQueryAnswer answer;
+        answer.ok = wmiquery(a.wmi, q, answer.text, capacity);
+        return answer;
+    };
+    env.page = [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); };
+    env.perf = [](std::string& m) { perfwmitest(m); };
+    env.send = [&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); };
+    wmitests(a.cfg.wmitests, env);
+}
+
 int runcycle(Agent& a, int64_t cycleStart) {
     DiagLog::instance();
     openlog(a.settings, *a.p.system);
@@ -43,8 +78,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
     LoadResult r = loadconfig(a.settings, *a.p.host, a.cfg, [&](const std::string& externals) {
         if (!a.externalsLaunched) {
             a.externalsLaunched = true;
-            (void)externals;
-            twlog("External programs are not available in this build\r\n");
+            startexternals(a, externals);
         }
     });
     if (r.outcome == LoadOutcome::NoDisplay) {
@@ -75,10 +109,19 @@ int runcycle(Agent& a, int64_t cycleStart) {
     twlog("computer name: %s\r\n", name.c_str());
 
     int64_t testTime = a.p.clock->now();
-    (void)testTime;
+    if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
-    twlog("Tests are not available in this build\r\n");
     (void)cycleStart;
+    Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
+    const Delivery delivery = testdelivery(a);
+    twdisk(a, delivery);
+    twmsgs(a, delivery);
+    handoversnapshot(a, std::move(snapshot));
+    twsvcs(a, delivery);
+    twpagefile(a, delivery);
+    twnetprotl(a, delivery);
+    twnetdata(a, delivery);
+    runwmitestsstep(a);
     return -1;
 }
 
@@ -90,6 +133,16 @@ int twmain(Agent& a) {
     openlog(a.settings, *a.p.system);
     if (!startdelay(a)) return 0;
     a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
+    // A session that cannot be opened leaves every WMI fetch failing; the
+    // cycle goes on and reports what it can.
+    wmiinit(a);
+    if (istwntrunning(a)) {
+        wmiclose(a);
+        a.cycleMutex->unlock();
+        return 1;
+    }
+    a.numcpu = wminumcpu(a.wmi).value_or(0);
+    startpluginthread(a);
     a.sequence = 0;
 
     int status = 0;
@@ -111,7 +164,10 @@ int twmain(Agent& a) {
         ++a.sequence;
         if (stopping(a)) break;
     }
+    wmiclose(a);
     a.cycleMutex->unlock();
+    // The plugin and external-program threads end before the agent does.
+    a.aux.stopAll();
     return status;
 }
 

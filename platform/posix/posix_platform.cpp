@@ -27,7 +27,11 @@
 
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_directory.h"
+#include "platform/posix/posix_launcher.h"
 #include "platform/posix/systemd_service_manager.h"
+#include "platform/posix/posix_sockets.h"
+#include "platform/posix/wmi_providers.h"
 
 namespace tw::platform {
 
@@ -323,7 +327,10 @@ class PosixHostPlatform final : public HostPlatform {
 public:
     PosixHostPlatform()
         : settings_(makeFileSettingsStore(defaultRegistryPath())),
-          services_(makeSystemdServiceManager()) {
+          services_(makeSystemdServiceManager()),
+          sockets_(makePosixSockets()),
+          launcher_(makePosixLauncher()),
+          directory_(makePosixDirectory()) {
         installStopPipe();
         struct sigaction sa{};
         sa.sa_handler = onStopSignal;
@@ -338,17 +345,30 @@ public:
         p_.system = &system_;
         p_.dispatcher = &dispatcher_;
         p_.services = services_.get();
+        p_.sockets = sockets_.get();
+        // TWNT_WMI_FIXTURE answers every WMI query from a JSON file (tests,
+        // demonstrations); otherwise this host answers for itself.
+        const char* fixture = std::getenv("TWNT_WMI_FIXTURE");
+        wmi_ = fixture && *fixture ? makeFixtureWmiProvider(fixture, clock_, *settings_)
+                                   : makeLiveWmiProvider(clock_, *settings_);
+        p_.wmi = wmi_.get();
+        p_.launcher = launcher_.get();
+        p_.directory = directory_.get();
     }
     Platform& get() override { return p_; }
 
 private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServiceManager> services_;
+    std::unique_ptr<Sockets> sockets_;
+    std::unique_ptr<Launcher> launcher_;
+    std::unique_ptr<Directory> directory_;
     PosixEventLog events_;
     PosixHostInfo host_;
     PosixClock clock_;
     PosixSystem system_;
     SystemdDispatcher dispatcher_;
+    std::unique_ptr<WmiProvider> wmi_;
     Platform p_;
 };
 

@@ -8,62 +8,85 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 extern char** environ;
 
 namespace tw::platform {
 
 namespace {
-long long nowMs() {
+
+int64_t nowMs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
+
 }  // namespace
 
-CommandResult runCommand(const std::vector<std::string>& argv, int timeoutMs) {
-    CommandResult r;
-    if (argv.empty()) return r;
-    int pipefd[2];
-    if (pipe2(pipefd, O_CLOEXEC) != 0) return r;
+std::optional<CommandResult> runCommand(const std::vector<std::string>& argv, int timeoutMs,
+                                        size_t maxBytes) {
+    if (argv.empty()) return std::nullopt;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&fa, pipefd[1], 1);
-    posix_spawn_file_actions_adddup2(&fa, pipefd[1], 2);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, argv[0].c_str(), &fa, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
-    ::close(pipefd[1]);
+    ::close(fds[1]);
     if (rc != 0) {
-        ::close(pipefd[0]);
-        return r;
+        ::close(fds[0]);
+        return std::nullopt;
     }
-    r.started = true;
-    const long long deadline = nowMs() + timeoutMs;
-    char buf[4096];
+    CommandResult r;
+    const int64_t deadline = nowMs() + timeoutMs;
+    char buf[65536];
     while (true) {
-        long long left = deadline - nowMs();
+        int64_t left = deadline - nowMs();
         if (left <= 0) {
             r.timedOut = true;
-            kill(pid, SIGKILL);
             break;
         }
-        pollfd p{pipefd[0], POLLIN, 0};
-        int pr = poll(&p, 1, static_cast<int>(left));
-        if (pr < 0) continue;
-        if (pr == 0) continue;
-        ssize_t n = ::read(pipefd[0], buf, sizeof buf);
-        if (n <= 0) break;
-        if (r.output.size() < (1u << 20)) r.output.append(buf, static_cast<size_t>(n));
+        pollfd p{fds[0], POLLIN, 0};
+        int n = poll(&p, 1, static_cast<int>(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) continue;
+        ssize_t got = ::read(fds[0], buf, sizeof buf);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (r.out.size() < maxBytes)
+            r.out.append(buf, std::min(static_cast<size_t>(got), maxBytes - r.out.size()));
     }
-    ::close(pipefd[0]);
-    int st = 0;
-    while (waitpid(pid, &st, 0) < 0) {
+    ::close(fds[0]);
+    if (r.timedOut) kill(pid, SIGKILL);
+    int status = 0;
+    // After EOF the program is ending; wait for it within what is left of
+    // the bound, then kill it.
+    while (true) {
+        pid_t w = waitpid(pid, &status, r.timedOut ? 0 : WNOHANG);
+        if (w == pid) break;
+        if (w < 0 && errno != EINTR) break;
+        if (w == 0) {
+            if (nowMs() >= deadline) {
+                r.timedOut = true;
+                kill(pid, SIGKILL);
+                continue;
+            }
+            struct timespec ts {
+                0, 2 * 1000 * 1000
+            };
+            nanosleep(&ts, nullptr);
+        }
     }
-    if (!r.timedOut && WIFEXITED(st)) r.status = WEXITSTATUS(st);
+    r.exitStatus = (!r.timedOut && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return r;
 }
 

@@ -164,11 +164,19 @@ private:
         return line;
     }
 
-    CommandResult systemctl(std::vector<std::string> args) {
+    struct Ran {
+        int status = -1;
+        std::string output;
+    };
+
+    Ran systemctl(std::vector<std::string> args) {
         args.insert(args.begin(), "systemctl");
         auto r = runCommand(args, kSystemctlTimeoutMs);
-        if (!r.started) r.output = "systemctl could not be started";
-        return r;
+        if (!r) return {-1, "systemctl could not be started"};
+        if (r->timedOut) return {-1, "systemctl did not answer in time"};
+        Ran ran{r->exitStatus, r->out};
+        if (ran.status != 0 && ran.output.empty()) ran.output = "systemctl " + args[1] + " failed";
+        return ran;
     }
 
     std::string unitPath(const std::string& name) const {

@@ -1,5 +1,6 @@
 // The real twnt binary in -app mode against a temporary settings file.
 #include <signal.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,10 @@ TEST_F(AgentApp, RunsCyclesWithAFreshLogAndStopsPromptlyOnSigterm) {
     setSetting(reg, "TWDISPLAY", "127.0.0.1:9");
     setSetting(reg, "Activatelog", "Y");
     setSetting(reg, "Timer", "1");
+    // Without a fixture the disk and svcs fetches would retry for minutes;
+    // this test is about the cycle itself.
+    setSetting(reg, "Tests",
+               "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
     Process agent(testing::binaryPath("twnt"), {"-app"}, env(), dir.path());
     const std::string log = dir.file("TW.LOG");
     ASSERT_TRUE(waitFor([&] { return readFile(log).find("Sequence: 2") != std::string::npos; }, 15000))
@@ -102,6 +107,34 @@ TEST_F(AgentApp, WithoutArgumentsOutsideAServiceManagerTheDispatcherFails) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(readFile(events).find("\terror\t0\tTallwatchClient error: "), std::string::npos);
     EXPECT_NE(readFile(events).find("\tStartServiceCtrlDispatcher failed.\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// Started by the service manager (here: a shell that is process 1 of its own
+// namespace, with systemd's invocation id set), twnt runs as the service and
+// a SIGTERM stops it with the Started/Stopped entries.
+TEST_F(AgentApp, ServiceModeUnderAServiceManagerLogsStartedAndStopped) {
+    if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "no unshare";
+    setSetting(reg, "TWDISPLAY", "127.0.0.1:9");
+    setSetting(reg, "Timer", "60");
+    setSetting(reg, "Tests",
+               "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+    const std::string script = "INVOCATION_ID=e2e " + testing::binaryPath("twnt") +
+                               " & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo \"exit=$?\"";
+    auto r = testing::runProgram("/usr/bin/unshare", {"-pf", "--mount-proc", "sh", "-c", script}, env());
+    if (r.status != 0 && r.err.find("unshare") != std::string::npos) GTEST_SKIP() << r.err;
+    EXPECT_EQ(r.out, "exit=0\n") << r.err;
+    std::string ev = readFile(events);
+    size_t started = ev.find("\tinformation\t256\tStarted Tallwatch Professional Edition Client 5.01\n");
+    size_t stopped = ev.find("\tinformation\t256\tStopped Tallwatch Professional Edition Client 5.01\n");
+    EXPECT_NE(started, std::string::npos) << ev;
+    EXPECT_NE(stopped, std::string::npos) << ev;
+    EXPECT_LT(started, stopped);
 }
 
 }  // namespace

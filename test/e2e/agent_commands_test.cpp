@@ -1,12 +1,15 @@
 // twnt's commands against a temporary settings file and unit folder.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 
 #include "agent/core/config.h"
 #include "platform/posix/file_settings_store.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
+#include "test/support/twrecv_process.h"
 
 namespace tw {
 namespace {
@@ -87,6 +90,53 @@ TEST_F(AgentCommands, StartFailsOfflineWithItsText) {
     auto r = twnt({"-start"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Can't retrieve Tallwatch Professional Edition Client service status\r\n");
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// Every class the built-in tests ask for, so that no fetch waits for data.
+const char* const kHostFixture = R"({
+  "Win32_Processor": [{"NumberOfCores": 1, "NumberOfLogicalProcessors": 2}],
+  "Win32_ComputerSystem": [{"Name": "E2EHOST", "TotalPhysicalMemory": "8589934592"}],
+  "Win32_OperatingSystem": [{"LastBootUpTime": {"$ago": 90000}, "FreePhysicalMemory": "4194304",
+      "TotalVisibleMemorySize": "8388608", "TotalVirtualMemorySize": "8388608",
+      "FreeVirtualMemory": "4194304", "SizeStoredInPagingFiles": "1048576",
+      "FreeSpaceInPagingFiles": "524288"}],
+  "Win32_PerfFormattedData_PerfOS_Memory": [{"CommitLimit": "8589934592", "CommittedBytes": "1073741824"}],
+  "Win32_PerfFormattedData_PerfOS_System": [{"SystemUpTime": "90000"}],
+  "Win32_PerfRawData_PerfProc_Process": [], "Win32_Process": [],
+  "Win32_LogicalDisk": [{"Name": "C:", "DriveType": 3, "Size": "107374182400",
+      "FreeSpace": "53687091200", "VolumeName": "/"}],
+  "Win32_NTLogEvent": [], "Win32_Service": [], "Win32_PageFileUsage": [],
+  "Win32_NetworkProtocol": [], "Win32_PerfRawData_Tcpip_NetworkInterface": []
+})";
+
+TEST_F(AgentCommands, InstalledAgentReportsToTheDisplayServerOnThePortGiven) {
+    std::filesystem::create_directories(dir.file("out"));
+    testing::TwrecvProcess recv;
+    ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
+    auto r = twnt({"-install", "127.0.0.1", "N", std::to_string(recv.port())});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    testing::writeFile(dir.file("fixture.json"), kHostFixture);
+    auto e = env();
+    e["TWNT_WMI_FIXTURE"] = dir.file("fixture.json");
+    e["TEMP"] = dir.path();
+    testing::Process agent(testing::binaryPath("twnt"), {"-app"}, e, dir.path());
+    auto texts = [&] {
+        std::string all;
+        for (auto& f : std::filesystem::directory_iterator(dir.file("out"))) all += readFile(f.path()) + "\n";
+        return all;
+    };
+    ASSERT_TRUE(testing::waitFor([&] {
+        std::string t = texts();
+        return t.find(".mem green ") != std::string::npos && t.find(".disk green ") != std::string::npos;
+    }, 15000)) << texts() << agent.err();
+    agent.signal(SIGTERM);
+    EXPECT_EQ(agent.wait(5000), 0);
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+#include "agent/core/instances.h"
+
+#include "agent/core/agent.h"
+#include "agent/core/text.h"
+#include "agent/core/twlog.h"
+#include "agent/wmi/procinfo.h"
+
+namespace tw {
+
+bool istwntrunning(Agent& a) {
+    twlog("In istwntrunning() %d\r\n", 0);
+    auto snapshot = wmiprocinfo(a.wmi);
+    if (!snapshot) return false;
+    const int limit = a.serviceMode ? 2 : 1;
+    int count = 0;
+    bool res = false;
+    for (const auto& row : *snapshot) {
+        twlog("proc name:%s\r\n", row.name.c_str());
+        if (equalsNoCase(row.name, "twnt") || equalsNoCase(row.name, "twnt.exe")) {
+            if (++count > limit) {
+                res = true;
+                break;
+            }
+        }
+    }
+    twlog("proctwnt=%d res=%d\r\n", count, res ? 1 : 0);
+    return res;
+}
+
+}  // namespace tw

@@ -1,0 +1,152 @@
+#include "agent/ext/externals.h"
+
+#include "agent/core/agent.h"
+#include "agent/core/cycle.h"
+#include "agent/core/text.h"
+#include "agent/core/twlog.h"
+#include "agent/ext/auxthreads.h"
+#include "platform/directory.h"
+#include "platform/launcher.h"
+
+namespace tw {
+
+namespace {
+
+// The Externals setting holds at most 7999 characters.
+constexpr size_t kExternalsLimit = 7999;
+
+bool isblankchar(char c) {
+    return c == ' ' || c == '\t';
+}
+
+void trimright(std::string& s) {
+    while (!s.empty() && isblankchar(s.back())) s.pop_back();
+}
+
+}  // namespace
+
+std::vector<std::string> externalentries(std::string_view text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t semi = text.find(';'); semi != std::string_view::npos;
+         start = semi + 1, semi = text.find(';', start)) {
+        std::string piece(text.substr(start, semi - start));
+        trimright(piece);
+        size_t lead = 0;
+        while (lead < piece.size() && isblankchar(piece[lead])) ++lead;
+        piece.erase(0, lead);
+        if (!piece.empty()) out.push_back(std::move(piece));
+    }
+    return out;
+}
+
+ExternalCommand parseexternal(std::string_view entry) {
+    ExternalCommand c;
+    c.text = std::string(entry);
+    size_t slash = c.text.rfind('/');
+    if (slash != std::string::npos && equalsNoCase(c.text.substr(slash + 1, 4), "int=")) {
+        size_t num = slash + 5;
+        if (num < c.text.size() && c.text[num] >= '0' && c.text[num] <= '9') {
+            int n = decimalNumber(std::string_view(c.text).substr(num));
+            c.interval = n == 0 ? kDefaultExternalInterval : n;
+        }
+        c.text.resize(slash);
+    }
+    trimright(c.text);
+    return c;
+}
+
+std::optional<ProgramCall> locateprogram(const std::string& text, platform::Directory& dir) {
+    std::string candidate = text;
+    trimright(candidate);
+    while (!candidate.empty()) {
+        if (dir.kind(candidate) != platform::PathKind::Missing) {
+            ProgramCall call;
+            size_t rest = candidate.size();
+            while (rest < text.size() && isblankchar(text[rest])) ++rest;
+            call.program = candidate;
+            call.args = text.substr(rest);
+            return call;
+        }
+        size_t blank = candidate.find_last_of(" \t");
+        if (blank == std::string::npos) break;
+        candidate.resize(blank);
+        trimright(candidate);
+    }
+    return std::nullopt;
+}
+
+std::optional<ExternalProgram> prepareexternal(Agent& a, const std::string& entry) {
+    if (entry.empty()) {
+        twlog("\r\ntwext: External program not specified\r\n\r\n");
+        return std::nullopt;
+    }
+    if (entry.size() > kExternalEntryLimit) {
+        twlog("\r\ntwext: External program <%s> is too long (more than %d characters)\r\n\r\n",
+              entry.c_str(), static_cast<int>(kExternalEntryLimit));
+        return std::nullopt;
+    }
+    ExternalCommand c = parseexternal(entry);
+    if (c.text.empty()) {
+        twlog("\r\ntwext: External program not specified\r\n\r\n");
+        return std::nullopt;
+    }
+    twlog("\r\ntwext: External program <%s> interval <%d>\r\n\r\n", c.text.c_str(), c.interval);
+    auto call = locateprogram(c.text, *a.p.directory);
+    if (!call) {
+        twlog("\r\ntwext: External program <%s> not found\r\n\r\n", entry.c_str());
+        return std::nullopt;
+    }
+    // Only a regular file is a program here: on Linux a directory carries
+    // the "executable" (search) bit too, and starting one can only fail.
+    if (a.p.directory->kind(call->program) != platform::PathKind::Regular) {
+        twlog("\r\ntwext: External program <%s> is invalid\r\n\r\n", entry.c_str());
+        return std::nullopt;
+    }
+    return ExternalProgram{entry, call->program, call->args, c.interval};
+}
+
+bool externalpass(Agent& a, const ExternalProgram& x) {
+    twlog("\r\ntwext: about to wait\r\n");
+    CycleLock lock(a);
+    if (auxstopping(a)) return false;
+    twlog("\r\ntwext: Waiting period has terminated in twext & mutex has been grabbed\r\n");
+    const int64_t t0 = a.p.clock->now();
+    twlog("\r\ntwext: Executing external program <%s> with args <%s> every <%d> seconds\r\n",
+          x.program.c_str(), x.args.c_str(), x.interval);
+    int code = a.p.launcher->launch(x.program, x.args);
+    twlog("twext: Execution of external program <%s> done.  hresults: <%d> \r\n", x.entry.c_str(),
+          code);
+    int64_t sleep = sleeptime(a.p.clock->now() - t0, x.interval);
+    twlog("twext: Sleeping for %d seconds\r\n", static_cast<int>(sleep));
+    lock.unlock();
+    if (!auxsleep(a, sleep)) return false;
+    // Programs started by any thread that have ended since are collected here.
+    a.p.launcher->reap();
+    twlog("\r\ntwext: Sleep has terminated\r\n");
+    return true;
+}
+
+void externalthread(Agent& a, const std::string& entry) {
+    auto x = prepareexternal(a, entry);
+    if (!x) return;
+    while (externalpass(a, *x)) {
+    }
+}
+
+void startexternals(Agent& a, const std::string& externals) {
+    // The copy the threads' entries come from, with the closing ";".
+    const std::string buffer = externals.substr(0, kExternalsLimit) + ";";
+    twlog("Launching threads for externals = <%s>\r\n", buffer.c_str());
+    if (!a.p.launcher || !a.p.directory) {
+        twlog("twext: This platform cannot start programs; external programs are not run\r\n");
+        return;
+    }
+    for (const std::string& entry : externalentries(buffer)) {
+        twlog("Launching thread for external = <%s>\r\n", entry.c_str());
+        if (!a.aux.start([&a, entry] { externalthread(a, entry); }))
+            twlog("twext: Unable to start a thread for external <%s>\r\n", entry.c_str());
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,222 @@
+#include "agent/transport/twsend.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "agent/core/agent.h"
+#include "agent/core/twlog.h"
+#include "agent/tests/datestamp.h"
+#include "agent/transport/crypto.h"
+#include "agent/transport/destination.h"
+#include "agent/transport/inetpton.h"
+#include "platform/sockets.h"
+
+namespace tw {
+
+namespace {
+
+using platform::AddressFamily;
+using platform::SocketAddress;
+
+constexpr size_t kPageLimit = 20999;
+constexpr size_t kWordLimit = 1023;
+
+// Skips IPv4 loopback results so that a name which also has a real address
+// is reached there; loopback is used only when nothing else is offered.
+const SocketAddress& chooseaddress(const std::vector<SocketAddress>& results) {
+    const SocketAddress* loopback = nullptr;
+    for (const SocketAddress& r : results) {
+        if (r.family == AddressFamily::IPv4 && r.text == "127.0.0.1") {
+            loopback = &r;
+            continue;
+        }
+        if (r.family == AddressFamily::IPv4 || r.family == AddressFamily::IPv6) return r;
+    }
+    return loopback ? *loopback : results.front();
+}
+
+platform::ResolveHints hintsfor(const std::string& host) {
+    platform::ResolveHints hints;
+    unsigned char bytes[16];
+    if (inet_pton(kAfInet, host.c_str(), bytes) == 1) {
+        hints.family = AddressFamily::IPv4;
+        hints.numericHost = true;
+    } else if (inet_pton(kAfInet6, host.c_str(), bytes) == 1) {
+        hints.family = AddressFamily::IPv6;
+        hints.numericHost = true;
+    }
+    return hints;
+}
+
+// The date stamp only when a log line will show it.
+std::string stamp(Agent& a) {
+    return twlogActive() && a.p.clock ? datestamp(*a.p.clock) : std::string();
+}
+
+// Shuts the connection down and closes it on every way out.
+struct SocketGuard {
+    platform::Sockets& net;
+    platform::SocketHandle s;
+    ~SocketGuard() {
+        net.shutdown(s);
+        net.close(s);
+    }
+};
+
+int sendall(Agent& a, const std::string& destinations, const std::string& text) {
+    platform::Sockets& net = *a.p.sockets;
+
+    std::vector<std::string> list;
+    try {
+        list = splitdestinations(destinations);
+    } catch (const std::bad_alloc&) {
+        twlog("twsend(): failed to malloc *ip");
+        return 1;
+    }
+
+    // The data ends at the first zero byte, as the wire format requires; the
+    // zero byte after it is sent as the terminator.
+    std::string_view data(text.c_str());
+    twlog("\r\nSend <%s>\r\n", text.c_str());
+
+    std::string envelope;
+    bool crypted = false;
+    for (const std::string& entry : list) {
+        Destination d = parsedestination(entry, a.cfg.port());
+        std::string portText = strformat("%5d", d.port);
+        twlog("MAKING SOCKET CONNECTION...\r\n");
+        std::string host = stripbrackets(d.host);
+
+        platform::ResolveResult res = net.resolve(host, d.port, hintsfor(host));
+        if (res.error != 0 || res.addresses.empty()) {
+            if (twlogActive()) {
+                std::string why =
+                    res.error != 0 ? net.resolverErrorText(res.error) : std::string("no address");
+                twlog("tw: Unknown host: %s - %s\r\n", host.c_str(), why.c_str());
+            }
+            continue;
+        }
+        const SocketAddress& addr = chooseaddress(res.addresses);
+        twlog("Sending to: %s\r\n", addr.text.c_str());
+
+        std::optional<std::string> pass = passphrase(a.cfg.keycode, addr.text);
+        if (!pass) {
+            twlog("NO CRYPTO TO %s\r\n", addr.text.c_str());
+        } else if (crypted) {
+            twlog("ALREADY CRYPTED: %s\r\n", envelope.c_str());
+        } else {
+            size_t len = 0;
+            try {
+                len = encryptmessage(data, envelope, *pass);
+            } catch (const std::bad_alloc&) {
+                twlog("CAN'T ALLOCATE CRYPT BUFFER IN twsend()");
+                return 0;
+            }
+            // A message that cannot be encrypted must not leave in clear.
+            if (len == 0) {
+                twlog("CAN'T ENCRYPT MESSAGE IN twsend()\r\n");
+                return 0;
+            }
+            twlog("CRYPTOLEN:%d %d\r\n", static_cast<int>(len), static_cast<int>(len + 7));
+            twlog("CRYPTODATA:%s\r\n", envelope.c_str());
+            crypted = true;
+            data = envelope;
+        }
+
+        int err = 0;
+        platform::SocketHandle s = net.open(addr.family, err);
+        if (s == platform::kInvalidSocket) {
+            twlog("Can't open stream socket\r\n");
+            twlog("error: %d\r\n", err);
+            return 0;
+        }
+        SocketGuard guard{net, s};
+        twlog("SOCKET CONNECTED OK...\r\n");
+        twlog("CONNECTING TO twd... at %s\r\n", stamp(a).c_str());
+        err = net.connect(s, addr);
+        if (err != 0) {
+            twlog("\r\ntw: CAN'T CONNECT TO twd @ <%s:%s> at %s\r\n", host.c_str(),
+                  portText.c_str(), stamp(a).c_str());
+            twlog(" error: %d\r\n", err);
+        } else {
+            twlog("CONNECTED TO twd on port %d ... at %s\r\n", d.port, stamp(a).c_str());
+            twlog("SENDING ... at %s\r\n", stamp(a).c_str());
+            // Shown as text: an envelope shows up to its first zero byte.
+            twlog("\r\nSENDING <%s> to %s\r\n", data.data(), host.c_str());
+            // Both the text and the envelope are followed by a zero byte in
+            // memory, which goes out as the terminator.
+            std::string_view wire(data.data(), data.size() + 1);
+            long sent = net.send(s, wire, kSendTimeoutMs, err);
+            twlog("\r\nSent <%d> bytes to <%s> at %s\r\n", static_cast<int>(sent), host.c_str(),
+                  stamp(a).c_str());
+            if (sent < 0) twlog("error: %d\r\n", err);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int twsend(Agent& a, const std::string& destinations, const std::string& text) {
+    if (!a.p.sockets) return 1;
+    try {
+        return sendall(a, destinations, text);
+    } catch (const std::exception&) {
+        // Out of memory in the middle of a send: nothing more goes out, and
+        // the next cycle sends again.
+        return 1;
+    }
+}
+
+namespace {
+
+void pagemessage(Agent& a, const std::string& destinations, const std::string& text) {
+    const std::string& onoff = a.cfg.sendPageAlerts;
+    char letter = onoff.empty() ? 'N' : onoff[0];
+    twlog("ip: %s\r\n", destinations.c_str());
+    twlog("data: %s\r\n", text.c_str());
+    twlog("twpageon: %c\r\n", letter);
+    if (letter != 'Y' && letter != 'y') return;
+
+    // The colour is the third word; words are separated by white space.
+    std::string_view rest(text.c_str());
+    auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
+    std::string word;
+    for (int i = 0; i < 3; ++i) {
+        size_t b = 0;
+        while (b < rest.size() && isBlank(rest[b])) ++b;
+        size_t e = b;
+        while (e < rest.size() && !isBlank(rest[e])) ++e;
+        if (b == e) {
+            word.clear();
+            break;
+        }
+        word = std::string(rest.substr(b, std::min(e - b, kWordLimit)));
+        rest.remove_prefix(e);
+    }
+    word += ' ';
+    if (a.cfg.pagelevels.find(word) == std::string::npos) return;
+
+    std::string_view status(text.c_str());
+    std::string paged(status.substr(0, kPageLimit));
+    if (paged.size() < 6) paged.resize(6);
+    paged.replace(0, 6, "page  ");
+    twsend(a, a.cfg.twpage, paged);
+}
+
+}  // namespace
+
+void twpage(Agent& a, const std::string& destinations, const std::string& text) {
+    try {
+        pagemessage(a, destinations, text);
+    } catch (const std::exception&) {
+        // Out of memory: this page is lost; the next cycle pages again.
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,104 @@
+// Plugin work files: one scan of 1,000 work files, each read, sent to a
+// local twrecv and deleted, timed until the receiver has every message.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "agent/core/agent.h"
+#include "agent/core/text.h"
+#include "agent/core/twlog.h"
+#include "agent/ext/plugin.h"
+#include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_directory.h"
+#include "platform/posix/posix_sockets.h"
+
+extern char** environ;
+
+namespace {
+
+using tw::bench::BenchClock;
+using tw::bench::startTwrecv;
+
+void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
+    const int files = 1000;
+    const bool logging = state.range(0) != 0;
+    char tmpl[] = "/tmp/twplugin_bench.XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    auto store = tw::platform::makeFileSettingsStore(dir + "/unused.reg");
+    auto sockets = tw::platform::makePosixSockets();
+    auto directory = tw::platform::makePosixDirectory();
+    tw::platform::Platform platform;
+    platform.settings = store.get();
+    platform.sockets = sockets.get();
+    platform.directory = directory.get();
+    tw::Agent agent(platform);
+    agent.cfg.host.compName = "BENCHHOST";
+    agent.cfg.externalpathAsWritten = dir + "/work";
+    agent.cfg.externalpath = tw::toUpper(agent.cfg.externalpathAsWritten);
+    std::filesystem::create_directories(agent.cfg.externalpathAsWritten);
+    if (logging) tw::DiagLog::instance().open(dir + "/TW.LOG");
+
+    for (auto _ : state) {
+        for (int i = 0; i < files; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "W%04d", i);
+            std::ofstream(agent.cfg.externalpathAsWritten + "/" + name)
+                << "host" << i << ".corp.lan:green+30 all fine\nline two of the report\n";
+        }
+        pid_t pid = -1;
+        uint16_t port = 0;
+        int outFd = -1;
+        if (!startTwrecv(files, pid, port, outFd)) {
+            state.SkipWithError("twrecv did not start (build it beside this benchmark)");
+            if (pid > 0) kill(pid, SIGKILL);
+            break;
+        }
+        agent.cfg.twdisplay = "127.0.0.1:" + std::to_string(port);
+        auto t0 = std::chrono::steady_clock::now();
+        tw::pluginscan(agent);
+        int status = 0;
+        bool ended = false;
+        for (int i = 0; i < 20000 && !ended; ++i) {
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+            if (!ended) usleep(500);
+        }
+        auto t1 = std::chrono::steady_clock::now();
+        close(outFd);
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            state.SkipWithError("twrecv did not receive every message in time");
+            break;
+        }
+        if (!std::filesystem::is_empty(agent.cfg.externalpathAsWritten)) {
+            state.SkipWithError("work files were left behind");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    }
+    if (logging) tw::DiagLog::instance().close();
+    std::filesystem::remove_all(dir);
+    state.SetItemsProcessed(state.iterations() * files);
+}
+BENCHMARK(BM_PluginScanOf1000WorkFilesToTwrecv)
+    ->ArgName("log")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,41 @@
+#include "platform/wmi_provider.h"
+
+namespace tw::platform {
+
+namespace {
+
+bool sameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void WmiPropertyBag::set(std::string name, WmiValue value) {
+    for (auto& p : props_)
+        if (sameNoCase(p.first, name)) {
+            p.second = std::move(value);
+            return;
+        }
+    props_.emplace_back(std::move(name), std::move(value));
+}
+
+std::optional<WmiValue> WmiPropertyBag::get(std::string_view name) const {
+    for (const auto& p : props_)
+        if (sameNoCase(p.first, name)) return p.second;
+    return std::nullopt;
+}
+
+std::vector<std::string> WmiPropertyBag::propertyNames() const {
+    std::vector<std::string> names;
+    for (const auto& p : props_) names.push_back(p.first);
+    return names;
+}
+
+}  // namespace tw::platform

@@ -1,0 +1,135 @@
+// The agent runs the disk, msgs, svcs, pagefile, netprotl and netdata tests
+// against a fixture and delivers their reports to a real receiver; a
+// service in the wrong state is restarted and found running a cycle later.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "platform/posix/file_settings_store.h"
+#include "test/support/fake_platform.h"
+#include "test/support/process.h"
+#include "test/support/twrecv_process.h"
+
+namespace tw {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+using testing::waitFor;
+
+const char* const kFixture = R"({
+  "Win32_LogicalDisk": [
+    {"Name": "C:", "DriveType": 3, "Size": "107374182400", "FreeSpace": "53687091200",
+     "VolumeName": "System"},
+    {"Name": "E:", "DriveType": 3, "Size": "214748364800", "FreeSpace": "4294967296",
+     "VolumeName": "Data"}],
+  "Win32_NTLogEvent": [
+    {"LogFile": "System", "EventType": 1, "TimeGenerated": {"$ago": 120},
+     "TimeWritten": {"$ago": 120}, "SourceName": "Disk", "EventIdentifier": 11,
+     "Message": "The device has a bad block."}],
+  "Win32_Service": [
+    {"Name": "Themes", "DisplayName": "Themes", "State": "Stopped"},
+    {"Name": "Spooler", "DisplayName": "Print Spooler", "State": "Running"}],
+  "Win32_PageFileUsage": [
+    {"Name": "C:\\pagefile.sys", "AllocatedBaseSize": 1024, "CurrentUsage": 100,
+     "PeakUsage": 200}],
+  "Win32_NetworkProtocol": [
+    {"Name": "Tcpip", "Status": "OK", "ConnectionlessService": false,
+     "GuaranteesDelivery": true, "SupportsBroadcasting": false, "SupportsEncryption": false}],
+  "Win32_PerfRawData_Tcpip_NetworkInterface": [
+    {"Name": "eth0", "CurrentBandwidth": 100000000,
+     "BytesReceivedPerSec": {"$seq": ["1000", "2000", "3000", "4000", "5000"]},
+     "BytesSentPerSec": {"$seq": ["10", "20", "30", "40", "50"]}}]
+})";
+
+TEST(BuiltinTestsEndToEnd, SixReportsArriveAndARestartedServiceRuns) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("out"));
+    testing::TwrecvProcess recv;
+    ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
+
+    const std::string reg = dir.file("registry.reg");
+    auto store = platform::makeFileSettingsStore(reg);
+    auto set = [&](const std::string& name, const std::string& text) {
+        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
+                        "", platform::RegValue::sz(text));
+    };
+    set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
+    set("Timer", "1");
+    set("FQDN", "N");
+    set("AliasName", "e2ehost");
+    set("Tests",
+        "procs:D msgs:P cpu:D disk:P netprotl:P mem:D pagefile:P svcs:P netdata:P wmitest:D");
+    set("DiskList", "c:80:90 e:10G:5G:Y");
+    set("MsgLevels", "SYS:ERR:Y:30");
+    set("Services", "Themes:R:R:Y;printspooler");
+    set("NetworkInterfaces", "eth0 100MBPS:50:80:50:80");
+    testing::writeFile(dir.file("fixture.json"), kFixture);
+    testing::Process agent(testing::binaryPath("twnt"), {"-app"},
+                           {{"TWNT_REGISTRY", reg},
+                            {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
+                            {"TWNT_EVENTLOG", dir.file("ev.log")},
+                            {"TEMP", dir.path()}},
+                           dir.path());
+
+    // Reports by test word, in arrival order.
+    auto reports = [&] {
+        std::vector<std::string> files;
+        for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
+            files.push_back(e.path().string());
+        std::sort(files.begin(), files.end());
+        std::map<std::string, std::vector<std::string>> by;
+        for (const std::string& f : files) {
+            const std::string text = readFile(f);
+            const std::string head = "status e2ehost.";
+            if (text.rfind(head, 0) != 0) continue;
+            by[text.substr(head.size(), text.find(' ', head.size()) - head.size())].push_back(text);
+        }
+        return by;
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto r = reports();
+            return r["svcs"].size() >= 2 && !r["netdata"].empty();
+        },
+        20000))
+        << agent.err() << readFile(dir.file("ev.log"));
+    agent.signal(SIGTERM);
+    EXPECT_EQ(agent.wait(5000), 0);
+
+    auto r = reports();
+    for (const char* word : {"disk", "msgs", "svcs", "pagefile", "netprotl", "netdata"})
+        EXPECT_FALSE(r[word].empty()) << word;
+    ASSERT_GE(r["svcs"].size(), 2u);
+    EXPECT_NE(r["svcs"][0].find(" red "), std::string::npos);
+    EXPECT_NE(r["svcs"][0].find("  Services Not OK\r\n\r\n"
+                                "&red Themes - Stopped - Restart attempted\r\n"
+                                "&green Print Spooler - Running\r\n"),
+              std::string::npos)
+        << r["svcs"][0];
+    EXPECT_NE(r["svcs"][1].find("  Services OK\r\n\r\n&green Themes - Running\r\n"),
+              std::string::npos)
+        << r["svcs"][1];
+
+    EXPECT_EQ(r["disk"][0].rfind("status e2ehost.disk red ", 0), 0u);
+    EXPECT_NE(r["disk"][0].find("]\r\n\r\n"
+                                "&red /FIXED/E/ (4.000G) is below the PANIC level (5G)\r\n"),
+              std::string::npos)
+        << r["disk"][0];
+    EXPECT_NE(r["msgs"][0].find("Sys: E '"), std::string::npos);
+    EXPECT_NE(r["msgs"][0].find("': Disk 11 - \" The device has a bad block.\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(r["msgs"][0].rfind("status e2ehost.msgs red ", 0), 0u);
+    EXPECT_NE(r["pagefile"][0].find("C:\\pagefile.sys         1024            100            200"),
+              std::string::npos);
+    EXPECT_NE(r["netprotl"][0].find("          Tcpip "), std::string::npos);
+    EXPECT_EQ(r["netdata"][0].rfind("status e2ehost.netdata green ", 0), 0u);
+    EXPECT_NE(r["netdata"][0].find("\neth0                     100"), std::string::npos)
+        << r["netdata"][0];
+}
+
+}  // namespace
+}  // namespace tw

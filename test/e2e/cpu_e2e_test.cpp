@@ -1,0 +1,97 @@
+// The agent computes the processor load from two successive snapshots of a
+// fixture and delivers the second cycle's cpu report to a real receiver.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/posix/file_settings_store.h"
+#include "test/support/fake_platform.h"
+#include "test/support/process.h"
+#include "test/support/twrecv_process.h"
+
+namespace tw {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+using testing::waitFor;
+
+// The process class is queried once at start-up (the instance check), then
+// once per cycle: "$seq" gives start-up and the first cycle the first
+// figures and every later cycle the second ones, 2 seconds (in 100-ns
+// units) on.
+const char* const kFixture = R"({
+  "Win32_Processor": [{"NumberOfCores": 2, "NumberOfLogicalProcessors": 4}],
+  "Win32_ComputerSystem": [{"Name": "E2EHOST", "TotalPhysicalMemory": "8589934592"}],
+  "Win32_OperatingSystem": [{"LastBootUpTime": {"$ago": 7230}, "FreePhysicalMemory": "2097152",
+      "TotalVirtualMemorySize": "4194304", "FreeVirtualMemory": "2097152",
+      "SizeStoredInPagingFiles": "1048576", "FreeSpaceInPagingFiles": "524288"}],
+  "Win32_PerfRawData_PerfProc_Process": [
+    {"Name": "Idle", "IDProcess": 0, "PercentProcessorTime": "0",
+     "Timestamp_Sys100NS": {"$seq": ["10000000", "10000000", "30000000"]}},
+    {"Name": "worker.exe", "IDProcess": 100,
+     "PercentProcessorTime": {"$seq": ["1000000", "1000000", "9000000"]},
+     "Timestamp_Sys100NS": {"$seq": ["10000000", "10000000", "30000000"]}},
+    {"Name": "db", "IDProcess": 200,
+     "PercentProcessorTime": {"$seq": ["0", "0", "2000000"]},
+     "Timestamp_Sys100NS": {"$seq": ["10000000", "10000000", "30000000"]}},
+    {"Name": "_Total", "IDProcess": 0, "PercentProcessorTime": "0",
+     "Timestamp_Sys100NS": {"$seq": ["10000000", "10000000", "30000000"]}}
+  ]})";
+
+TEST(CpuEndToEnd, SecondCycleReportsTheLoadOfTwoSnapshots) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("out"));
+    testing::TwrecvProcess recv;
+    ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
+
+    std::string reg = dir.file("registry.reg");
+    auto store = platform::makeFileSettingsStore(reg);
+    auto set = [&](const std::string& name, const std::string& text) {
+        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
+                        "", platform::RegValue::sz(text));
+    };
+    set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
+    set("Timer", "1");
+    set("FQDN", "N");
+    set("AliasName", "e2ehost");
+    set("Tests",
+        "procs:D msgs:D cpu:P disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+    testing::writeFile(dir.file("fixture.json"), kFixture);
+    testing::Process agent(testing::binaryPath("twnt"), {"-app"},
+                           {{"TWNT_REGISTRY", reg},
+                            {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
+                            {"TWNT_EVENTLOG", dir.file("ev.log")},
+                            {"TEMP", dir.path()}},
+                           dir.path());
+    auto files = [&] {
+        std::vector<std::string> names;
+        for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
+            if (e.is_regular_file()) names.push_back(e.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    ASSERT_TRUE(waitFor([&] { return !files().empty(); }, 15000))
+        << agent.err() << readFile(dir.file("ev.log"));
+    agent.signal(SIGTERM);
+    EXPECT_EQ(agent.wait(5000), 0);
+
+    // The first message is the second cycle's: the first cycle has no
+    // previous snapshot and sends no cpu report. On 4 processors over 2 s:
+    // worker 10 %, db 2.5 %, load 12.5 rounded to 13.
+    const std::string first = readFile(files().front());
+    EXPECT_EQ(first.rfind("status e2ehost.cpu green ", 0), 0u) << first;
+    EXPECT_NE(first.find("] up: 2:00, 1 users, 2 procs, load=13%, PhysicalMem: 8GB(75%)\r\n\r\n"),
+              std::string::npos)
+        << first;
+    EXPECT_NE(first.find("\r\n\r\nMost active processes\r\n"
+                         "10.00%\tworker (0x64 [100])\r\n"
+                         "02.50%\tdb (0xc8 [200])\r\n"),
+              std::string::npos)
+        << first;
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,200 @@
+// Test doubles for the status channel: a scripted resolver and socket layer
+// that records what was connected and sent, with failure switches and
+// counts of opened and closed sockets; a fixed clock; a diagnostic-log
+// capture; and an Agent wired to them.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "agent/core/agent.h"
+#include "agent/core/twlog.h"
+#include "platform/clock.h"
+#include "platform/posix/file_settings_store.h"
+#include "platform/sockets.h"
+
+namespace tw::testing {
+
+class FakeSockets final : public platform::Sockets {
+  public:
+    struct Resolve {
+        std::string host;
+        uint16_t port;
+        platform::ResolveHints hints;
+    };
+    struct Delivery {
+        std::string address;  // the connected address text
+        uint16_t port;
+        std::string bytes;  // everything sent on that connection
+    };
+
+    // Addresses a name resolves to, in resolver order ("127.0.0.1", "::1", ...).
+    void addHost(const std::string& host, std::vector<std::string> addresses) {
+        hosts_[host] = std::move(addresses);
+    }
+
+    platform::ResolveResult resolve(const std::string& host, uint16_t port,
+                                    const platform::ResolveHints& hints) override {
+        resolves.push_back({host, port, hints});
+        platform::ResolveResult r;
+        auto it = hosts_.find(host);
+        if (it == hosts_.end()) {
+            r.error = kUnknownHostError;
+            return r;
+        }
+        for (const std::string& text : it->second) {
+            platform::SocketAddress a;
+            a.family = text.find(':') != std::string::npos ? platform::AddressFamily::IPv6
+                                                           : platform::AddressFamily::IPv4;
+            if (hints.family != platform::AddressFamily::Unspecified && a.family != hints.family)
+                continue;
+            a.text = text;
+            a.raw = {static_cast<unsigned char>(port >> 8), static_cast<unsigned char>(port)};
+            r.addresses.push_back(a);
+        }
+        return r;
+    }
+
+    std::string resolverErrorText(int code) override {
+        return "resolver error " + std::to_string(code);
+    }
+
+    platform::SocketHandle open(platform::AddressFamily, int& error) override {
+        if (failOpen) {
+            error = failOpen;
+            return platform::kInvalidSocket;
+        }
+        error = 0;
+        platform::SocketHandle h = nextHandle_++;
+        openHandles.insert(h);
+        ++opened;
+        return h;
+    }
+
+    int connect(platform::SocketHandle s, const platform::SocketAddress& to) override {
+        uint16_t port = static_cast<uint16_t>((to.raw.at(0) << 8) | to.raw.at(1));
+        connects.push_back(to.text + " " + std::to_string(port));
+        auto f = refuse.find(to.text);
+        if (f != refuse.end()) return f->second;
+        conn_[s] = deliveries.size();
+        deliveries.push_back({to.text, port, {}});
+        return 0;
+    }
+
+    long send(platform::SocketHandle s, std::string_view data, int, int& error) override {
+        if (failSend) {
+            error = failSend;
+            return -1;
+        }
+        error = 0;
+        deliveries.at(conn_.at(s)).bytes.append(data);
+        return static_cast<long>(data.size());
+    }
+
+    void shutdown(platform::SocketHandle) override { ++shutdowns; }
+    void close(platform::SocketHandle s) override {
+        openHandles.erase(s);
+        ++closed;
+    }
+
+    static constexpr int kUnknownHostError = -2;
+    int failOpen = 0;                   // non-zero: open fails with this code
+    int failSend = 0;                   // non-zero: send fails with this code
+    std::map<std::string, int> refuse;  // address text -> connect error code
+    std::vector<Resolve> resolves;
+    std::vector<std::string> connects;  // "address port"
+    std::vector<Delivery> deliveries;
+    std::set<platform::SocketHandle> openHandles;
+    int opened = 0, closed = 0, shutdowns = 0;
+
+  private:
+    std::map<std::string, std::vector<std::string>> hosts_;
+    std::map<platform::SocketHandle, size_t> conn_;
+    platform::SocketHandle nextHandle_ = 3;
+};
+
+// Always Tue Dec 08 03:20:31 UTC 2026.
+class FixedClock final : public platform::Clock {
+  public:
+    int64_t now() override { return 1796700031; }
+    int64_t monotonicMs() override { return 0; }
+    platform::LocalTime localTime(int64_t) override {
+        platform::LocalTime lt;
+        lt.tm.tm_year = 126;
+        lt.tm.tm_mon = 11;
+        lt.tm.tm_mday = 8;
+        lt.tm.tm_wday = 2;
+        lt.tm.tm_hour = 3;
+        lt.tm.tm_min = 20;
+        lt.tm.tm_sec = 31;
+        lt.zoneName = "UTC";
+        return lt;
+    }
+    std::optional<int64_t> fromLocalTime(const std::tm&) override { return std::nullopt; }
+    bool sleepSeconds(int64_t) override { return true; }
+    bool sleepMs(int64_t) override { return true; }
+};
+
+inline constexpr const char* kFixedStamp = "Tue Dec 08 03:20:31 UTC 2026";
+
+// Opens the diagnostic log on a file of its own and reads it back with the
+// on-disk CR LF turned back into what the code wrote.
+class LogCapture {
+  public:
+    LogCapture() {
+        path_ = ::testing::TempDir() + "twlog_" + std::to_string(::getpid()) + "_" +
+                std::to_string(counter()++) + ".log";
+        DiagLog::instance().open(path_);
+    }
+    ~LogCapture() {
+        DiagLog::instance().close();
+        std::remove(path_.c_str());
+    }
+    std::string text() const {
+        std::ifstream in(path_, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        std::string raw = ss.str(), out;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+            out.push_back(raw[i]);
+        }
+        return out;
+    }
+
+  private:
+    static int& counter() {
+        static int c = 0;
+        return c;
+    }
+    std::string path_;
+};
+
+// An Agent on fake sockets and a fixed clock; settings in a scratch file.
+struct TransportHarness {
+    TransportHarness()
+        : store(platform::makeFileSettingsStore(::testing::TempDir() + "twsend_unused.reg")) {
+        platform.settings = store.get();
+        platform.clock = &clock;
+        platform.sockets = &sockets;
+        agent = std::make_unique<Agent>(platform);
+    }
+    Config& cfg() { return agent->cfg; }
+
+    FakeSockets sockets;
+    FixedClock clock;
+    std::unique_ptr<platform::SettingsStore> store;
+    platform::Platform platform;
+    std::unique_ptr<Agent> agent;
+};
+
+}  // namespace tw::testing

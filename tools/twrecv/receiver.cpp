@@ -1,0 +1,314 @@
+#include "tools/twrecv/receiver.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "agent/transport/crypto.h"
+
+namespace tw::recv {
+
+namespace {
+
+struct CtxFree {
+    void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
+};
+
+// An envelope holds at most a 1 MiB text, its zero byte and a padding block.
+constexpr size_t kEnvelopeLimit = 7 + kMessageLimit + 16;
+
+}  // namespace
+
+Decrypted decryptenvelope(std::string_view envelope, const std::string& keycode) {
+    Decrypted d;
+    if (envelope.substr(0, kEnvelopeHeader.size()) != kEnvelopeHeader) {
+        d.error = "not an envelope";
+        return d;
+    }
+    std::optional<std::string> pass = passphrase(keycode, {});
+    if (!pass) {
+        d.error = "encrypted message, but no --key was given";
+        return d;
+    }
+    std::string_view cipher = envelope.substr(kEnvelopeHeader.size());
+    if (cipher.empty() || cipher.size() % 8 != 0 || cipher.size() > INT_MAX - 16) {
+        d.error = "malformed envelope: " + std::to_string(cipher.size()) +
+                  " bytes of ciphertext are not whole 8-byte blocks";
+        return d;
+    }
+    KeyMaterial km;
+    std::unique_ptr<EVP_CIPHER_CTX, CtxFree> ctx(EVP_CIPHER_CTX_new());
+    std::string plain(cipher.size() + 8, '\0');
+    auto* out = reinterpret_cast<unsigned char*>(plain.data());
+    int upd = 0, fin = 0;
+    bool setup = ctx && derivekey(*pass, km) &&
+                 EVP_CipherInit(ctx.get(), EVP_des_ede3_cbc(), km.key.data(), km.iv.data(), 0) == 1;
+    if (!setup) {
+        d.error = "the cipher library failed";
+        return d;
+    }
+    bool ok = EVP_CipherUpdate(ctx.get(), out, &upd,
+                               reinterpret_cast<const unsigned char*>(cipher.data()),
+                               static_cast<int>(cipher.size())) == 1 &&
+              EVP_CipherFinal(ctx.get(), out + upd, &fin) == 1;
+    if (!ok) {
+        d.error = "cannot decrypt: wrong key (the padding does not check)";
+        return d;
+    }
+    plain.resize(static_cast<size_t>(upd + fin));
+    // The agent encrypts the text with its terminating zero byte; without it
+    // the key is wrong (the padding matched by chance) or the sender is not
+    // an agent.
+    if (plain.empty() || plain.back() != '\0') {
+        d.error = "cannot decrypt: wrong key (no terminating zero byte)";
+        return d;
+    }
+    plain.pop_back();
+    d.ok = true;
+    d.text = std::move(plain);
+    return d;
+}
+
+void Assembler::feed(std::string_view bytes, std::vector<Message>& out) {
+    total_ += bytes.size();
+    if (mode_ == Mode::Undecided) {
+        size_t take = std::min(kEnvelopeHeader.size() - buf_.size(), bytes.size());
+        buf_.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (kEnvelopeHeader.substr(0, buf_.size()) != buf_) {
+            mode_ = Mode::Plain;
+            std::string head = std::move(buf_);
+            buf_.clear();
+            segmentBytes_ = 0;
+            feedPlain(head, out);
+        } else if (buf_.size() == kEnvelopeHeader.size()) {
+            mode_ = Mode::Envelope;
+            segmentBytes_ = buf_.size();
+        } else {
+            return;
+        }
+    }
+    if (mode_ == Mode::Plain) {
+        feedPlain(bytes, out);
+        return;
+    }
+    segmentBytes_ += bytes.size();
+    if (truncated_) return;
+    size_t room = kEnvelopeLimit - buf_.size();
+    if (bytes.size() > room) {
+        truncated_ = true;
+        buf_.clear();
+        buf_.shrink_to_fit();
+        return;
+    }
+    buf_.append(bytes);
+}
+
+void Assembler::feedPlain(std::string_view bytes, std::vector<Message>& out) {
+    while (!bytes.empty()) {
+        const void* z = std::memchr(bytes.data(), '\0', bytes.size());
+        size_t len =
+            z ? static_cast<size_t>(static_cast<const char*>(z) - bytes.data()) : bytes.size();
+        segmentBytes_ += len;
+        if (!truncated_) {
+            size_t room = kMessageLimit - buf_.size();
+            if (len > room) {
+                buf_.append(bytes.substr(0, room));
+                truncated_ = true;
+            } else {
+                buf_.append(bytes.substr(0, len));
+            }
+        }
+        if (!z) return;
+        Message m;
+        m.text = std::move(buf_);
+        m.wireBytes = segmentBytes_ + 1;
+        m.truncated = truncated_;
+        out.push_back(std::move(m));
+        buf_.clear();
+        segmentBytes_ = 0;
+        truncated_ = false;
+        bytes.remove_prefix(len + 1);
+    }
+}
+
+void Assembler::finish(std::vector<Message>& out) {
+    Message m;
+    m.terminated = false;
+    if (mode_ == Mode::Envelope) {
+        m.encrypted = true;
+        m.wireBytes = segmentBytes_;
+        if (truncated_) {
+            m.truncated = true;
+            m.error =
+                "envelope longer than " + std::to_string(kMessageLimit) + " bytes of text; dropped";
+        } else {
+            std::string_view env = buf_;
+            // The agent's zero byte follows the envelope, whose ciphertext is
+            // whole blocks; an envelope without it is taken as it is.
+            if ((env.size() - kEnvelopeHeader.size()) % 8 == 1 && env.back() == '\0') {
+                env.remove_suffix(1);
+                m.terminated = true;
+            }
+            Decrypted d = decryptenvelope(env, keycode_);
+            if (d.ok) {
+                m.text = std::move(d.text);
+            } else {
+                m.error = d.error;
+            }
+        }
+        out.push_back(std::move(m));
+    } else if (!buf_.empty() || segmentBytes_ > 0 || truncated_) {
+        m.text = std::move(buf_);
+        m.wireBytes = mode_ == Mode::Undecided ? m.text.size() : segmentBytes_;
+        m.truncated = truncated_;
+        out.push_back(std::move(m));
+    }
+    mode_ = Mode::Undecided;
+    buf_.clear();
+    segmentBytes_ = 0;
+    truncated_ = false;
+}
+
+std::string isotime(int64_t unixMs) {
+    time_t t = static_cast<time_t>(unixMs / 1000);
+    struct tm tm {};
+    localtime_r(&t, &tm);
+    char date[32], zone[8];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
+    std::strftime(zone, sizeof zone, "%z", &tm);
+    char ms[8];
+    std::snprintf(ms, sizeof ms, ".%03d", static_cast<int>(unixMs % 1000));
+    return std::string(date) + ms + zone;
+}
+
+std::string formattext(const Message& m, const std::string& peer, const std::string& time) {
+    std::string s = "=== " + time + " from " + peer + ": " + std::to_string(m.wireBytes) + " bytes";
+    if (m.encrypted) s += ", encrypted";
+    if (!m.terminated) s += ", no terminating zero byte";
+    if (m.truncated)
+        s += ", CUT: longer than " + std::to_string(kMessageLimit) + " bytes, only the first " +
+             std::to_string(kMessageLimit) + " kept";
+    s += "\n";
+    if (!m.error.empty()) return s + "twrecv: ERROR: " + m.error + "\n";
+    s += m.text;
+    if (m.text.empty() || m.text.back() != '\n') s += "\n";
+    return s;
+}
+
+std::string formatjson(const Message& m, const std::string& peer, const std::string& time) {
+    nlohmann::json j;
+    j["time"] = time;
+    j["peer"] = peer;
+    j["bytes"] = m.wireBytes;
+    j["encrypted"] = m.encrypted;
+    j["terminated"] = m.terminated;
+    j["truncated"] = m.truncated;
+    if (m.error.empty()) {
+        j["text"] = m.text;
+    } else {
+        j["error"] = m.error;
+    }
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+const char* const kUsage =
+    "usage: twrecv [--port N] [--bind ADDRESS] [--key KEYCODE] [--out DIR] [--json]\n"
+    "              [--count N] [--idle SECONDS] [--quiet]\n"
+    "Receives status and page messages as a display or pager server does.\n"
+    "  --port N        TCP port to listen on (default 1984; 0 picks a free port)\n"
+    "  --bind ADDRESS  listen on this address only (default: all IPv4 and IPv6)\n"
+    "  --key KEYCODE   the agents' KeyCode, to open encrypted messages\n"
+    "  --out DIR       also write each message text to DIR/msg-NNNNNN.txt\n"
+    "  --json          print each message as one JSON line\n"
+    "  --count N       stop after N messages\n"
+    "  --idle SECONDS  close a connection silent this long (default 30)\n"
+    "  --quiet         print no messages, only the start and end lines\n";
+
+namespace {
+
+bool parsenumber(const std::string& text, uint64_t max, uint64_t& out) {
+    if (text.empty() || text.size() > 20) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+        if (v > max) return false;
+    }
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+std::optional<Options> parseoptions(const std::vector<std::string>& args, std::string& error) {
+    Options o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i], value;
+        bool inlineValue = false;
+        size_t eq = name.find('=');
+        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            inlineValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (inlineValue) return true;
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        uint64_t n = 0;
+        if (name == "--help" || name == "-h") {
+            o.help = true;
+        } else if (name == "--json" || name == "--quiet") {
+            if (inlineValue) {
+                error = name + " takes no value";
+                return std::nullopt;
+            }
+            (name == "--json" ? o.json : o.quiet) = true;
+        } else if (name == "--port") {
+            if (!takeValue()) return std::nullopt;
+            if (!parsenumber(value, 65535, n)) {
+                error = "--port needs a number from 0 to 65535, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            o.port = static_cast<uint16_t>(n);
+        } else if (name == "--count") {
+            if (!takeValue()) return std::nullopt;
+            if (!parsenumber(value, UINT64_MAX / 10, n) || n == 0) {
+                error = "--count needs a positive number, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            o.count = n;
+        } else if (name == "--idle") {
+            if (!takeValue()) return std::nullopt;
+            if (!parsenumber(value, 86400, n) || n == 0) {
+                error = "--idle needs a number of seconds from 1 to 86400, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            o.idleSeconds = static_cast<int>(n);
+        } else if (name == "--bind" || name == "--key" || name == "--out") {
+            if (!takeValue()) return std::nullopt;
+            if (value.empty() && name != "--key") {
+                error = name + " needs a value";
+                return std::nullopt;
+            }
+            (name == "--bind" ? o.bind : name == "--key" ? o.key : o.outDir) = value;
+        } else {
+            error = "unknown option \"" + args[i] + "\"";
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+}  // namespace tw::recv
