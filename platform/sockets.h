@@ -37,6 +37,12 @@ class Sockets {
   public:
     virtual ~Sockets() = default;
 
+    // The system's socket layer for the agent's life: Windows Sockets 1.1
+    // start-up and its end (nothing to do on Linux). Every other call needs
+    // a start that succeeded; each such start takes one stop.
+    virtual bool start() { return true; }
+    virtual void stop() {}
+
     virtual ResolveResult resolve(const std::string& host, uint16_t port,
                                   const ResolveHints& hints) = 0;
     // The system's message for a resolver error code, on one line.

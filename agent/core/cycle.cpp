@@ -6,6 +6,8 @@
 #include "agent/core/snapshottests.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "agent/ext/externals.h"
+#include "agent/ext/plugin.h"
 #include "agent/perfdata/perfdata.h"
 #include "agent/tests/disk.h"
 #include "agent/tests/msgs.h"
@@ -14,11 +16,9 @@
 #include "agent/tests/pagefile.h"
 #include "agent/tests/svcs.h"
 #include "agent/transport/twsend.h"
-#include "agent/wmitests/wmitests.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
-#include "agent/ext/externals.h"
-#include "agent/ext/plugin.h"
+#include "agent/wmitests/wmitests.h"
 
 namespace tw {
 
@@ -37,7 +37,9 @@ bool startdelay(Agent& a) {
     return a.p.clock->sleepSeconds(static_cast<int64_t>(minutes) * 60);
 }
 
-bool stopping(Agent& a) { return a.serviceFlag.load() != 0 || a.p.system->stopRequested(); }
+bool stopping(Agent& a) {
+    return a.serviceFlag.load() != 0 || a.p.system->stopRequested();
+}
 
 // Where the built-in tests' reports go: TWDISPLAY and TWPAGE.
 Delivery testdelivery(Agent& a) {
@@ -130,8 +132,15 @@ int runcycle(Agent& a, int64_t cycleStart) {
 int twmain(Agent& a) {
     a.settings.setKeyPath(kSettingsKey);
     if (!startdelay(a)) return 0;
+    if (a.p.sockets && !a.p.sockets->start()) {
+        logevent(*a.p.events, platform::EventType::Error, "WSAStartup() failed", kEventWsaStartup);
+        return 1;
+    }
     openlog(a.settings, *a.p.system);
-    if (!startdelay(a)) return 0;
+    if (!startdelay(a)) {
+        if (a.p.sockets) a.p.sockets->stop();
+        return 0;
+    }
     a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
     // A session that cannot be opened leaves every WMI fetch failing; the
     // cycle goes on and reports what it can.
@@ -139,6 +148,7 @@ int twmain(Agent& a) {
     if (istwntrunning(a)) {
         wmiclose(a);
         a.cycleMutex->unlock();
+        if (a.p.sockets) a.p.sockets->stop();
         return 1;
     }
     a.numcpu = wminumcpu(a.wmi).value_or(0);
@@ -168,6 +178,7 @@ int twmain(Agent& a) {
     a.cycleMutex->unlock();
     // The plugin and external-program threads end before the agent does.
     a.aux.stopAll();
+    if (a.p.sockets) a.p.sockets->stop();
     return status;
 }
 

@@ -6,6 +6,7 @@
 #include "agent/core/events.h"
 #include "agent/core/service.h"
 #include "test/support/fake_platform.h"
+#include "test/support/fake_sockets.h"
 
 namespace tw {
 namespace {
@@ -45,6 +46,28 @@ TEST_F(CycleFixture, EachCycleRecreatesTheLogAndSleepsOutTheTimer) {
     EXPECT_NE(log.find("twmain: Sleeping for 7 seconds\r\r\ntwmain: Sleep has terminated\r\r\n"
                        "Sleep has terminated in Main & mutex has been grabbed\r\r\n"),
               std::string::npos);
+}
+
+TEST_F(CycleFixture, SocketLayerIsStartedOnceAndStoppedWhenTheLoopEnds) {
+    testing::FakeSockets net;
+    fp.p.sockets = &net;
+    fp.clock.stopAfterSleeps = 2;
+    EXPECT_EQ(twmain(agent), 0);
+    EXPECT_EQ(net.starts, 1);
+    EXPECT_EQ(net.stops, 1);
+}
+
+TEST_F(CycleFixture, SocketLayerThatCannotStartEndsWithStatusOneAndEventOne) {
+    testing::FakeSockets net;
+    net.failStart = true;
+    fp.p.sockets = &net;
+    EXPECT_EQ(twmain(agent), 1);
+    EXPECT_TRUE(fp.clock.sleeps.empty());
+    EXPECT_EQ(net.stops, 0);
+    ASSERT_EQ(fp.events.events.size(), 1u);
+    EXPECT_EQ(fp.events.events[0].identifier, 1u);
+    EXPECT_EQ(fp.events.events[0].texts, std::vector<std::string>{"WSAStartup() failed"});
+    EXPECT_EQ(fp.events.events[0].type, platform::EventType::Error);
 }
 
 TEST_F(CycleFixture, StartDelayIsWaitedTwiceBeforeTheFirstCycle) {

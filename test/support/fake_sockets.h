@@ -19,8 +19,8 @@
 #include "agent/core/agent.h"
 #include "agent/core/twlog.h"
 #include "platform/clock.h"
-#include "platform/posix/file_settings_store.h"
 #include "platform/sockets.h"
+#include "test/support/memory_settings_store.h"
 
 namespace tw::testing {
 
@@ -68,6 +68,12 @@ class FakeSockets final : public platform::Sockets {
         return "resolver error " + std::to_string(code);
     }
 
+    bool start() override {
+        ++starts;
+        return !failStart;
+    }
+    void stop() override { ++stops; }
+
     platform::SocketHandle open(platform::AddressFamily, int& error) override {
         if (failOpen) {
             error = failOpen;
@@ -107,6 +113,8 @@ class FakeSockets final : public platform::Sockets {
     }
 
     static constexpr int kUnknownHostError = -2;
+    bool failStart = false;  // the socket layer cannot start
+    int starts = 0, stops = 0;
     int failOpen = 0;                   // non-zero: open fails with this code
     int failSend = 0;                   // non-zero: send fails with this code
     std::map<std::string, int> refuse;  // address text -> connect error code
@@ -179,10 +187,9 @@ class LogCapture {
     std::string path_;
 };
 
-// An Agent on fake sockets and a fixed clock; settings in a scratch file.
+// An Agent on fake sockets and a fixed clock; settings in memory.
 struct TransportHarness {
-    TransportHarness()
-        : store(platform::makeFileSettingsStore(::testing::TempDir() + "twsend_unused.reg")) {
+    TransportHarness() : store(std::make_unique<MemorySettingsStore>()) {
         platform.settings = store.get();
         platform.clock = &clock;
         platform.sockets = &sockets;
