@@ -4,9 +4,9 @@
 // cannot be read or parsed makes every query fail with a reason that names
 // the file and the position. Per-process state (query counts for $seq,
 // service states set by StartService/StopService) survives re-reads.
-#include <sys/stat.h>
-
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -235,19 +235,24 @@ struct FixtureState {
     // Brings the parse up to date with the file; answers the data or
     // nullptr with loadError set. Called with mu held.
     std::shared_ptr<const FixtureData> current() {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) {
+        // std::filesystem rather than stat(): the Windows test build uses
+        // this provider too.
+        std::error_code ec;
+        const auto when = std::filesystem::last_write_time(path, ec);
+        const auto bytes = ec ? 0 : std::filesystem::file_size(path, ec);
+        if (ec) {
             data.reset();
             stamped = false;
             loadError = "WMI fixture " + path + " cannot be read";
             return nullptr;
         }
         const int64_t mt =
-            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        if (stamped && mt == mtimeNs && st.st_size == size) return data;
+            std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count();
+        const int64_t sz = static_cast<int64_t>(bytes);
+        if (stamped && mt == mtimeNs && sz == size) return data;
         stamped = true;
         mtimeNs = mt;
-        size = st.st_size;
+        size = sz;
         data.reset();
         std::ifstream in(path, std::ios::binary);
         std::stringstream ss;

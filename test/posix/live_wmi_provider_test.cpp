@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "../wmi/wmi_test_support.h"
+#include "platform/posix/file_settings_store.h"
 #include "platform/posix/linux_sources.h"
 #include "platform/posix/wmi_providers.h"
 

@@ -15,11 +15,6 @@ namespace tw::testing {
 
 std::string binaryPath(const std::string& name) { return std::string(TW_BINARY_DIR) + "/" + name; }
 
-void sleepMs(int ms) {
-    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
-    nanosleep(&ts, nullptr);
-}
-
 Process::Process(const std::string& program, const std::vector<std::string>& args,
                  const std::map<std::string, std::string>& env, const std::string& outputDir) {
     static int counter = 0;

@@ -4,9 +4,11 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tw::testing {
@@ -44,7 +46,9 @@ struct RunResult {
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env, int timeoutMs = 20000);
 
-void sleepMs(int ms);
+inline void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 template <typename Pred>
 bool waitFor(Pred pred, int timeoutMs) {

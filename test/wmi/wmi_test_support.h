@@ -3,8 +3,6 @@
 // provider.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,9 +12,9 @@
 
 #include "platform/clock.h"
 #include "platform/platform.h"
-#include "platform/posix/file_settings_store.h"
 #include "platform/posix/wmi_providers.h"
 #include "platform/wmi_datetime.h"
+#include "test/support/fake_platform.h"
 
 namespace tw::testing {
 
@@ -77,30 +75,9 @@ class ZoneClock final : public platform::Clock {
     bool dst_;
 };
 
-class TempDir {
-  public:
-    TempDir() {
-        char tmpl[] = "/tmp/twwmiXXXXXX";
-        const char* d = mkdtemp(tmpl);
-        path_ = d ? d : "/tmp";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-inline void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 // A platform whose WMI is the fixture provider over a file in a temporary
-// directory, with a settings file beside it.
+// directory, with settings in memory.
 struct FixturePlatform {
     TempDir dir;
     ZoneClock clock;
@@ -110,7 +87,7 @@ struct FixturePlatform {
 
     explicit FixturePlatform(const std::string& json, int zoneMinutes = 0) : clock(zoneMinutes) {
         writeFile(fixture(), json);
-        store = platform::makeFileSettingsStore(dir.file("registry.reg"));
+        store = std::make_unique<MemorySettingsStore>();
         provider = platform::makeFixtureWmiProvider(fixture(), clock, *store);
         p.settings = store.get();
         p.clock = &clock;
