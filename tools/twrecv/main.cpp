@@ -1,49 +1,37 @@
 // twrecv: a stand-in display/pager server. Listens on TCP (IPv4 and IPv6),
 // takes each connection until the peer closes, and prints, stores or counts
 // the messages that arrive.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <list>
 #include <string>
 #include <vector>
 
 #include "tools/twrecv/receiver.h"
+#include "tools/twrecv/sysnet.h"
 
 namespace {
 
 using tw::recv::Message;
 using tw::recv::Options;
 
-volatile sig_atomic_t g_stop = 0;
-void onSignal(int) {
-    g_stop = 1;
-}
+namespace sys = tw::recv::sys;
+using sys::Sock;
 
 // Each open connection may hold up to a 1 MiB message; this bounds memory.
 constexpr size_t kMaxConnections = 256;
 
 int64_t nowMs() {
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 int64_t monoMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::string peerText(const sockaddr_storage& ss) {
@@ -69,24 +57,25 @@ std::string peerText(const sockaddr_storage& ss) {
     return "?";
 }
 
-int listenOn(const sockaddr* sa, socklen_t len, int& error) {
-    int fd = socket(sa->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        error = errno;
-        return -1;
+Sock listenOn(const sockaddr* sa, socklen_t len, int& error) {
+    Sock fd = sys::openStream(sa->sa_family);
+    if (fd == sys::kNoSock) {
+        error = sys::lastError();
+        return sys::kNoSock;
     }
+    sys::reuseAddress(fd);
     int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (sa->sa_family == AF_INET6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+    if (sa->sa_family == AF_INET6)
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&one), sizeof one);
     if (bind(fd, sa, len) != 0 || listen(fd, SOMAXCONN) != 0) {
-        error = errno;
-        close(fd);
-        return -1;
+        error = sys::lastError();
+        sys::closeSock(fd);
+        return sys::kNoSock;
     }
     return fd;
 }
 
-uint16_t boundPort(int fd) {
+uint16_t boundPort(Sock fd) {
     sockaddr_storage ss{};
     socklen_t len = sizeof ss;
     if (getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return 0;
@@ -135,7 +124,7 @@ std::vector<Endpoint> endpoints(const Options& o, std::string& error) {
         if (a->ai_family != AF_INET && a->ai_family != AF_INET6) continue;
         Endpoint e;
         std::memcpy(&e.addr, a->ai_addr, a->ai_addrlen);
-        e.len = a->ai_addrlen;
+        e.len = static_cast<socklen_t>(a->ai_addrlen);
         out.push_back(e);
     }
     freeaddrinfo(res);
@@ -144,33 +133,33 @@ std::vector<Endpoint> endpoints(const Options& o, std::string& error) {
 
 // Binds every endpoint on one port. Port 0 takes a free port from the first
 // endpoint; when another family already uses that number, tries again.
-std::vector<int> openListeners(const Options& o, uint16_t& port, std::string& error) {
+std::vector<Sock> openListeners(const Options& o, uint16_t& port, std::string& error) {
     std::vector<Endpoint> eps = endpoints(o, error);
     if (eps.empty()) {
         if (error.empty()) error = "no address to listen on";
         return {};
     }
     for (int attempt = 0; attempt < 20; ++attempt) {
-        std::vector<int> fds;
+        std::vector<Sock> fds;
         uint16_t want = o.port;
         bool retry = false;
         std::string lastError;
         for (Endpoint& e : eps) {
             setPort(e.addr, want);
             int err = 0;
-            int fd = listenOn(reinterpret_cast<sockaddr*>(&e.addr), e.len, err);
-            if (fd < 0) {
+            Sock fd = listenOn(reinterpret_cast<sockaddr*>(&e.addr), e.len, err);
+            if (fd == sys::kNoSock) {
                 // A family this host lacks is skipped; a taken port after a
                 // free pick means another round.
-                if (o.port == 0 && !fds.empty() && err == EADDRINUSE) retry = true;
-                lastError = std::strerror(err);
+                if (o.port == 0 && !fds.empty() && sys::addressInUse(err)) retry = true;
+                lastError = sys::errorText(err);
                 continue;
             }
             if (want == 0) want = boundPort(fd);
             fds.push_back(fd);
         }
         if (retry) {
-            for (int fd : fds) close(fd);
+            for (Sock fd : fds) sys::closeSock(fd);
             continue;
         }
         if (fds.empty()) {
@@ -185,7 +174,7 @@ std::vector<int> openListeners(const Options& o, uint16_t& port, std::string& er
 }
 
 struct Connection {
-    int fd;
+    Sock fd;
     std::string peer;
     tw::recv::Assembler assembler;
     int64_t lastActivity;
@@ -218,7 +207,7 @@ class Output {
             std::snprintf(name, sizeof name, "/msg-%06llu.txt",
                           static_cast<unsigned long long>(++fileSeq_));
             std::string path = o_.outDir + name;
-            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            int fd = sys::createNewFile(path);
             if (fd < 0 && errno == EEXIST) continue;
             if (fd < 0) {
                 std::fprintf(stderr, "twrecv: cannot write %s: %s\n", path.c_str(),
@@ -227,7 +216,7 @@ class Output {
             }
             size_t done = 0;
             while (done < m.text.size()) {
-                ssize_t n = write(fd, m.text.data() + done, m.text.size() - done);
+                long n = sys::writeFile(fd, m.text.data() + done, m.text.size() - done);
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) {
                     std::fprintf(stderr, "twrecv: cannot write %s: %s\n", path.c_str(),
@@ -236,7 +225,7 @@ class Output {
                 }
                 done += static_cast<size_t>(n);
             }
-            close(fd);
+            sys::closeFile(fd);
             return;
         }
     }
@@ -248,15 +237,15 @@ class Output {
 
 int run(const Options& o) {
     if (!o.outDir.empty()) {
-        struct stat st;
-        if (stat(o.outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(o.outDir, ec)) {
             std::fprintf(stderr, "twrecv: --out %s is not a directory\n", o.outDir.c_str());
             return 1;
         }
     }
     uint16_t port = 0;
     std::string error;
-    std::vector<int> listeners = openListeners(o, port, error);
+    std::vector<Sock> listeners = openListeners(o, port, error);
     if (listeners.empty()) {
         std::fprintf(stderr, "twrecv: %s\n", error.c_str());
         return 1;
@@ -278,19 +267,20 @@ int run(const Options& o) {
         msgs.clear();
     };
 
-    while (!g_stop && !done) {
+    while (!sys::stopRequested() && !done) {
         std::vector<pollfd> pfds;
         bool accepting = conns.size() < kMaxConnections && !acceptPaused;
         if (accepting)
-            for (int fd : listeners) pfds.push_back({fd, POLLIN, 0});
+            for (Sock fd : listeners) pfds.push_back({fd, POLLIN, 0});
         size_t firstConn = pfds.size();
         for (Connection& c : conns) pfds.push_back({c.fd, POLLIN, 0});
         int timeout = acceptPaused && conns.empty() ? 100 : 1000;
-        int r = poll(pfds.data(), pfds.size(), timeout);
+        int r = sys::pollSocks(pfds.data(), pfds.size(), timeout);
         if (acceptPaused && conns.empty()) acceptPaused = false;
         if (r < 0) {
-            if (errno == EINTR) continue;
-            std::fprintf(stderr, "twrecv: poll: %s\n", std::strerror(errno));
+            int err = sys::lastError();
+            if (sys::interrupted(err)) continue;
+            std::fprintf(stderr, "twrecv: poll: %s\n", sys::errorText(err).c_str());
             break;
         }
         int64_t now = monoMs();
@@ -305,35 +295,37 @@ int run(const Options& o) {
                                  o.idleSeconds);
                     c.assembler.finish(msgs);
                     deliver(c);
-                    close(c.fd);
-                    c.fd = -1;
+                    sys::closeSock(c.fd);
+                    c.fd = sys::kNoSock;
                 }
                 continue;
             }
             c.lastActivity = now;
             // Read what is there now; a busy peer must not starve the others.
             for (int rounds = 0; rounds < 16; ++rounds) {
-                ssize_t n = recv(c.fd, buf.data(), buf.size(), 0);
+                sys::IoSize n = recv(c.fd, buf.data(), static_cast<int>(buf.size()), 0);
                 if (n > 0) {
                     c.assembler.feed(std::string_view(buf.data(), static_cast<size_t>(n)), msgs);
                     deliver(c);
                     if (done) break;
                     continue;
                 }
-                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-                if (n < 0 && errno == EINTR) continue;
+                int err = n < 0 ? sys::lastError() : 0;
+                if (n < 0 && sys::wouldBlock(err)) break;
+                if (n < 0 && sys::interrupted(err)) continue;
                 if (n < 0)
-                    std::fprintf(stderr, "twrecv: %s: %s\n", c.peer.c_str(), std::strerror(errno));
+                    std::fprintf(stderr, "twrecv: %s: %s\n", c.peer.c_str(),
+                                 sys::errorText(err).c_str());
                 if (c.assembler.totalBytes() == 0)
                     std::fprintf(stderr, "twrecv: %s closed without sending\n", c.peer.c_str());
                 c.assembler.finish(msgs);
                 deliver(c);
-                close(c.fd);
-                c.fd = -1;
+                sys::closeSock(c.fd);
+                c.fd = sys::kNoSock;
                 break;
             }
         }
-        conns.remove_if([](const Connection& c) { return c.fd < 0; });
+        conns.remove_if([](const Connection& c) { return c.fd == sys::kNoSock; });
         if (done) break;
 
         for (size_t i = 0; i < firstConn; ++i) {
@@ -341,11 +333,12 @@ int run(const Options& o) {
             while (conns.size() < kMaxConnections) {
                 sockaddr_storage ss{};
                 socklen_t len = sizeof ss;
-                int fd = accept4(pfds[i].fd, reinterpret_cast<sockaddr*>(&ss), &len,
-                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
-                if (fd < 0) {
-                    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                        std::fprintf(stderr, "twrecv: accept: %s; waiting\n", std::strerror(errno));
+                Sock fd = sys::acceptStream(pfds[i].fd, reinterpret_cast<sockaddr*>(&ss), &len);
+                if (fd == sys::kNoSock) {
+                    int err = sys::lastError();
+                    if (sys::outOfDescriptors(err)) {
+                        std::fprintf(stderr, "twrecv: accept: %s; waiting\n",
+                                     sys::errorText(err).c_str());
                         acceptPaused = true;
                     }
                     break;
@@ -357,13 +350,13 @@ int run(const Options& o) {
 
     for (Connection& c : conns) {
         // Stopped by a signal: what a connection holds still counts.
-        if (!done && g_stop) {
+        if (!done && sys::stopRequested()) {
             c.assembler.finish(msgs);
             deliver(c);
         }
-        close(c.fd);
+        sys::closeSock(c.fd);
     }
-    for (int fd : listeners) close(fd);
+    for (Sock fd : listeners) sys::closeSock(fd);
     std::fprintf(stderr, "twrecv: %llu message(s) received\n",
                  static_cast<unsigned long long>(output.received()));
     return 0;
@@ -383,11 +376,11 @@ int main(int argc, char** argv) {
         std::fputs(tw::recv::kUsage, stdout);
         return 0;
     }
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    sys::catchStop();
+    if (!sys::startup()) {
+        std::fprintf(stderr, "twrecv: the socket layer cannot start: %s\n",
+                     sys::errorText(sys::lastError()).c_str());
+        return 1;
+    }
     return run(*o);
 }

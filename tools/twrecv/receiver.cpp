@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -175,16 +176,47 @@ void Assembler::finish(std::vector<Message>& out) {
     truncated_ = false;
 }
 
+namespace {
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+int64_t daysfromcivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+int64_t tmseconds(const struct tm& tm) {
+    return daysfromcivil(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1),
+                         static_cast<unsigned>(tm.tm_mday)) *
+               86400 +
+           tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+}
+
+}  // namespace
+
+// Local time with the offset written as +hhmm by hand: not every C library's
+// strftime writes %z that way (Windows writes the zone's name).
 std::string isotime(int64_t unixMs) {
     time_t t = static_cast<time_t>(unixMs / 1000);
-    struct tm tm {};
-    localtime_r(&t, &tm);
-    char date[32], zone[8];
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
-    std::strftime(zone, sizeof zone, "%z", &tm);
-    char ms[8];
-    std::snprintf(ms, sizeof ms, ".%03d", static_cast<int>(unixMs % 1000));
-    return std::string(date) + ms + zone;
+    struct tm local {};
+    struct tm utc {};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+    gmtime_s(&utc, &t);
+#else
+    localtime_r(&t, &local);
+    gmtime_r(&t, &utc);
+#endif
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    long offset = static_cast<long>((tmseconds(local) - tmseconds(utc)) / 60);
+    char rest[64];
+    std::snprintf(rest, sizeof rest, ".%03d%c%02ld%02ld", static_cast<int>(unixMs % 1000),
+                  offset < 0 ? '-' : '+', std::labs(offset) / 60, std::labs(offset) % 60);
+    return std::string(date) + rest;
 }
 
 std::string formattext(const Message& m, const std::string& peer, const std::string& time) {
