@@ -56,12 +56,20 @@ add_custom_command(
   COMMAND ${CMAKE_MC_COMPILER} -r ${TW_MC_OUT} -h ${TW_MC_OUT} ${TW_MC_SOURCE}
   DEPENDS ${TW_MC_SOURCE}
   COMMENT "Compiling the event message table")
-set(TW_WIN32_RESOURCES ${TW_MC_OUT}/messages.rc)
+# What twnt.exe carries beside the agent: the message table and the export
+# of the agent's inet_pton under its decorated name (a .def file, which the
+# linker takes on its command line).
+set(TW_TWNT_WIN32_SOURCES ${TW_MC_OUT}/messages.rc
+  ${CMAKE_SOURCE_DIR}/platform/win32/program/twnt_exports.cpp)
+set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/platform/win32/program/twnt_exports.def)
 
 # Tests of the Linux substitutes and those that drive the programs through
 # POSIX processes stay on Linux; the Wine checks of the programs are
 # scripts/windows-e2e.sh.
-set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix)/|/test/support/process\\.cpp$|/test/platform/(file_settings_store|posix_[a-z_]*)_test\\.cpp$")
+set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/process\\.cpp$|/test/platform/(file_settings_store|posix_[a-z_]*)_test\\.cpp$")
+
+# The logic tests answer WMI from the fixture provider, as on Linux.
+set(TW_WIN32_TEST_EXTRA ${CMAKE_SOURCE_DIR}/platform/posix/fixture_wmi_provider.cpp)
 
 # Test data paths as the programs under Wine see them (drive Z: is /).
 set(TW_PATH_PREFIX "Z:")

@@ -20,12 +20,16 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/directory.h"
 #include "platform/event_log.h"
 #include "platform/host_info.h"
+#include "platform/launcher.h"
 #include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/settings_store.h"
+#include "platform/sockets.h"
 #include "platform/system.h"
+#include "platform/wmi_provider.h"
 
 namespace tw::platform::win32 {
 
@@ -44,5 +48,9 @@ std::unique_ptr<Clock> makeClock();
 std::unique_ptr<System> makeSystem();
 std::unique_ptr<ServiceDispatcher> makeServiceDispatcher();
 std::unique_ptr<ServiceManager> makeServiceManager();
+std::unique_ptr<Sockets> makeSockets();
+std::unique_ptr<WmiProvider> makeWmiProvider();
+std::unique_ptr<Launcher> makeLauncher();
+std::unique_ptr<Directory> makeDirectory();
 
 }  // namespace tw::platform::win32

@@ -1,6 +1,7 @@
 // This host's services on Windows, owned together: the registry, the event
-// log, Winsock's host identity, the clock, the process services and the
-// service control manager.
+// log, Winsock's host identity and sockets, the clock, the process services,
+// the service control manager, WMI, the shell for external programs and the
+// work-file directory.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -17,7 +18,11 @@ class Win32HostPlatform final : public HostPlatform {
           clock_(win32::makeClock()),
           system_(win32::makeSystem()),
           dispatcher_(win32::makeServiceDispatcher()),
-          services_(win32::makeServiceManager()) {
+          services_(win32::makeServiceManager()),
+          sockets_(win32::makeSockets()),
+          wmi_(win32::makeWmiProvider()),
+          launcher_(win32::makeLauncher()),
+          directory_(win32::makeDirectory()) {
         p_.settings = settings_.get();
         p_.events = events_.get();
         p_.host = host_.get();
@@ -25,6 +30,10 @@ class Win32HostPlatform final : public HostPlatform {
         p_.system = system_.get();
         p_.dispatcher = dispatcher_.get();
         p_.services = services_.get();
+        p_.sockets = sockets_.get();
+        p_.wmi = wmi_.get();
+        p_.launcher = launcher_.get();
+        p_.directory = directory_.get();
     }
     Platform& get() override { return p_; }
 
@@ -36,6 +45,10 @@ class Win32HostPlatform final : public HostPlatform {
     std::unique_ptr<System> system_;
     std::unique_ptr<ServiceDispatcher> dispatcher_;
     std::unique_ptr<ServiceManager> services_;
+    std::unique_ptr<Sockets> sockets_;
+    std::unique_ptr<WmiProvider> wmi_;
+    std::unique_ptr<Launcher> launcher_;
+    std::unique_ptr<Directory> directory_;
     Platform p_;
 };
 
