@@ -1,0 +1,71 @@
+// The service control manager as the commands use it, on a scratch service
+// (skipped where the test runs without the rights to create services).
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/win32/win32.h"
+
+namespace tw::platform::win32 {
+namespace {
+
+std::string imagePath(const std::string& name) {
+    char buf[1024] = {};
+    DWORD size = sizeof buf;
+    std::string key = "SYSTEM\\CurrentControlSet\\Services\\" + name;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "ImagePath", RRF_RT_REG_SZ, nullptr, buf,
+                     &size) != ERROR_SUCCESS)
+        return {};
+    return buf;
+}
+
+TEST(Win32ServiceManager, CreateQueryChangeAndDeleteAService) {
+    auto sm = makeServiceManager();
+    if (!sm->openManager(true)) GTEST_SKIP() << "no right to create services here";
+    const std::string name = "TallwatchTest" + std::to_string(std::random_device{}() % 100000);
+    ServiceDefinition def{name, "Tallwatch Test", "C:\\Program Files\\Tallwatch Test\\twnt.exe"};
+    ASSERT_TRUE(sm->createService(def)) << sm->lastError().message;
+    // A path with blanks goes to the manager quoted.
+    EXPECT_EQ(imagePath(name), "\"C:\\Program Files\\Tallwatch Test\\twnt.exe\"");
+    EXPECT_EQ(sm->queryState(), ServiceState::Stopped);
+
+    // A second creation fails with the manager's own error and its text.
+    EXPECT_FALSE(sm->createService(def));
+    EXPECT_EQ(sm->lastError().code, static_cast<uint32_t>(ERROR_SERVICE_EXISTS));
+    EXPECT_FALSE(sm->lastError().message.empty());
+
+    ASSERT_TRUE(sm->openService(name));
+    EXPECT_TRUE(sm->changeService("C:\\twnt\\twnt.exe", "Tallwatch Test 2"));
+    EXPECT_EQ(imagePath(name), "C:\\twnt\\twnt.exe");
+    // Stopping a service that is not running is refused.
+    EXPECT_FALSE(sm->stopService());
+    EXPECT_EQ(sm->lastError().code, static_cast<uint32_t>(ERROR_SERVICE_NOT_ACTIVE));
+    EXPECT_TRUE(sm->deleteService());
+    sm->closeAll();
+
+    ASSERT_TRUE(sm->openManager(false));
+    EXPECT_FALSE(sm->openService(name));
+    EXPECT_EQ(sm->lastError().code, static_cast<uint32_t>(ERROR_SERVICE_DOES_NOT_EXIST));
+    sm->closeAll();
+}
+
+TEST(Win32ServiceManager, CallsWithoutAnOpenServiceFailCleanly) {
+    auto sm = makeServiceManager();
+    EXPECT_FALSE(sm->startService());
+    EXPECT_FALSE(sm->queryState());
+    EXPECT_FALSE(sm->deleteService());
+    EXPECT_EQ(sm->lastError().code, static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+    sm->closeAll();
+}
+
+TEST(Win32ServiceDispatcher, OutsideTheManagerTheDispatcherCannotStart) {
+    auto d = makeServiceDispatcher();
+    bool ran = false;
+    EXPECT_FALSE(d->run([&] { ran = true; }));
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FAILED_SERVICE_CONTROLLER_CONNECT));
+    EXPECT_FALSE(d->setStatus(ServiceStatus{}));  // no handler registered
+}
+
+}  // namespace
+}  // namespace tw::platform::win32
