@@ -17,11 +17,10 @@ if(NOT EXISTS ${TW_OPENSSL_PREFIX}/.built)
     message(FATAL_ERROR "OpenSSL cross build failed")
   endif()
 endif()
-# FindOpenSSL names the MinGW libraries LIB_EAY and SSL_EAY.
+# FindOpenSSL names the MinGW libcrypto LIB_EAY; libssl is not built.
 set(OPENSSL_USE_STATIC_LIBS ON)
 set(OPENSSL_INCLUDE_DIR ${TW_OPENSSL_PREFIX}/include CACHE PATH "" FORCE)
 set(LIB_EAY ${TW_OPENSSL_PREFIX}/lib/libcrypto.a CACHE FILEPATH "" FORCE)
-set(SSL_EAY ${TW_OPENSSL_PREFIX}/lib/libssl.a CACHE FILEPATH "" FORCE)
 
 # nlohmann-json: the Debian headers.
 set(TW_JSON_HEADERS /usr/include/nlohmann CACHE PATH "nlohmann-json header directory")

@@ -2,7 +2,8 @@
 # Cross-builds OpenSSL's libcrypto for 32-bit Windows from Debian's openssl
 # source package and installs the static library and headers under PREFIX:
 #   scripts/build-openssl-mingw.sh PREFIX
-# PREFIX/lib/libcrypto.a and PREFIX/include/openssl/ result. A stamp in
+# PREFIX/lib/libcrypto.a and PREFIX/include/openssl/ result (about a
+# minute on two cores). A stamp in
 # PREFIX keeps the build from running twice; delete PREFIX to rebuild.
 set -euo pipefail
 prefix=${1:?usage: build-openssl-mingw.sh PREFIX}
@@ -14,6 +15,9 @@ if [ -f "$stamp" ] && [ -f "$prefix/lib/libcrypto.a" ]; then
 fi
 
 cross=${TW_MINGW_PREFIX:-i686-w64-mingw32}
+# The caller's compiler settings (CMake's, for one) are not OpenSSL's: it
+# takes the cross compiler from the prefix below.
+unset CC CXX CPP CFLAGS CXXFLAGS CPPFLAGS LDFLAGS AR RANLIB RC
 work="$prefix/src"
 rm -rf "$work"
 mkdir -p "$work"
@@ -37,10 +41,13 @@ cd "$srcdir"
 echo "build-openssl-mingw: building $(basename "$srcdir") for $cross"
 ./Configure mingw no-shared no-tests no-asm --cross-compile-prefix="$cross-" \
   --prefix="$prefix" >configure.log 2>&1 || { cat configure.log >&2; exit 1; }
-make -j"$(nproc)" build_libs >build.log 2>&1 || { tail -50 build.log >&2; exit 1; }
+# Only libcrypto: the generated headers, then the library (libssl, which
+# build_libs would make as well, is not used and would double the time).
+{ make -j"$(nproc)" build_generated && make -j"$(nproc)" libcrypto.a; } >build.log 2>&1 ||
+  { tail -50 build.log >&2; exit 1; }
 
 mkdir -p "$prefix/lib" "$prefix/include"
-cp libcrypto.a libssl.a "$prefix/lib/"
+cp libcrypto.a "$prefix/lib/"
 rm -rf "$prefix/include/openssl"
 cp -r include/openssl "$prefix/include/"
 cd "$prefix"
