@@ -141,3 +141,48 @@ TEST_F(AgentCommands, InstalledAgentReportsToTheDisplayServerOnThePortGiven) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST_F(AgentCommands, UpgradeConvertsAnOlderInstallation) {
+    ASSERT_EQ(twnt({"-install", "127.0.0.1"}).status, 0);
+    // Make it look like an earlier version: settings under the older key,
+    // an old switch, no Tests, a Defaults without PAGEFILE.
+    auto store = platform::makeFileSettingsStore(reg);
+    const std::string now = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
+    const std::string old = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tallwatch\\twnt\\";
+    for (const auto& def : kSettingsTable) store->deleteKey(now + def.name);
+    store->deleteKey(now.substr(0, now.size() - 1));
+    store->setValue(old + "TWDISPLAY", "", platform::RegValue::sz("display9"));
+    store->setValue(old + "Defaults", "", platform::RegValue::sz("CPU:70:90 DISK:80:90"));
+    store->setValue(old + "CPUalwaysGreen", "", platform::RegValue::sz("Y"));
+    auto r = twnt({"-upgrade"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "Tallwatch Professional Edition Client upgraded\r\n");
+    EXPECT_EQ(*setting("TWDISPLAY"), "display9");
+    EXPECT_EQ(*setting("Tests"),
+              "procs:P msgs:P cpu:G disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D");
+    EXPECT_EQ(*setting("Defaults"), "CPU:70:90 DISK:80:90 PAGEFILE:80:90");
+    for (const auto& def : kSettingsTable) EXPECT_TRUE(setting(def.name)) << def.name;
+    EXPECT_FALSE(store->keyExists(old.substr(0, old.size() - 1)));
+}
+
+TEST_F(AgentCommands, RemoveLeavesEverythingWhileTwoUninstallEntriesExist) {
+    ASSERT_EQ(twnt({"-install", "127.0.0.1"}).status, 0);
+    auto store = platform::makeFileSettingsStore(reg);
+    const std::string un = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    store->createKey(un + "Tallwatch Professional Edition Client");
+    store->createKey(un + "Tallwatch System and Network Monitor Client");
+    auto r = twnt({"-remove"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(setting("TWDISPLAY"));
+    EXPECT_TRUE(std::filesystem::exists(units + "/TallwatchClient.service"));
+    r = twnt({"remove"});  // no switch character: nothing at all
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace tw
