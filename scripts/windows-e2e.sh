@@ -134,9 +134,12 @@ else
   fail "a second install is refused (exit $rc)" "$out"
 fi
 
-# Short cycles and the diagnostic log for the checks below.
+# Short cycles and the diagnostic log for the checks below; a service of
+# Wine's that is stopped and must run, to be restarted through WMI's
+# Win32_Service methods.
 w reg add "$key\\Timer" /ve /d 3 /f >/dev/null 2>&1
 w reg add "$key\\Activatelog" /ve /d Y /f >/dev/null 2>&1
+w reg add "$key\\Services" /ve /d "Print Spooler:R:R:Y" /f >/dev/null 2>&1
 
 # ---- the service -----------------------------------------------------------
 out=$(w twnt.exe -start 2>&1); rc=$?
@@ -159,6 +162,11 @@ if [ -n "$recv_pid" ]; then
       fail "the $test report arrives at twrecv" "$(head -c 2000 "$work/twrecv.out")"
     fi
   done
+  if waitfor 20 grep -aq "^&red Print Spooler - Stopped - Restart attempted" "$work/twrecv.out"; then
+    pass "svcs restarts a stopped service through WMI"
+  else
+    fail "svcs restarts a stopped service through WMI" "$(grep -a -A4 "\.svcs " "$work/twrecv.out" | head -20)"
+  fi
 else
   skip "reports at twrecv ($recv not built)"
 fi

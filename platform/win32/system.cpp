@@ -79,8 +79,9 @@ class Win32System final : public System {
         stopEvent();
         // The agent's texts carry their own CR LF: no second CR from text mode,
         // so the output is the same bytes as on Linux.
-        _setmode(_fileno(stdout), _O_BINARY);
-        _setmode(_fileno(stderr), _O_BINARY);
+        // (A service has no standard output at all.)
+        for (FILE* f : {stdout, stderr})
+            if (_fileno(f) >= 0) _setmode(_fileno(f), _O_BINARY);
         // Ctrl-C, Ctrl-Break and closing the console end an -app run cleanly
         // while the process still has its console.
         SetConsoleCtrlHandler(onConsoleControl, TRUE);
