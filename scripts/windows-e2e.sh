@@ -14,7 +14,8 @@
 #
 #   scripts/windows-e2e.sh [TWNT_EXE]
 # TWRECV names the receiver (default build/default/twrecv, skipped when
-# missing); TW_E2E_KEEP=1 keeps the prefix for a look afterwards.
+# missing); TW_E2E_KEEP=1 keeps the prefix for a look afterwards;
+# TW_WINEARCH=win64 runs the agent on 64-bit Wine (wine64 installed).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$root/build/windows/twnt.exe}
@@ -22,7 +23,7 @@ recv=${TWRECV:-$root/build/default/twrecv}
 [ -f "$exe" ] || { echo "windows-e2e: $exe not found (cmake --build --preset windows)"; exit 1; }
 
 prefix=$(mktemp -d /tmp/twnt-wine.XXXXXX)
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEARCH=${TW_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 work=$(mktemp -d /tmp/twnt-e2e.XXXXXX)
 recv_pid=""

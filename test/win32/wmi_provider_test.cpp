@@ -102,10 +102,16 @@ TEST_F(Wmi, FailuresAreAnsweredNotThrown) {
 }
 
 TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
-    // StdRegProv in ROOT\DEFAULT reads what the registry holds.
+    // StdRegProv in ROOT\DEFAULT reads what the registry holds. On 64-bit
+    // Windows the connection asks for the 64-bit providers, which read the
+    // 64-bit view of the registry, not the one this 32-bit test writes by
+    // default.
+    BOOL wow = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow);
+    const REGSAM view = wow ? KEY_WOW64_64KEY : 0;
     HKEY k;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TallwatchWmiTest", 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &k, nullptr),
+                              KEY_SET_VALUE | view, nullptr, &k, nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(k, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("hello"), 6);
     RegCloseKey(k);
@@ -122,7 +128,7 @@ TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
     EXPECT_EQ(out->get("ReturnValue"), WmiValue::int32(0));
     EXPECT_EQ(out->get("sValue"), WmiValue::string("hello"));
     EXPECT_FALSE(r.connection->execMethod("StdRegProv", "NoSuchMethod", &in));
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TallwatchWmiTest");
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TallwatchWmiTest", view, 0);
 }
 
 }  // namespace
