@@ -71,8 +71,11 @@ timeout 60 wineserver -w
 # after the prefix is complete: wineboot restarts the service manager.)
 # The service manager is started here, with no output to inherit: a daemon
 # that held the pipe of a $(...) below would keep it open for ever.
+# Wine's event log only traces what it is given: the service manager, and
+# so the agent's service, run with the event-log trace on, into a file.
 wineserver -p
-timeout 120 wineboot </dev/null >/dev/null 2>&1
+WINEDEBUG=trace+eventlog,fixme+advapi timeout 120 wineboot </dev/null >/dev/null \
+  2>"$work/services.log"
 
 # The program where an administrator would put it: a path with a blank.
 dir="$prefix/drive_c/Program Files/Tallwatch"
@@ -135,6 +138,16 @@ else
   fail "a second install is refused (exit $rc)" "$out"
 fi
 
+out=$(w twnt.exe -upgrade 2>&1); rc=$?
+svc=$(w reg query "$svckey" 2>&1 | tr -d '\r')
+if [ $rc -eq 0 ] && grep -q "Tallwatch Professional Edition Client upgraded" <<<"$out" &&
+   grep -q 'ImagePath *REG_SZ *"C:\\Program Files\\Tallwatch\\twnt.exe"' <<<"$svc" &&
+   [ "$(setting TWDISPLAY)" = 127.0.0.1 ]; then
+  pass "-upgrade updates the service and keeps the settings"
+else
+  fail "-upgrade updates the service and keeps the settings (exit $rc)" "$out"
+fi
+
 # Short cycles and the diagnostic log for the checks below; a service of
 # Wine's that is stopped and must run, to be restarted through WMI's
 # Win32_Service methods.
@@ -182,6 +195,16 @@ if waitfor 10 sh -c '! pgrep -f "Tallwatch.[t]wnt.exe" >/dev/null'; then
   pass "the service process ends after the stop"
 else
   fail "the service process ends after the stop" "$(pgrep -af twnt.exe)"
+fi
+
+# The service's entries: information (type 4), category 0, identifier 256.
+events=$(grep -a "eventlog:ReportEventW L\|advapi:ReportEventA" "$work/services.log")
+if grep -q 'ReportEventA (.*,0x0004,0x0000,0x00000100,' <<<"$events" &&
+   grep -q 'L"Started Tallwatch Professional Edition Client 5.01"' <<<"$events" &&
+   grep -q 'L"Stopped Tallwatch Professional Edition Client 5.01"' <<<"$events"; then
+  pass "the service writes its Started and Stopped entries with identifier 256"
+else
+  fail "the service writes its Started and Stopped entries with identifier 256" "$events"
 fi
 
 # ---- no arguments: the dispatcher cannot start outside the manager --------
