@@ -13,11 +13,13 @@
 namespace tw::testing {
 
 class MemorySettingsStore : public platform::SettingsStore {
-public:
+  public:
     bool healthy() override { return healthy_; }
     bool keyExists(const std::string& key) override;
-    std::optional<platform::RegValue> getValue(const std::string& key, const std::string& name) override;
-    bool setValue(const std::string& key, const std::string& name, const platform::RegValue& value) override;
+    std::optional<platform::RegValue> getValue(const std::string& key,
+                                               const std::string& name) override;
+    bool setValue(const std::string& key, const std::string& name,
+                  const platform::RegValue& value) override;
     bool createKey(const std::string& key) override;
     bool deleteKey(const std::string& key) override;
     bool deleteValue(const std::string& key, const std::string& name) override;
@@ -33,7 +35,7 @@ public:
     }
     platform::RegTree& tree() { return tree_; }
 
-private:
+  private:
     platform::RegTree tree_;
     bool healthy_ = true;
     std::string error_;
