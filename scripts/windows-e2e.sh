@@ -7,7 +7,8 @@
 #   - twnt.exe -stop stops it; twnt.exe -app runs cycles in a console;
 #   - twnt.exe without arguments outside the service manager logs the
 #     dispatcher failure to the event log;
-#   - twnt.exe -remove removes service and settings.
+#   - twnt.exe -remove removes service and settings;
+#   - twrecv.exe receives a message.
 # Every Wine call is bounded in time; the prefix and its wineserver are gone
 # at the end. Prints "windows-e2e: N passed, N failed" last; exits non-zero
 # when a check failed.
@@ -241,6 +242,27 @@ if ! w reg query "$key" >/dev/null 2>&1 && ! w reg query "$svckey" >/dev/null 2>
   pass "-remove deletes the settings and the service's registration"
 else
   fail "-remove deletes the settings and the service's registration" "$(w reg query "$key" /s 2>&1 | head -20)"
+fi
+
+# ---- twrecv.exe ----------------------------------------------------------------
+recvexe=$(dirname "$exe")/twrecv.exe
+if [ -f "$recvexe" ]; then
+  timeout -k 5 30 wine "$recvexe" --bind 127.0.0.1 --port 0 --count 1 \
+    >"$work/twrecv-exe.out" 2>"$work/twrecv-exe.err" &
+  rpid=$!
+  exeport=""
+  waitfor 20 grep -q "listening on port" "$work/twrecv-exe.out" &&
+    exeport=$(sed -n 's/.*listening on port \([0-9]*\).*/\1/p' "$work/twrecv-exe.out")
+  [ -n "$exeport" ] && printf 'status vm.disk green over\r\nthe loopback\0' >"/dev/tcp/127.0.0.1/$exeport"
+  wait "$rpid" 2>/dev/null
+  if grep -aq $'^status vm.disk green over\r$' "$work/twrecv-exe.out" &&
+     grep -q "1 message(s) received" "$work/twrecv-exe.err"; then
+    pass "twrecv.exe receives a message"
+  else
+    fail "twrecv.exe receives a message" "$(cat "$work/twrecv-exe.out" "$work/twrecv-exe.err")"
+  fi
+else
+  skip "twrecv.exe ($recvexe not built)"
 fi
 
 echo "windows-e2e: $passed passed, $failed failed, $skipped skipped"
