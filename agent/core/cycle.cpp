@@ -63,8 +63,11 @@ void runwmitestsstep(Agent& a) {
     wmitests(a.cfg.wmitests, env);
 }
 
-int runcycle(Agent& a, int64_t cycleStart) {
-    DiagLog::instance();
+// What a cycle asks of the loop after it.
+enum class CycleEnd { Sleep, LeaveLoop, Fatal };
+
+// One monitoring cycle up to its sleep.
+CycleEnd runcycle(Agent& a) {
     openlog(a.settings, *a.p.system);
     twlog("Sequence: %d\r\n", a.sequence);
 
@@ -74,7 +77,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
         std::string why = a.p.settings->lastError();
         twlog("Settings cannot be read: %s\r\n", why.c_str());
         logevent(*a.p.events, platform::EventType::Error, "Settings cannot be read: " + why, 4);
-        return -1;
+        return CycleEnd::Sleep;
     }
 
     LoadResult r = loadconfig(a.settings, *a.p.host, a.cfg, [&](const std::string& externals) {
@@ -85,20 +88,20 @@ int runcycle(Agent& a, int64_t cycleStart) {
     });
     if (r.outcome == LoadOutcome::NoDisplay) {
         logevent(*a.p.events, platform::EventType::Error, "TWDISPLAY not set", kEventNoDisplay);
-        return 1;
+        return CycleEnd::Fatal;
     }
     if (r.outcome == LoadOutcome::HostNotResolved) {
         logevent(*a.p.events, platform::EventType::Error,
                  strformat("gethostbyname(\"%s\") call failed", r.hostName.c_str()),
                  kEventHostName);
-        return 1;
+        return CycleEnd::Fatal;
     }
 
     auto cname = a.p.host->computerName();
     if (!cname) {
         twlog("Can't get computer name\r\n");
         a.serviceFlag.store(1);
-        return -2;
+        return CycleEnd::LeaveLoop;
     }
     std::string name = cname->substr(0, 17);
     size_t lead = name.find_first_not_of('\\');
@@ -106,14 +109,13 @@ int runcycle(Agent& a, int64_t cycleStart) {
     if (name.empty()) {
         twlog("Invalid computer name\r\n");
         a.serviceFlag.store(1);
-        return -2;
+        return CycleEnd::LeaveLoop;
     }
     twlog("computer name: %s\r\n", name.c_str());
 
     int64_t testTime = a.p.clock->now();
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
-    (void)cycleStart;
     Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
     const Delivery delivery = testdelivery(a);
     twdisk(a, delivery);
@@ -124,7 +126,7 @@ int runcycle(Agent& a, int64_t cycleStart) {
     twnetprotl(a, delivery);
     twnetdata(a, delivery);
     runwmitestsstep(a);
-    return -1;
+    return CycleEnd::Sleep;
 }
 
 }  // namespace
@@ -158,12 +160,12 @@ int twmain(Agent& a) {
     int status = 0;
     while (!stopping(a)) {
         const int64_t cycleStart = a.p.clock->now();
-        int r = runcycle(a, cycleStart);
-        if (r >= 0) {
-            status = r;
+        CycleEnd end = runcycle(a);
+        if (end == CycleEnd::Fatal) {
+            status = 1;
             break;
         }
-        if (r == -2) break;
+        if (end == CycleEnd::LeaveLoop) break;
         int64_t sleep = sleeptime(a.p.clock->now() - cycleStart, a.cfg.timer);
         twlog("twmain: Sleeping for %d seconds\r\n", static_cast<int>(sleep));
         a.cycleMutex->unlock();
