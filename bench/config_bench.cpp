@@ -15,7 +15,7 @@
 namespace {
 
 class LoopbackHost : public tw::platform::HostInfo {
-public:
+  public:
     std::optional<std::string> hostName() override { return std::string("bench"); }
     std::optional<tw::platform::HostEntry> resolve(const std::string&) override {
         return tw::platform::HostEntry{"bench.example.org", "127.0.0.1"};
@@ -24,12 +24,14 @@ public:
 };
 
 void BM_ConfigLoad(benchmark::State& state) {
-    std::string dir = std::filesystem::temp_directory_path() / ("twbench." + std::to_string(getpid()));
+    std::string dir =
+        std::filesystem::temp_directory_path() / ("twbench." + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     auto store = tw::platform::makeFileSettingsStore(dir + "/registry.reg");
     tw::Settings settings(*store);
     settings.writesetting("TWDISPLAY", "display1;display2:1985");
-    settings.writesetting("Tests", "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P");
+    settings.writesetting("Tests",
+                          "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P");
     settings.writesetting("Defaults", "CPU:80:95 DISK:90:95 PAGEFILE:80:90");
     settings.writesetting("Procs", "svchost.exe:CI:50-80;lsass.exe");
     const std::string row =

@@ -10,13 +10,13 @@
 namespace tw::platform {
 
 struct LocalTime {
-    std::tm tm{};              // broken-down local time
-    long utcOffsetSeconds = 0; // east of UTC, daylight time included
-    std::string zoneName;      // the zone's name or abbreviation as the system gives it
+    std::tm tm{};               // broken-down local time
+    long utcOffsetSeconds = 0;  // east of UTC, daylight time included
+    std::string zoneName;       // the zone's name or abbreviation as the system gives it
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Seconds since 1970 (UTC).
     virtual int64_t now() = 0;

@@ -12,7 +12,7 @@ namespace tw::platform {
 enum class EventType { Error, Warning, Information };
 
 class EventLog {
-public:
+  public:
     virtual ~EventLog() = default;
     virtual bool report(const std::string& source, EventType type, uint32_t identifier,
                         const std::vector<std::string>& texts) = 0;

@@ -13,7 +13,7 @@ struct HostEntry {
 };
 
 class HostInfo {
-public:
+  public:
     virtual ~HostInfo() = default;
     virtual std::optional<std::string> hostName() = 0;
     // Resolution by name, IPv4 only; nullopt when the name does not resolve.

@@ -186,7 +186,9 @@ std::string foldKeyPath(std::string_view path) {
     return p;
 }
 
-std::string normaliseKey(std::string_view path) { return upper(foldKeyPath(path)); }
+std::string normaliseKey(std::string_view path) {
+    return upper(foldKeyPath(path));
+}
 
 std::string utf16leFromBytes(std::string_view text) {
     std::string out;
@@ -255,7 +257,8 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
 
         if (!sawHeader) {
             if (trim(line).empty()) continue;
-            if (trim(line) != kHeader) return fail(startLine, "missing \"" + std::string(kHeader) + "\" header");
+            if (trim(line) != kHeader)
+                return fail(startLine, "missing \"" + std::string(kHeader) + "\" header");
             sawHeader = true;
             continue;
         }
@@ -265,7 +268,8 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
             if (t.back() != ']' || t.size() < 3) return fail(startLine, "malformed key line");
             std::string_view path = t.substr(1, t.size() - 2);
             if (path.front() == '-') return fail(startLine, "key deletion is not supported");
-            if (path.find("\\\\") != std::string_view::npos) return fail(startLine, "empty key name");
+            if (path.find("\\\\") != std::string_view::npos)
+                return fail(startLine, "empty key name");
             current = &ensureKey(tree, std::string(path));
             continue;
         }
@@ -341,11 +345,13 @@ std::string writeRegFile(const RegTree& tree) {
                             out += lhs + quote(v.value.data) + "\n";
                         else
                             out += hexLine(lhs + "hex(1):", utf16leFromBytes(v.value.data),
-                                           lhs.size() + 7) + "\n";
+                                           lhs.size() + 7) +
+                                   "\n";
                         break;
                     case RegType::ExpandSz:
                         out += hexLine(lhs + "hex(2):", utf16leFromBytes(v.value.data),
-                                       lhs.size() + 7) + "\n";
+                                       lhs.size() + 7) +
+                               "\n";
                         break;
                     case RegType::Dword: {
                         char buf[16];

@@ -32,7 +32,7 @@ struct ServiceStatus {
 };
 
 class ServiceDispatcher {
-public:
+  public:
     virtual ~ServiceDispatcher() = default;
     // Runs serviceMain under the service manager; returns when the service
     // has ended. Answers false at once when the process was not started by a

@@ -24,7 +24,7 @@ struct ServiceDefinition {
 };
 
 class ServiceManager {
-public:
+  public:
     virtual ~ServiceManager() = default;
 
     // Opens the manager (full access for install/remove/upgrade, connect

@@ -24,7 +24,7 @@ struct RegValue {
 };
 
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
 
     // Whether the store can be read at all. A store that cannot be parsed
@@ -36,7 +36,8 @@ public:
     // nullopt: the key or the value does not exist (or the store is unreadable).
     virtual std::optional<RegValue> getValue(const std::string& key, const std::string& name) = 0;
     // Creates the key and its parents when needed.
-    virtual bool setValue(const std::string& key, const std::string& name, const RegValue& value) = 0;
+    virtual bool setValue(const std::string& key, const std::string& name,
+                          const RegValue& value) = 0;
     virtual bool createKey(const std::string& key) = 0;
     // Deletes a key that has no subkeys (as the registry does); values go with it.
     virtual bool deleteKey(const std::string& key) = 0;

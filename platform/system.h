@@ -11,14 +11,14 @@
 namespace tw::platform {
 
 class CycleMutex {
-public:
+  public:
     virtual ~CycleMutex() = default;
     virtual void lock() = 0;
     virtual void unlock() = 0;
 };
 
 class System {
-public:
+  public:
     virtual ~System() = default;
     virtual uint32_t lastErrorCode() = 0;
     // The system's message for an error code without its line end; empty when unknown.

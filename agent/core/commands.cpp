@@ -29,11 +29,16 @@ const char* kInstallTail[] = {"KeyCode", "Tests", "NetworkInterfaces", "WMITests
 
 // Remove deletes the settings in this order.
 const char* kRemoveOrder[] = {
-    "TWDISPLAY",  "TWPAGE",     "IPport",      "FQDN",           "CPUrebootcolor", "CPUrebootmins",
-    "CPUupdayscolor", "CPUupdays", "Procs",    "Externals",      "Services",       "Activatelog",
-    "DiskList",   "SendPageAlerts", "Defaults", "MemLevels",     "StartDelay",     "Timer",
-    "MsgLevels",  "IgnoreMsgs", "ExternalPath", "PluginTimer",   "AliasName",      "KeyCode",
-    "PageLevels", "Tests",      "NetworkInterfaces", "WMITests", "WMIPool",
+    "TWDISPLAY",      "TWPAGE",         "IPport",
+    "FQDN",           "CPUrebootcolor", "CPUrebootmins",
+    "CPUupdayscolor", "CPUupdays",      "Procs",
+    "Externals",      "Services",       "Activatelog",
+    "DiskList",       "SendPageAlerts", "Defaults",
+    "MemLevels",      "StartDelay",     "Timer",
+    "MsgLevels",      "IgnoreMsgs",     "ExternalPath",
+    "PluginTimer",    "AliasName",      "KeyCode",
+    "PageLevels",     "Tests",          "NetworkInterfaces",
+    "WMITests",       "WMIPool",
 };
 
 struct Words {
@@ -64,7 +69,7 @@ Words splitwords(const std::string& joined) {
 }
 
 class Commands {
-public:
+  public:
     Commands(Agent& a, const Console& c) : a_(a), c_(c), mem_(true) {}
 
     int usage() {
@@ -114,7 +119,8 @@ public:
         int count = 0;
         if (s.enumOpen(kUninstallKey)) {
             while (auto name = s.enumNext()) {
-                if (findNoCase(*name, kShortDisplayName) == 0 || findNoCase(*name, kOldProductName) == 0)
+                if (findNoCase(*name, kShortDisplayName) == 0 ||
+                    findNoCase(*name, kOldProductName) == 0)
                     ++count;
             }
             s.enumClose();
@@ -148,7 +154,8 @@ public:
 
         Settings& s = a_.settings;
         if (!a_.p.settings->healthy()) {
-            err(strformat("Couldn't access registry tree\r\n%s\r\n", a_.p.settings->lastError().c_str()));
+            err(strformat("Couldn't access registry tree\r\n%s\r\n",
+                          a_.p.settings->lastError().c_str()));
             return 1;
         }
         std::string key;
@@ -188,7 +195,8 @@ public:
                 std::string from = std::string(kHklm) + kOldSettingsKey + def.name;
                 auto value = a_.p.settings->getValue(from, "");
                 if (!value) continue;
-                std::string text = value->type == platform::RegType::Dword ? std::string() : value->data;
+                std::string text =
+                    value->type == platform::RegType::Dword ? std::string() : value->data;
                 s.setKeyPath(kOldSettingsKey);
                 s.deletesetting(def.name);
                 s.setKeyPath(kSettingsKey);
@@ -237,7 +245,8 @@ public:
         if (!sm.openService(kServiceName))
             return fail(strformat("Can't Open %s service\r\n", kShortDisplayName));
         auto state = sm.queryState();
-        if (!state) return fail(strformat("Can't retrieve %s service status\r\n", kShortDisplayName));
+        if (!state)
+            return fail(strformat("Can't retrieve %s service status\r\n", kShortDisplayName));
         if (start) {
             if (*state != platform::ServiceState::Running && !sm.startService())
                 return fail(strformat("Can't start %s service\r\n", kShortDisplayName));
@@ -252,7 +261,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     void out(const std::string& s) { c_.out(s); }
     void err(const std::string& s) { c_.err(s); }
 
@@ -418,7 +427,8 @@ InstallDefaults::InstallDefaults(bool withPool) {
         {"AliasName", ""},
         {"KeyCode", ""},
         {"PageLevels", "red purple "},
-        {"Tests", "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D"},
+        {"Tests",
+         "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D"},
         {"NetworkInterfaces", ""},
         {"WMITests", ""},
         {"WMIPool", withPool ? defaultwmipool() : std::string()},

@@ -21,7 +21,7 @@ struct Console {
 // The settings as install writes them and upgrade completes them, in the
 // settings table's order.
 class InstallDefaults {
-public:
+  public:
     // The install defaults; withPool adds the empty WMITests and the default
     // WMIPool (as for every non-empty command line).
     explicit InstallDefaults(bool withPool);
@@ -29,12 +29,13 @@ public:
     void set(const std::string& name, const std::string& text);
     const std::vector<std::pair<std::string, std::string>>& all() const { return values_; }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> values_;
 };
 
 // The command dispatcher for a joined command line; answers the exit status.
-int rundispatcher(Agent& agent, const std::string& joined, const Console& console = Console::standard());
+int rundispatcher(Agent& agent, const std::string& joined,
+                  const Console& console = Console::standard());
 
 // "%s (0x%x)" of a system message and its code; empty when there is no
 // message or it does not fit 256 characters.

@@ -24,7 +24,9 @@ void logerror(platform::EventLog& log, platform::System& system, const std::stri
     log.report(kServiceName, platform::EventType::Error, 0, {first, text});
 }
 
-uint32_t savedErrorCode() { return g_savedError.load(); }
+uint32_t savedErrorCode() {
+    return g_savedError.load();
+}
 
 void registereventsource(platform::SettingsStore& store, const std::string& programPath) {
     store.setValue(kEventSourceKey, "EventMessageFile",

@@ -61,8 +61,8 @@ void Service::servicemain() {
         stoproutine();
         return;
     }
-    logevent(*a_.p.events, platform::EventType::Information,
-             strformat("Started %s", kDisplayName), kEventMessage);
+    logevent(*a_.p.events, platform::EventType::Information, strformat("Started %s", kDisplayName),
+             kEventMessage);
     a_.serviceFlag.store(0);
     exitStatus_ = twmain(a_);
     // A fatal outcome inside the cycle ends the process with its status.

@@ -11,7 +11,7 @@ namespace tw {
 struct Agent;
 
 class Service {
-public:
+  public:
     explicit Service(Agent& agent) : a_(agent) {}
 
     // Runs the service under the dispatcher; logs "StartServiceCtrlDispatcher
@@ -24,7 +24,7 @@ public:
     bool reportstatus(platform::ServiceState state, uint32_t exitCode, uint32_t waitHint);
     const platform::ServiceStatus& status() const { return status_; }
 
-private:
+  private:
     void stoproutine();
 
     Agent& a_;

@@ -19,7 +19,7 @@ inline constexpr const char* kSettingsKey = "SOFTWARE\\Orvane Software\\Tallwatc
 inline constexpr const char* kOldSettingsKey = "SOFTWARE\\Tallwatch\\twnt\\";
 
 class Settings {
-public:
+  public:
     explicit Settings(platform::SettingsStore& store) : store_(store) {}
 
     // The key path below HKEY_LOCAL_MACHINE, with its trailing backslash.
@@ -42,7 +42,7 @@ public:
 
     platform::SettingsStore& store() { return store_; }
 
-private:
+  private:
     std::string fullKey(const std::string& name) const;
 
     platform::SettingsStore& store_;

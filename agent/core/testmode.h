@@ -8,7 +8,7 @@
 namespace tw {
 
 class TestModes {
-public:
+  public:
     struct Entry {
         std::string name;  // at most 256 characters
         char mode;         // as written; the lookup upper-cases it
@@ -23,7 +23,7 @@ public:
     char testmode(std::string_view name) const;
     const std::vector<Entry>& entries() const { return entries_; }
 
-private:
+  private:
     std::vector<Entry> entries_;
 };
 

@@ -103,7 +103,9 @@ std::string strformat(const char* fmt, ...) {
     return s;
 }
 
-bool twlogActive() { return DiagLog::instance().isOpen(); }
+bool twlogActive() {
+    return DiagLog::instance().isOpen();
+}
 
 void vtwlog(const char* fmt, va_list ap) {
     DiagLog& log = DiagLog::instance();

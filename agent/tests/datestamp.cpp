@@ -34,6 +34,8 @@ std::string datestampAt(platform::Clock& clock, int64_t t) {
     return out;
 }
 
-std::string datestamp(platform::Clock& clock) { return datestampAt(clock, clock.now()); }
+std::string datestamp(platform::Clock& clock) {
+    return datestampAt(clock, clock.now());
+}
 
 }  // namespace tw

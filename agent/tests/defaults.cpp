@@ -37,8 +37,7 @@ Thresholds parsedefaults(const std::string& text) {
     take(up, "PAGEFILE", t.pagefileYellow, t.pagefileRed, false);
     twlog("Setting CPU values -  yellow: <%d> red: <%d>\r\n", t.cpuYellow, t.cpuRed);
     twlog("Setting DISK values -  yellow: <%d> red: <%d>\r\n", t.diskYellow, t.diskRed);
-    twlog("Setting PAGEFILE values -  yellow: <%d> red: <%d>\r\n", t.pagefileYellow,
-          t.pagefileRed);
+    twlog("Setting PAGEFILE values -  yellow: <%d> red: <%d>\r\n", t.pagefileYellow, t.pagefileRed);
     return t;
 }
 

@@ -64,7 +64,7 @@ bool readAll(const std::string& path, std::string& out, bool& missing) {
 }
 
 class FileSettingsStore final : public SettingsStore {
-public:
+  public:
     explicit FileSettingsStore(std::string path) : path_(std::move(path)) {}
 
     bool healthy() override {
@@ -177,7 +177,7 @@ public:
         return error_;
     }
 
-private:
+  private:
     struct Stamp {
         dev_t dev = 0;
         ino_t ino = 0;

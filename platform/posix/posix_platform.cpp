@@ -68,7 +68,7 @@ void installStopPipe() {
 // ---- event log --------------------------------------------------------------
 
 class PosixEventLog final : public EventLog {
-public:
+  public:
     bool report(const std::string& source, EventType type, uint32_t identifier,
                 const std::vector<std::string>& texts) override {
         std::string joined;
@@ -105,14 +105,14 @@ public:
         return true;
     }
 
-private:
+  private:
     std::mutex mu_;
 };
 
 // ---- host identity ----------------------------------------------------------
 
 class PosixHostInfo final : public HostInfo {
-public:
+  public:
     std::optional<std::string> hostName() override {
         char buf[256] = {};
         if (gethostname(buf, sizeof buf - 1) != 0) return std::nullopt;
@@ -155,7 +155,7 @@ public:
 // ---- clock --------------------------------------------------------------------
 
 class PosixClock final : public Clock {
-public:
+  public:
     int64_t now() override { return static_cast<int64_t>(time(nullptr)); }
 
     int64_t monotonicMs() override {
@@ -205,17 +205,17 @@ public:
 // ---- process services -----------------------------------------------------------
 
 class StdCycleMutex final : public CycleMutex {
-public:
+  public:
     StdCycleMutex() { mu_.lock(); }
     void lock() override { mu_.lock(); }
     void unlock() override { mu_.unlock(); }
 
-private:
+  private:
     std::mutex mu_;
 };
 
 class PosixSystem final : public System {
-public:
+  public:
     uint32_t lastErrorCode() override { return static_cast<uint32_t>(errno); }
     std::string errorText(uint32_t code) override {
         return code ? std::strerror(static_cast<int>(code)) : "";
@@ -248,7 +248,7 @@ public:
 // ---- service dispatcher: systemd ------------------------------------------------
 
 class SystemdDispatcher final : public ServiceDispatcher {
-public:
+  public:
     bool run(const std::function<void()>& serviceMain) override {
         // systemd gives every service an invocation id and is its parent; without
         // them nobody manages this process and the dispatcher cannot start, as on
@@ -270,7 +270,9 @@ public:
         // The service reported itself stopped: give the cycle a moment to leave
         // its loop, then end the process as the service manager would.
         for (int i = 0; i < 30 && !mainDone_.load(); ++i) {
-            struct timespec ts{0, 100 * 1000 * 1000};
+            struct timespec ts {
+                0, 100 * 1000 * 1000
+            };
             nanosleep(&ts, nullptr);
         }
         if (mainDone_.load()) {
@@ -292,13 +294,12 @@ public:
         return true;
     }
 
-private:
+  private:
     void notify(ServiceState state) {
         const char* sock = std::getenv("NOTIFY_SOCKET");
         if (!sock || !*sock) return;
-        const char* msg = state == ServiceState::Running  ? "READY=1"
-                          : state == ServiceState::StopPending ||
-                                    state == ServiceState::Stopped
+        const char* msg = state == ServiceState::Running ? "READY=1"
+                          : state == ServiceState::StopPending || state == ServiceState::Stopped
                               ? "STOPPING=1"
                               : nullptr;
         if (!msg) return;
@@ -324,7 +325,7 @@ private:
 };
 
 class PosixHostPlatform final : public HostPlatform {
-public:
+  public:
     PosixHostPlatform()
         : settings_(makeFileSettingsStore(defaultRegistryPath())),
           services_(makeSystemdServiceManager()),
@@ -332,7 +333,7 @@ public:
           launcher_(makePosixLauncher()),
           directory_(makePosixDirectory()) {
         installStopPipe();
-        struct sigaction sa{};
+        struct sigaction sa {};
         sa.sa_handler = onStopSignal;
         sigemptyset(&sa.sa_mask);
         sigaction(SIGINT, &sa, nullptr);
@@ -357,7 +358,7 @@ public:
     }
     Platform& get() override { return p_; }
 
-private:
+  private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServiceManager> services_;
     std::unique_ptr<Sockets> sockets_;
@@ -374,6 +375,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<HostPlatform> makeHostPlatform() { return std::make_unique<PosixHostPlatform>(); }
+std::unique_ptr<HostPlatform> makeHostPlatform() {
+    return std::make_unique<PosixHostPlatform>();
+}
 
 }  // namespace tw::platform

@@ -41,7 +41,7 @@ std::string shellQuote(const std::string& s) {
 }
 
 class SystemdServiceManager final : public ServiceManager {
-public:
+  public:
     bool openManager(bool) override {
         const char* dir = std::getenv("TWNT_UNIT_DIR");
         offline_ = dir && *dir;
@@ -93,7 +93,9 @@ public:
     }
 
     bool changeService(const std::string& binaryPath, const std::string& displayName) override {
-        if (name_.empty()) return fail(kErrServiceDoesNotExist, "The specified service does not exist as an installed service.");
+        if (name_.empty())
+            return fail(kErrServiceDoesNotExist,
+                        "The specified service does not exist as an installed service.");
         ServiceDefinition def{name_, displayName, binaryPath};
         if (!writeUnit(unitPath(name_), def)) return false;
         if (!offline_) systemctl({"daemon-reload"});
@@ -101,7 +103,9 @@ public:
     }
 
     bool deleteService() override {
-        if (name_.empty()) return fail(kErrServiceDoesNotExist, "The specified service does not exist as an installed service.");
+        if (name_.empty())
+            return fail(kErrServiceDoesNotExist,
+                        "The specified service does not exist as an installed service.");
         if (offline_) {
             unlink((unitDir_ + "/multi-user.target.wants/" + name_ + ".service").c_str());
         } else {
@@ -152,7 +156,7 @@ public:
 
     SystemError lastError() override { return error_; }
 
-private:
+  private:
     bool fail(uint32_t code, std::string message) {
         error_ = {code, std::move(message)};
         return false;
@@ -210,13 +214,17 @@ private:
 
 std::string unitFileText(const ServiceDefinition& def) {
     return "[Unit]\n"
-           "Description=" + def.displayName + "\n"
+           "Description=" +
+           def.displayName +
+           "\n"
            "After=network-online.target\n"
            "Wants=network-online.target\n"
            "\n"
            "[Service]\n"
            "Type=simple\n"
-           "ExecStart=" + shellQuote(def.binaryPath) + "\n"
+           "ExecStart=" +
+           shellQuote(def.binaryPath) +
+           "\n"
            "Restart=no\n"
            "KillMode=process\n"
            "\n"

@@ -15,7 +15,7 @@ using testing::FakePlatform;
 
 // A service manager that keeps one service in memory.
 class FakeServiceManager : public platform::ServiceManager {
-public:
+  public:
     bool openManager(bool) override { return check(managerOk, 1722, "no manager"); }
     bool createService(const platform::ServiceDefinition& d) override {
         if (exists) return check(false, 1073, "The specified service already exists.");
@@ -49,7 +49,8 @@ public:
     }
     std::optional<ServiceState> queryState() override {
         if (!queryOk) return std::nullopt;
-        if (state == ServiceState::StopPending && pendingQueries-- <= 0) state = ServiceState::Stopped;
+        if (state == ServiceState::StopPending && pendingQueries-- <= 0)
+            state = ServiceState::Stopped;
         return state;
     }
     void closeAll() override {}
@@ -69,8 +70,9 @@ public:
 
 // Records the order of setting writes.
 class RecordingStore : public testing::MemorySettingsStore {
-public:
-    bool setValue(const std::string& key, const std::string& name, const platform::RegValue& v) override {
+  public:
+    bool setValue(const std::string& key, const std::string& name,
+                  const platform::RegValue& v) override {
         writes.push_back(key.substr(key.find_last_of('\\') + 1));
         return MemorySettingsStore::setValue(key, name, v);
     }
@@ -84,7 +86,8 @@ struct CommandsTest : ::testing::Test {
     bool wired = wire();
     Agent agent{fp.p};
     std::string out, err;
-    Console console{[this](const std::string& s) { out += s; }, [this](const std::string& s) { err += s; }};
+    Console console{[this](const std::string& s) { out += s; },
+                    [this](const std::string& s) { err += s; }};
 
     bool wire() {
         fp.p.settings = &store;
@@ -103,7 +106,8 @@ struct CommandsTest : ::testing::Test {
 };
 
 const std::string kUsage =
-    "Usage:\ttwnt\r\n\ttwnt -install TWDISPLAY [FQDN] [IPPORT]\r\n\ttwnt -upgrade\r\n\ttwnt -remove\r\n";
+    "Usage:\ttwnt\r\n\ttwnt -install TWDISPLAY [FQDN] [IPPORT]\r\n\ttwnt -upgrade\r\n\ttwnt "
+    "-remove\r\n";
 
 TEST_F(CommandsTest, MalformedInstallLinesPrintTheUsage) {
     for (const char* line : {"-install ", "-install hostA maybe ", "-install hostA Y abc ",
@@ -122,12 +126,17 @@ TEST_F(CommandsTest, InstallWritesAllSettingsInItsOrderWithTheDefaults) {
     EXPECT_EQ(sm.def.name, "TallwatchClient");
     EXPECT_EQ(sm.def.displayName, "Tallwatch Professional Edition Client 5.01");
     EXPECT_EQ(sm.def.binaryPath, "/opt/twnt/twnt");
-    const std::vector<std::string> order = {
-        "TWDISPLAY", "TWPAGE", "IPport", "FQDN", "CPUrebootcolor", "CPUrebootmins", "CPUupdayscolor",
-        "CPUupdays", "Procs", "Externals", "Services", "Activatelog", "DiskList", "SendPageAlerts",
-        "Defaults", "MemLevels", "StartDelay", "Timer", "PluginTimer", "MsgLevels", "IgnoreMsgs",
-        "ExternalPath", "PageLevels", "AliasName", "KeyCode", "Tests", "NetworkInterfaces",
-        "WMITests", "WMIPool", "TallwatchClient", "TallwatchClient"};
+    const std::vector<std::string> order = {"TWDISPLAY",      "TWPAGE",         "IPport",
+                                            "FQDN",           "CPUrebootcolor", "CPUrebootmins",
+                                            "CPUupdayscolor", "CPUupdays",      "Procs",
+                                            "Externals",      "Services",       "Activatelog",
+                                            "DiskList",       "SendPageAlerts", "Defaults",
+                                            "MemLevels",      "StartDelay",     "Timer",
+                                            "PluginTimer",    "MsgLevels",      "IgnoreMsgs",
+                                            "ExternalPath",   "PageLevels",     "AliasName",
+                                            "KeyCode",        "Tests",          "NetworkInterfaces",
+                                            "WMITests",       "WMIPool",        "TallwatchClient",
+                                            "TallwatchClient"};
     EXPECT_EQ(store.writes, order);
     EXPECT_EQ(*setting("TWDISPLAY"), "hostA");
     EXPECT_EQ(*setting("TWPAGE"), "hostA");
@@ -142,7 +151,8 @@ TEST_F(CommandsTest, InstallWritesAllSettingsInItsOrderWithTheDefaults) {
     auto src = store.getValue(kEventSourceKey, "TypesSupported");
     ASSERT_TRUE(src);
     EXPECT_EQ(src->dword, 7u);
-    EXPECT_EQ(store.getValue(kEventSourceKey, "EventMessageFile")->type, platform::RegType::ExpandSz);
+    EXPECT_EQ(store.getValue(kEventSourceKey, "EventMessageFile")->type,
+              platform::RegType::ExpandSz);
 }
 
 TEST_F(CommandsTest, InstallDefaultsAndNegativePort) {
@@ -161,7 +171,8 @@ TEST_F(CommandsTest, InstallDefaultsAndNegativePort) {
 TEST_F(CommandsTest, AlreadyInstalledChangesNothing) {
     store.setSetting("twdisplay", "old");
     ASSERT_EQ(run("-install hostA "), 1);
-    EXPECT_EQ(out, "\r\nTallwatch Professional Edition Client is already installed !!!\r\n\r\n" + kUsage);
+    EXPECT_EQ(
+        out, "\r\nTallwatch Professional Edition Client is already installed !!!\r\n\r\n" + kUsage);
     EXPECT_EQ(*setting("TWDISPLAY"), "old");
     EXPECT_FALSE(sm.exists);
     // An older installation counts too.
@@ -180,9 +191,10 @@ TEST_F(CommandsTest, ExistingServiceStillGetsEverySettingRewritten) {
 TEST_F(CommandsTest, NoServiceManagerMeansNotInstalled) {
     sm.managerOk = false;
     EXPECT_EQ(run("-install hostA "), 1);
-    EXPECT_EQ(out, "OpenSCManager failed - no manager (0x6ba)\r\n"
-                   "\r\nTallwatch Professional Edition Client could not be installed !!!\r\n\r\n" +
-                       kUsage);
+    EXPECT_EQ(out,
+              "OpenSCManager failed - no manager (0x6ba)\r\n"
+              "\r\nTallwatch Professional Edition Client could not be installed !!!\r\n\r\n" +
+                  kUsage);
     EXPECT_FALSE(setting("TWDISPLAY"));
 }
 
@@ -211,7 +223,8 @@ TEST_F(CommandsTest, RemoveStopsDeletesServiceAndEverySetting) {
 
 TEST_F(CommandsTest, RemoveDoesNothingWhileTwoProductsAreRegisteredForUninstall) {
     ASSERT_EQ(run("-install hostA "), 0);
-    const std::string un = std::string(kHklm) + "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    const std::string un =
+        std::string(kHklm) + "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     store.createKey(un + "Tallwatch Professional Edition Client 5.01");
     store.createKey(un + "tallwatch system and network monitor client 4");
     EXPECT_EQ(run("-unregserver "), 0);

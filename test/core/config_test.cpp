@@ -52,7 +52,8 @@ TEST(Config, NumericAndYesNoNormalisation) {
     struct Case {
         const char* ipport;
         int want;
-    } ports[] = {{"0", 1984}, {"-5", 1984}, {"abc", 1984}, {"2000x", 2000}, {"", 1984}, {"70000", 70000}};
+    } ports[] = {{"0", 1984},     {"-5", 1984}, {"abc", 1984},
+                 {"2000x", 2000}, {"", 1984},   {"70000", 70000}};
     for (auto c : ports) {
         FakePlatform fp;
         fp.settings.setSetting("TWDISPLAY", "d");

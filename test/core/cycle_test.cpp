@@ -100,7 +100,8 @@ TEST_F(CycleFixture, ComputerNameProblemsEndTheLoopWithoutSleeping) {
     EXPECT_EQ(twmain(agent), 0);
     EXPECT_TRUE(fp.clock.sleeps.empty());
     EXPECT_EQ(agent.serviceFlag.load(), 1);
-    EXPECT_NE(readFile(temp.file("TW.LOG")).find("Can't get computer name\r\r\n"), std::string::npos);
+    EXPECT_NE(readFile(temp.file("TW.LOG")).find("Can't get computer name\r\r\n"),
+              std::string::npos);
 
     Agent again(fp.p);
     fp.host.computer = "\\\\";
@@ -151,7 +152,8 @@ TEST(Service, ReportsStartPendingThenRunningAndStopsOnControl) {
     EXPECT_EQ(fp.dispatcher.statuses[n - 2].state, platform::ServiceState::StopPending);
     EXPECT_EQ(fp.dispatcher.statuses[n - 2].checkpoint, 2u);
     EXPECT_EQ(fp.dispatcher.statuses[n - 1].state, platform::ServiceState::Stopped);
-    EXPECT_EQ(fp.events.events.back().texts[0], "Stopped Tallwatch Professional Edition Client 5.01");
+    EXPECT_EQ(fp.events.events.back().texts[0],
+              "Stopped Tallwatch Professional Edition Client 5.01");
     EXPECT_EQ(agent.serviceFlag.load(), 1);
 }
 
@@ -176,7 +178,8 @@ TEST(Service, DispatcherFailureOutsideAServiceManagerIsLogged) {
     ASSERT_EQ(fp.events.events.size(), 1u);
     EXPECT_EQ(fp.events.events[0].identifier, 0u);
     EXPECT_EQ(fp.events.events[0].texts,
-              (std::vector<std::string>{"TallwatchClient error: 1063", "StartServiceCtrlDispatcher failed."}));
+              (std::vector<std::string>{"TallwatchClient error: 1063",
+                                        "StartServiceCtrlDispatcher failed."}));
     EXPECT_EQ(savedErrorCode(), 1063u);
 }
 

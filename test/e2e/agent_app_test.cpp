@@ -20,7 +20,8 @@ const std::string kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwat
 
 void setSetting(const std::string& file, const std::string& name, const std::string& text) {
     auto store = platform::makeFileSettingsStore(file);
-    ASSERT_TRUE(store->setValue(kKey + name, "", platform::RegValue::sz(text))) << store->lastError();
+    ASSERT_TRUE(store->setValue(kKey + name, "", platform::RegValue::sz(text)))
+        << store->lastError();
 }
 
 struct AgentApp : ::testing::Test {
@@ -28,7 +29,9 @@ struct AgentApp : ::testing::Test {
     std::string reg = dir.file("registry.reg");
     std::string events = dir.file("events.log");
     std::map<std::string, std::string> env() {
-        return {{"TWNT_REGISTRY", reg}, {"TWNT_EVENTLOG", events}, {"TEMP", dir.path()},
+        return {{"TWNT_REGISTRY", reg},
+                {"TWNT_EVENTLOG", events},
+                {"TEMP", dir.path()},
                 {"TWNT_WMI_FIXTURE", dir.file("no-fixture.json")}};
     }
 };
@@ -39,21 +42,23 @@ TEST_F(AgentApp, RunsCyclesWithAFreshLogAndStopsPromptlyOnSigterm) {
     setSetting(reg, "Timer", "1");
     // Without a fixture the disk and svcs fetches would retry for minutes;
     // this test is about the cycle itself.
-    setSetting(reg, "Tests",
-               "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+    setSetting(
+        reg, "Tests",
+        "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
     Process agent(testing::binaryPath("twnt"), {"-app"}, env(), dir.path());
     const std::string log = dir.file("TW.LOG");
-    ASSERT_TRUE(waitFor([&] { return readFile(log).find("Sequence: 2") != std::string::npos; }, 15000))
+    ASSERT_TRUE(
+        waitFor([&] { return readFile(log).find("Sequence: 2") != std::string::npos; }, 15000))
         << readFile(log) << agent.err();
     std::string text = readFile(log);
     EXPECT_EQ(text.rfind("Sequence: ", 0), 0u);
     // One cycle per file: the earlier cycles are gone.
     EXPECT_EQ(text.find("Sequence: 0"), std::string::npos);
     size_t at = 0;
-    for (const char* line : {"TWDISPLAY = <127.0.0.1:9>\r\r\n", "TWPAGE    = <127.0.0.1:9>\r\r\n",
-                             "FQDN   = <N>\r\r\n", "IPport = <1984>\r\r\n", "compName = <",
-                             "Timer = <1>\r\r\n", "External Path = <>\r\r\n",
-                             "twmain: Sleeping for "}) {
+    for (const char* line :
+         {"TWDISPLAY = <127.0.0.1:9>\r\r\n", "TWPAGE    = <127.0.0.1:9>\r\r\n",
+          "FQDN   = <N>\r\r\n", "IPport = <1984>\r\r\n", "compName = <", "Timer = <1>\r\r\n",
+          "External Path = <>\r\r\n", "twmain: Sleeping for "}) {
         size_t found = text.find(line, at);
         ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << text;
         at = found;
@@ -79,7 +84,8 @@ TEST_F(AgentApp, AbsentSettingsFileReadsAsEmpty) {
 }
 
 TEST_F(AgentApp, CommandLineLongerThan255CharactersIsRefused) {
-    auto r = testing::runProgram(testing::binaryPath("twnt"), {std::string(200, 'a'), std::string(60, 'b')}, env());
+    auto r = testing::runProgram(testing::binaryPath("twnt"),
+                                 {std::string(200, 'a'), std::string(60, 'b')}, env());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "\r\ntwnt: Command line too long\r\n");
     // 255 characters joined are still accepted (-app anywhere runs the loop).
@@ -89,11 +95,12 @@ TEST_F(AgentApp, CommandLineLongerThan255CharactersIsRefused) {
 }
 
 TEST_F(AgentApp, UnparsableSettingsFileIsReportedEachCycleAndLeftUntouched) {
-    const std::string broken = "Windows Registry Editor Version 5.00\n\n[" + kKey +
-                               "TWDISPLAY]\n@=\"127.0.0.1\"\noops\n";
+    const std::string broken =
+        "Windows Registry Editor Version 5.00\n\n[" + kKey + "TWDISPLAY]\n@=\"127.0.0.1\"\noops\n";
     testing::writeFile(reg, broken);
     Process agent(testing::binaryPath("twnt"), {"-app"}, env(), dir.path());
-    ASSERT_TRUE(waitFor([&] { return readFile(events).find("registry.reg:5") != std::string::npos; }, 10000))
+    ASSERT_TRUE(waitFor(
+        [&] { return readFile(events).find("registry.reg:5") != std::string::npos; }, 10000))
         << readFile(events);
     agent.signal(SIGTERM);
     EXPECT_TRUE(agent.wait(3000));
@@ -122,16 +129,20 @@ TEST_F(AgentApp, ServiceModeUnderAServiceManagerLogsStartedAndStopped) {
     if (access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "no unshare";
     setSetting(reg, "TWDISPLAY", "127.0.0.1:9");
     setSetting(reg, "Timer", "60");
-    setSetting(reg, "Tests",
-               "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+    setSetting(
+        reg, "Tests",
+        "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
     const std::string script = "INVOCATION_ID=e2e " + testing::binaryPath("twnt") +
                                " & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo \"exit=$?\"";
-    auto r = testing::runProgram("/usr/bin/unshare", {"-pf", "--mount-proc", "sh", "-c", script}, env());
+    auto r =
+        testing::runProgram("/usr/bin/unshare", {"-pf", "--mount-proc", "sh", "-c", script}, env());
     if (r.status != 0 && r.err.find("unshare") != std::string::npos) GTEST_SKIP() << r.err;
     EXPECT_EQ(r.out, "exit=0\n") << r.err;
     std::string ev = readFile(events);
-    size_t started = ev.find("\tinformation\t256\tStarted Tallwatch Professional Edition Client 5.01\n");
-    size_t stopped = ev.find("\tinformation\t256\tStopped Tallwatch Professional Edition Client 5.01\n");
+    size_t started =
+        ev.find("\tinformation\t256\tStarted Tallwatch Professional Edition Client 5.01\n");
+    size_t stopped =
+        ev.find("\tinformation\t256\tStopped Tallwatch Professional Edition Client 5.01\n");
     EXPECT_NE(started, std::string::npos) << ev;
     EXPECT_NE(stopped, std::string::npos) << ev;
     EXPECT_LT(started, stopped);

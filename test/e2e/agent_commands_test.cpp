@@ -23,14 +23,18 @@ struct AgentCommands : ::testing::Test {
     std::string reg = dir.file("registry.reg");
     std::string units = dir.file("units");
     std::map<std::string, std::string> env() {
-        return {{"TWNT_REGISTRY", reg}, {"TWNT_UNIT_DIR", units}, {"TWNT_EVENTLOG", dir.file("ev.log")}};
+        return {{"TWNT_REGISTRY", reg},
+                {"TWNT_UNIT_DIR", units},
+                {"TWNT_EVENTLOG", dir.file("ev.log")}};
     }
     testing::RunResult twnt(const std::vector<std::string>& args) {
         return runProgram(testing::binaryPath("twnt"), args, env());
     }
     std::optional<std::string> setting(const std::string& name) {
         auto store = platform::makeFileSettingsStore(reg);
-        auto v = store->getValue(std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\") + name, "");
+        auto v = store->getValue(
+            std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\") + name,
+            "");
         if (!v) return std::nullopt;
         return v->data;
     }
@@ -42,8 +46,10 @@ TEST_F(AgentCommands, InstallWritesUnitAndSettingsThenRemoveTakesThemAway) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "Tallwatch Professional Edition Client 5.01 installed.\r\n");
     std::string unit = readFile(units + "/TallwatchClient.service");
-    EXPECT_NE(unit.find("Description=Tallwatch Professional Edition Client 5.01\n"), std::string::npos);
-    EXPECT_NE(unit.find("ExecStart=" + testing::binaryPath("twnt") + "\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("Description=Tallwatch Professional Edition Client 5.01\n"),
+              std::string::npos);
+    EXPECT_NE(unit.find("ExecStart=" + testing::binaryPath("twnt") + "\n"), std::string::npos)
+        << unit;
     EXPECT_NE(unit.find("Restart=no\n"), std::string::npos);
     EXPECT_NE(unit.find("WantedBy=multi-user.target\n"), std::string::npos);
     for (const auto& def : kSettingsTable) EXPECT_TRUE(setting(def.name)) << def.name;
@@ -52,7 +58,10 @@ TEST_F(AgentCommands, InstallWritesUnitAndSettingsThenRemoveTakesThemAway) {
 
     r = twnt({"-install", "127.0.0.1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.rfind("\r\nTallwatch Professional Edition Client is already installed !!!\r\n\r\nUsage:", 0), 0u);
+    EXPECT_EQ(
+        r.out.rfind(
+            "\r\nTallwatch Professional Edition Client is already installed !!!\r\n\r\nUsage:", 0),
+        0u);
 
     r = twnt({"/remove"});
     EXPECT_EQ(r.status, 0);
@@ -64,7 +73,9 @@ TEST_F(AgentCommands, InstallWritesUnitAndSettingsThenRemoveTakesThemAway) {
 TEST_F(AgentCommands, UsageAndLineLimits) {
     auto r = twnt({"-install"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Usage:\ttwnt\r\n\ttwnt -install TWDISPLAY [FQDN] [IPPORT]\r\n\ttwnt -upgrade\r\n\ttwnt -remove\r\n");
+    EXPECT_EQ(r.out,
+              "Usage:\ttwnt\r\n\ttwnt -install TWDISPLAY [FQDN] [IPPORT]\r\n\ttwnt "
+              "-upgrade\r\n\ttwnt -remove\r\n");
     r = twnt({"-install", std::string(240, 'h'), "Y", "\"1985\""});  // 256 joined characters
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "\r\ntwnt: Command line too long\r\n");
@@ -76,7 +87,8 @@ TEST_F(AgentCommands, UsageAndLineLimits) {
 }
 
 TEST_F(AgentCommands, InstallOverAnUnparsableSettingsFileChangesNothing) {
-    const std::string broken = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\X]\nbroken\n";
+    const std::string broken =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\X]\nbroken\n";
     testing::writeFile(reg, broken);
     auto r = twnt({"-install", "127.0.0.1"});
     EXPECT_EQ(r.status, 1);
@@ -128,13 +140,18 @@ TEST_F(AgentCommands, InstalledAgentReportsToTheDisplayServerOnThePortGiven) {
     testing::Process agent(testing::binaryPath("twnt"), {"-app"}, e, dir.path());
     auto texts = [&] {
         std::string all;
-        for (auto& f : std::filesystem::directory_iterator(dir.file("out"))) all += readFile(f.path()) + "\n";
+        for (auto& f : std::filesystem::directory_iterator(dir.file("out")))
+            all += readFile(f.path()) + "\n";
         return all;
     };
-    ASSERT_TRUE(testing::waitFor([&] {
-        std::string t = texts();
-        return t.find(".mem green ") != std::string::npos && t.find(".disk green ") != std::string::npos;
-    }, 15000)) << texts() << agent.err();
+    ASSERT_TRUE(testing::waitFor(
+        [&] {
+            std::string t = texts();
+            return t.find(".mem green ") != std::string::npos &&
+                   t.find(".disk green ") != std::string::npos;
+        },
+        15000))
+        << texts() << agent.err();
     agent.signal(SIGTERM);
     EXPECT_EQ(agent.wait(5000), 0);
 }
@@ -171,7 +188,8 @@ TEST_F(AgentCommands, UpgradeConvertsAnOlderInstallation) {
 TEST_F(AgentCommands, RemoveLeavesEverythingWhileTwoUninstallEntriesExist) {
     ASSERT_EQ(twnt({"-install", "127.0.0.1"}).status, 0);
     auto store = platform::makeFileSettingsStore(reg);
-    const std::string un = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    const std::string un =
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     store->createKey(un + "Tallwatch Professional Edition Client");
     store->createKey(un + "Tallwatch System and Network Monitor Client");
     auto r = twnt({"-remove"});

@@ -60,8 +60,9 @@ struct AgentExt : ::testing::Test {
         setSetting(reg, "Timer", "1");
         // Only the auxiliary threads are under test: no built-in test holds
         // the cycle up waiting for data the empty fixture never gives.
-        setSetting(reg, "Tests",
-                   "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+        setSetting(
+            reg, "Tests",
+            "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
     }
 };
 

@@ -28,8 +28,8 @@ TEST(WmiTestsEndToEnd, PoolRowsOneAndSixArriveUnderTheirOwnNames) {
     std::string reg = dir.file("registry.reg");
     auto store = platform::makeFileSettingsStore(reg);
     auto set = [&](const std::string& name, const std::string& text) {
-        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name, "",
-                        platform::RegValue::sz(text));
+        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
+                        "", platform::RegValue::sz(text));
     };
     auto rows = splitdefinitions(defaultwmipool());
     ASSERT_EQ(rows.size(), 6u);
@@ -37,27 +37,33 @@ TEST(WmiTestsEndToEnd, PoolRowsOneAndSixArriveUnderTheirOwnNames) {
     set("Timer", "60");
     set("FQDN", "N");
     set("AliasName", "e2ehost");
-    set("Tests", "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:P");
+    set("Tests",
+        "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:P");
     set("WMITests", rows[0] + "|" + rows[5]);
     testing::writeFile(dir.file("fixture.json"),
                        R"({"Win32_ComputerSystem": [{"Name": "E2EHOST", "ChassisBootupState": 3,
                             "PowerSupplyState": 3, "NumberOfProcessors": 2}],
                            "Win32_PerfRawData_PerfProc_Process": []})");
     testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           {{"TWNT_REGISTRY", reg}, {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
-                            {"TWNT_EVENTLOG", dir.file("ev.log")}, {"TEMP", dir.path()}},
+                           {{"TWNT_REGISTRY", reg},
+                            {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
+                            {"TWNT_EVENTLOG", dir.file("ev.log")},
+                            {"TEMP", dir.path()}},
                            dir.path());
     auto count = [&] {
         int n = 0;
-        for (auto& e : std::filesystem::directory_iterator(dir.file("out"))) n += e.is_regular_file();
+        for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
+            n += e.is_regular_file();
         return n;
     };
-    ASSERT_TRUE(waitFor([&] { return count() >= 2; }, 15000)) << agent.err() << readFile(dir.file("ev.log"));
+    ASSERT_TRUE(waitFor([&] { return count() >= 2; }, 15000))
+        << agent.err() << readFile(dir.file("ev.log"));
     agent.signal(SIGTERM);
     EXPECT_EQ(agent.wait(5000), 0);
 
     std::vector<std::string> msgs;
-    for (auto& e : std::filesystem::directory_iterator(dir.file("out"))) msgs.push_back(readFile(e.path()));
+    for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
+        msgs.push_back(readFile(e.path()));
     std::sort(msgs.begin(), msgs.end());
     ASSERT_EQ(msgs.size(), 2u);
     EXPECT_EQ(msgs[0].rfind("status e2ehost.ChassisBootupState green ", 0), 0u) << msgs[0];

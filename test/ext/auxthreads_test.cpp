@@ -68,7 +68,8 @@ struct CycleWithThreads : ::testing::Test {
         fp.settings.setSetting("Timer", "1");
         fp.settings.setSetting("PluginTimer", "1");
         fp.settings.setSetting(
-            "Tests", "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+            "Tests",
+            "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
         fp.settings.setSetting("ExternalPath", dir.root());
         agent = std::make_unique<Agent>(fp.p);
     }

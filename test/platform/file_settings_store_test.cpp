@@ -11,8 +11,8 @@
 namespace tw::platform {
 namespace {
 
-using tw::testing::TempDir;
 using tw::testing::readFile;
+using tw::testing::TempDir;
 using tw::testing::writeFile;
 
 const std::string kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt";
@@ -30,7 +30,8 @@ TEST(FileSettingsStore, AbsentFileReadsAsEmptyAndFirstWriteCreatesIt0600) {
     EXPECT_NE(readFile(path).find("@=\"host1\""), std::string::npos);
     // Key names match without regard to case, through the Wow6432Node view too.
     auto v = store->getValue(
-        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\orvane software\\tallwatch\\TWNT\\twdisplay", "");
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\orvane software\\tallwatch\\TWNT\\twdisplay",
+        "");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->data, "host1");
 }
@@ -48,8 +49,8 @@ TEST(FileSettingsStore, SeesChangesMadeByAnotherWriter) {
 TEST(FileSettingsStore, UnparsableFileIsReportedWithLineAndNeverOverwritten) {
     TempDir dir;
     std::string path = dir.file("r.reg");
-    std::string broken =
-        "Windows Registry Editor Version 5.00\n\n[" + kKey + "\\Timer]\n@=\"300\"\nthis is not a value\n";
+    std::string broken = "Windows Registry Editor Version 5.00\n\n[" + kKey +
+                         "\\Timer]\n@=\"300\"\nthis is not a value\n";
     writeFile(path, broken);
     auto store = makeFileSettingsStore(path);
     EXPECT_FALSE(store->healthy());

@@ -7,9 +7,11 @@ namespace {
 
 TEST(RegFile, WritesQuotedTextsHexForControlCharactersAndDwords) {
     RegTree tree;
-    auto& k = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer");
+    auto& k =
+        ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer");
     k.values.push_back({"", RegValue::sz("300")});
-    auto& w = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\WMIPool");
+    auto& w =
+        ensureKey(tree, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\WMIPool");
     w.values.push_back({"", RegValue::sz("a\r\nb")});
     auto& e = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SYSTEM\\X");
     e.values.push_back({"TypesSupported", RegValue::dw(7)});
@@ -61,11 +63,13 @@ TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
     RegParseError err;
     auto tree = parseRegFile(text, &err);
     ASSERT_TRUE(tree) << err.line << ": " << err.what;
-    auto tests = tree->find(normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\tests"));
+    auto tests = tree->find(
+        normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\tests"));
     ASSERT_NE(tests, tree->end());
     EXPECT_EQ(tests->second.values.at(0).value.data, "cpu");
     // Both spellings name the one twnt key, which keeps its first writer's case.
-    auto twnt = tree->find(normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\ORVANE SOFTWARE\\TALLWATCH\\TWNT"));
+    auto twnt =
+        tree->find(normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\ORVANE SOFTWARE\\TALLWATCH\\TWNT"));
     ASSERT_NE(twnt, tree->end());
     EXPECT_EQ(twnt->second.path, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt");
 }

@@ -25,7 +25,7 @@ struct RecordedEvent {
 };
 
 class RecordingEventLog : public platform::EventLog {
-public:
+  public:
     bool report(const std::string& source, platform::EventType type, uint32_t identifier,
                 const std::vector<std::string>& texts) override {
         std::lock_guard<std::mutex> g(mu);
@@ -37,7 +37,7 @@ public:
 };
 
 class FakeHostInfo : public platform::HostInfo {
-public:
+  public:
     std::optional<std::string> hostName() override { return name; }
     std::optional<platform::HostEntry> resolve(const std::string& n) override {
         resolvedName = n;
@@ -53,7 +53,7 @@ public:
 
 // Time stands still unless a sleep (or the test) moves it.
 class ManualClock : public platform::Clock {
-public:
+  public:
     int64_t now() override { return t; }
     int64_t monotonicMs() override { return t * 1000 + ms; }
     platform::LocalTime localTime(int64_t when) override;
@@ -79,12 +79,12 @@ public:
     long utcOffset = 0;
     std::string zone = "UTC";
     std::vector<int64_t> sleeps;
-    int stopAfterSleeps = 0;  // >0: the n-th sleep reports a stop
-    bool* stopFlag = nullptr; // raised with that stop
+    int stopAfterSleeps = 0;   // >0: the n-th sleep reports a stop
+    bool* stopFlag = nullptr;  // raised with that stop
 };
 
 class FakeSystem : public platform::System {
-public:
+  public:
     uint32_t lastErrorCode() override { return lastError; }
     std::string errorText(uint32_t code) override { return "error " + std::to_string(code); }
     std::optional<std::string> programPath() override { return std::string("/opt/twnt/twnt"); }
@@ -108,7 +108,7 @@ public:
 };
 
 class FakeDispatcher : public platform::ServiceDispatcher {
-public:
+  public:
     bool run(const std::function<void()>& serviceMain) override {
         if (!underManager) return false;
         serviceMain();
@@ -144,13 +144,13 @@ struct FakePlatform {
 
 // A fresh temporary directory, removed with everything in it when destroyed.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

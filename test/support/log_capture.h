@@ -10,7 +10,7 @@
 namespace tw::testing {
 
 class LogCapture {
-public:
+  public:
     LogCapture() { DiagLog::instance().open(dir_.file("TW.LOG")); }
     ~LogCapture() { DiagLog::instance().close(); }
     // The file as on disk.
@@ -25,7 +25,7 @@ public:
         return out;
     }
 
-private:
+  private:
     TempDir dir_;
 };
 

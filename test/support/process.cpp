@@ -13,7 +13,9 @@
 
 namespace tw::testing {
 
-std::string binaryPath(const std::string& name) { return std::string(TW_BINARY_DIR) + "/" + name; }
+std::string binaryPath(const std::string& name) {
+    return std::string(TW_BINARY_DIR) + "/" + name;
+}
 
 Process::Process(const std::string& program, const std::vector<std::string>& args,
                  const std::map<std::string, std::string>& env, const std::string& outputDir) {
@@ -71,8 +73,12 @@ std::optional<int> Process::wait(int timeoutMs) {
     }
 }
 
-std::string Process::out() const { return readFile(outPath_); }
-std::string Process::err() const { return readFile(errPath_); }
+std::string Process::out() const {
+    return readFile(outPath_);
+}
+std::string Process::err() const {
+    return readFile(errPath_);
+}
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env, int timeoutMs) {

@@ -16,7 +16,7 @@ namespace tw::testing {
 std::string binaryPath(const std::string& name);  // a program of this build
 
 class Process {
-public:
+  public:
     Process(const std::string& program, const std::vector<std::string>& args,
             const std::map<std::string, std::string>& env, const std::string& outputDir);
     ~Process();  // kills the process if it still runs
@@ -28,7 +28,7 @@ public:
     std::string out() const;
     std::string err() const;
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string outPath_, errPath_;
     std::optional<int> status_;

@@ -75,7 +75,6 @@ class ZoneClock final : public platform::Clock {
     bool dst_;
 };
 
-
 // A platform whose WMI is the fixture provider over a file in a temporary
 // directory, with settings in memory.
 struct FixturePlatform {
