@@ -370,11 +370,18 @@ class Commands {
         sm.closeAll();
     }
 
+    // The resolver's official name of this host; the socket layer is started
+    // around it (Windows Sockets must run for name resolution).
     std::string localaliasname() {
-        auto name = a_.p.host->hostName();
-        if (!name) return {};
-        auto entry = a_.p.host->resolve(name->substr(0, 255));
-        return entry ? entry->officialName : std::string();
+        platform::Sockets* sockets = a_.p.sockets;
+        if (sockets && !sockets->start()) return {};
+        std::string alias;
+        if (auto name = a_.p.host->hostName()) {
+            auto entry = a_.p.host->resolve(name->substr(0, 255));
+            if (entry) alias = entry->officialName;
+        }
+        if (sockets) sockets->stop();
+        return alias;
     }
 
     void registersource() {
