@@ -65,7 +65,7 @@ set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/platform/win32/program/twnt_exports.d
 # Tests of the Linux substitutes and those that drive the programs through
 # POSIX processes stay on Linux; the Wine checks of the programs are
 # scripts/windows-e2e.sh.
-set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/process\\.cpp$|/test/platform/(file_settings_store|posix_[a-z_]*)_test\\.cpp$")
+set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/(process|e2e)\\.cpp$|/test/platform/(file_settings_store|posix_[a-z_]*)_test\\.cpp$")
 
 # The logic tests answer WMI from the fixture provider, as on Linux.
 set(TW_WIN32_TEST_EXTRA ${CMAKE_SOURCE_DIR}/platform/posix/fixture_wmi_provider.cpp)

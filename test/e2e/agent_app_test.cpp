@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/file_settings_store.h"
+#include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 
@@ -19,9 +20,8 @@ using testing::waitFor;
 const std::string kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
 
 void setSetting(const std::string& file, const std::string& name, const std::string& text) {
-    auto store = platform::makeFileSettingsStore(file);
-    ASSERT_TRUE(store->setValue(kKey + name, "", platform::RegValue::sz(text)))
-        << store->lastError();
+    std::string error;
+    ASSERT_TRUE(testing::setAgentSetting(file, name, text, &error)) << error;
 }
 
 struct AgentApp : ::testing::Test {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/posix/file_settings_store.h"
+#include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
@@ -21,12 +22,9 @@ using testing::TempDir;
 using testing::waitFor;
 using testing::writeFile;
 
-const std::string kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
-
 void setSetting(const std::string& file, const std::string& name, const std::string& text) {
-    auto store = platform::makeFileSettingsStore(file);
-    ASSERT_TRUE(store->setValue(kKey + name, "", platform::RegValue::sz(text)))
-        << store->lastError();
+    std::string error;
+    ASSERT_TRUE(testing::setAgentSetting(file, name, text, &error)) << error;
 }
 
 // Children of pid that have ended and were not collected.

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "platform/posix/file_settings_store.h"
+#include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
@@ -52,10 +53,8 @@ TEST(BuiltinTestsEndToEnd, SixReportsArriveAndARestartedServiceRuns) {
     ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
 
     const std::string reg = dir.file("registry.reg");
-    auto store = platform::makeFileSettingsStore(reg);
     auto set = [&](const std::string& name, const std::string& text) {
-        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
-                        "", platform::RegValue::sz(text));
+        ASSERT_TRUE(testing::setAgentSetting(reg, name, text));
     };
     set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
     set("Timer", "1");
@@ -69,18 +68,11 @@ TEST(BuiltinTestsEndToEnd, SixReportsArriveAndARestartedServiceRuns) {
     set("NetworkInterfaces", "eth0 100MBPS:50:80:50:80");
     testing::writeFile(dir.file("fixture.json"), kFixture);
     testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           {{"TWNT_REGISTRY", reg},
-                            {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
-                            {"TWNT_EVENTLOG", dir.file("ev.log")},
-                            {"TEMP", dir.path()}},
-                           dir.path());
+                           testing::agentEnv(dir.path(), dir.file("fixture.json")), dir.path());
 
     // Reports by test word, in arrival order.
     auto reports = [&] {
-        std::vector<std::string> files;
-        for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
-            files.push_back(e.path().string());
-        std::sort(files.begin(), files.end());
+        const std::vector<std::string> files = testing::receivedFiles(dir.file("out"));
         std::map<std::string, std::vector<std::string>> by;
         for (const std::string& f : files) {
             const std::string text = readFile(f);

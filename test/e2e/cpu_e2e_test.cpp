@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/posix/file_settings_store.h"
+#include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
@@ -48,10 +49,8 @@ TEST(CpuEndToEnd, SecondCycleReportsTheLoadOfTwoSnapshots) {
     ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
 
     std::string reg = dir.file("registry.reg");
-    auto store = platform::makeFileSettingsStore(reg);
     auto set = [&](const std::string& name, const std::string& text) {
-        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
-                        "", platform::RegValue::sz(text));
+        ASSERT_TRUE(testing::setAgentSetting(reg, name, text));
     };
     set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
     set("Timer", "1");
@@ -61,18 +60,8 @@ TEST(CpuEndToEnd, SecondCycleReportsTheLoadOfTwoSnapshots) {
         "procs:D msgs:D cpu:P disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
     testing::writeFile(dir.file("fixture.json"), kFixture);
     testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           {{"TWNT_REGISTRY", reg},
-                            {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
-                            {"TWNT_EVENTLOG", dir.file("ev.log")},
-                            {"TEMP", dir.path()}},
-                           dir.path());
-    auto files = [&] {
-        std::vector<std::string> names;
-        for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
-            if (e.is_regular_file()) names.push_back(e.path().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    };
+                           testing::agentEnv(dir.path(), dir.file("fixture.json")), dir.path());
+    auto files = [&] { return testing::receivedFiles(dir.file("out")); };
     ASSERT_TRUE(waitFor([&] { return !files().empty(); }, 15000))
         << agent.err() << readFile(dir.file("ev.log"));
     agent.signal(SIGTERM);

@@ -8,6 +8,7 @@
 
 #include "agent/wmitests/definitions.h"
 #include "platform/posix/file_settings_store.h"
+#include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
@@ -26,10 +27,8 @@ TEST(WmiTestsEndToEnd, PoolRowsOneAndSixArriveUnderTheirOwnNames) {
     ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
 
     std::string reg = dir.file("registry.reg");
-    auto store = platform::makeFileSettingsStore(reg);
     auto set = [&](const std::string& name, const std::string& text) {
-        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
-                        "", platform::RegValue::sz(text));
+        ASSERT_TRUE(testing::setAgentSetting(reg, name, text));
     };
     auto rows = splitdefinitions(defaultwmipool());
     ASSERT_EQ(rows.size(), 6u);
@@ -45,25 +44,14 @@ TEST(WmiTestsEndToEnd, PoolRowsOneAndSixArriveUnderTheirOwnNames) {
                             "PowerSupplyState": 3, "NumberOfProcessors": 2}],
                            "Win32_PerfRawData_PerfProc_Process": []})");
     testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           {{"TWNT_REGISTRY", reg},
-                            {"TWNT_WMI_FIXTURE", dir.file("fixture.json")},
-                            {"TWNT_EVENTLOG", dir.file("ev.log")},
-                            {"TEMP", dir.path()}},
-                           dir.path());
-    auto count = [&] {
-        int n = 0;
-        for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
-            n += e.is_regular_file();
-        return n;
-    };
-    ASSERT_TRUE(waitFor([&] { return count() >= 2; }, 15000))
+                           testing::agentEnv(dir.path(), dir.file("fixture.json")), dir.path());
+    ASSERT_TRUE(waitFor([&] { return testing::receivedFiles(dir.file("out")).size() >= 2; }, 15000))
         << agent.err() << readFile(dir.file("ev.log"));
     agent.signal(SIGTERM);
     EXPECT_EQ(agent.wait(5000), 0);
 
     std::vector<std::string> msgs;
-    for (auto& e : std::filesystem::directory_iterator(dir.file("out")))
-        msgs.push_back(readFile(e.path()));
+    for (const auto& f : testing::receivedFiles(dir.file("out"))) msgs.push_back(readFile(f));
     std::sort(msgs.begin(), msgs.end());
     ASSERT_EQ(msgs.size(), 2u);
     EXPECT_EQ(msgs[0].rfind("status e2ehost.ChassisBootupState green ", 0), 0u) << msgs[0];
