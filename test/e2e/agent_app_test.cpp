@@ -47,10 +47,17 @@ TEST_F(AgentApp, RunsCyclesWithAFreshLogAndStopsPromptlyOnSigterm) {
         "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
     Process agent(testing::binaryPath("twnt"), {"-app"}, env(), dir.path());
     const std::string log = dir.file("TW.LOG");
-    ASSERT_TRUE(
-        waitFor([&] { return readFile(log).find("Sequence: 2") != std::string::npos; }, 15000))
-        << readFile(log) << agent.err();
-    std::string text = readFile(log);
+    // The log is written while we read it: take one reading that holds a
+    // whole later cycle, up to its sleep.
+    std::string text;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            text = readFile(log);
+            return text.find("Sequence: ") == 0 && text.find("Sequence: 0") == std::string::npos &&
+                   text.find("twmain: Sleeping for ") != std::string::npos;
+        },
+        15000))
+        << text << agent.err();
     EXPECT_EQ(text.rfind("Sequence: ", 0), 0u);
     // One cycle per file: the earlier cycles are gone.
     EXPECT_EQ(text.find("Sequence: 0"), std::string::npos);
