@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "agent/core/settingstable.h"
 #include "agent/core/testmode.h"
 #include "agent/tests/defaults.h"
 #include "agent/tests/netdata.h"
@@ -17,25 +18,6 @@ class HostInfo;
 namespace tw {
 
 class Settings;
-
-struct SettingDef {
-    const char* name;
-    size_t bufsize;
-};
-
-// The settings table in its order (the order upgrade and remove walk).
-inline constexpr SettingDef kSettingsTable[29] = {
-    {"TWDISPLAY", 512},      {"TWPAGE", 512},         {"IPport", 256},
-    {"FQDN", 256},           {"CPUrebootcolor", 256}, {"CPUrebootmins", 256},
-    {"CPUupdayscolor", 256}, {"CPUupdays", 256},      {"Procs", 8000},
-    {"Externals", 8000},     {"Services", 8000},      {"Activatelog", 256},
-    {"DiskList", 512},       {"SendPageAlerts", 256}, {"Defaults", 128},
-    {"MemLevels", 128},      {"StartDelay", 256},     {"Timer", 256},
-    {"PluginTimer", 256},    {"MsgLevels", 256},      {"IgnoreMsgs", 2048},
-    {"ExternalPath", 260},   {"AliasName", 256},      {"KeyCode", 256},
-    {"PageLevels", 128},     {"Tests", 1024},         {"NetworkInterfaces", 2048},
-    {"WMITests", 102400},    {"WMIPool", 102400},
-};
 
 struct HostIdentity {
     std::string realcompName;  // the resolver's official name

@@ -1,0 +1,80 @@
+// The agent's 29 settings, declared once: the name the agent writes, the
+// letter case the configuration editor writes where it differs (both name
+// the same registry subkey, since key names match without regard to case),
+// the buffer size (a setting of N bytes holds at most N - 1 characters) and
+// the text -install writes. The configuration load, -install, -upgrade and
+// the editor all take their names, sizes and defaults from here.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace tw {
+
+struct SettingDef {
+    const char* name;        // as the agent writes it
+    size_t bufsize;          // buffer size in bytes (text limit + 1)
+    const char* install;     // -install's text; nullptr: the default WMI pool
+    const char* editorName;  // as the editor writes it (same key)
+};
+
+// In the order upgrade and remove walk.
+inline constexpr SettingDef kSettingsTable[29] = {
+    {"TWDISPLAY", 512, "", "TWDISPLAY"},
+    {"TWPAGE", 512, "", "TWPAGE"},
+    {"IPport", 256, "", "IPPort"},
+    {"FQDN", 256, "", "FQDN"},
+    {"CPUrebootcolor", 256, "Yellow", "CPUrebootcolor"},
+    {"CPUrebootmins", 256, "60", "CPUrebootmins"},
+    {"CPUupdayscolor", 256, "Yellow", "CPUupdayscolor"},
+    {"CPUupdays", 256, "999", "CPUupdays"},
+    {"Procs", 8000, "", "Procs"},
+    {"Externals", 8000, "", "Externals"},
+    {"Services", 8000, "", "Services"},
+    {"Activatelog", 256, "N", "Activatelog"},
+    {"DiskList", 512, "", "DiskList"},
+    {"SendPageAlerts", 256, "Y", "SendPageAlerts"},
+    {"Defaults", 128, "CPU:80:95 DISK:90:95 PAGEFILE:80:90", "Defaults"},
+    {"MemLevels", 128, "PHYS:95:98 COMMIT:80:90", "MemLevels"},
+    {"StartDelay", 256, "0", "StartDelay"},
+    {"Timer", 256, "300", "Timer"},
+    {"PluginTimer", 256, "60", "pluginTimer"},
+    {"MsgLevels", 256, "SYS:ERR:Y:30 SYS:WARN:N:15 APP:ERR:Y:30 APP:WARN:N:15", "MsgLevels"},
+    {"IgnoreMsgs", 2048, "", "IgnoreMsgs"},
+    {"ExternalPath", 260, "", "ExternalPath"},
+    {"AliasName", 256, "", "AliasName"},
+    {"KeyCode", 256, "", "KeyCode"},
+    {"PageLevels", 128, "red purple ", "PageLevels"},
+    {"Tests", 1024,
+     "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D", "tests"},
+    {"NetworkInterfaces", 2048, "", "Networkinterfaces"},
+    {"WMITests", 102400, "", "WMITests"},
+    {"WMIPool", 102400, nullptr, "WMIPool"},
+};
+
+// The entry whose name matches without regard to case (either spelling).
+constexpr const SettingDef* findsetting(std::string_view name) {
+    auto same = [](std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i) {
+            char x = a[i], y = b[i];
+            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+            if (x != y) return false;
+        }
+        return true;
+    };
+    for (const auto& def : kSettingsTable)
+        if (same(def.name, name)) return &def;
+    return nullptr;
+}
+
+// The buffer size of a setting by name; a name outside the table is a
+// programming error caught at compile time where the name is a constant.
+constexpr size_t settingsize(std::string_view name) {
+    const SettingDef* def = findsetting(name);
+    return def ? def->bufsize : 0;
+}
+
+}  // namespace tw
