@@ -208,14 +208,23 @@ class Commands {
 
         s.setKeyPath(kSettingsKey);
         std::string defaults = s.readsetting("Defaults", 128);
-        // An absent (or unreadable) Defaults is filled whole below; a completed
-        // text that would no longer fit its setting is left as it is.
-        if (!defaults.empty() && defaults.find("PAGEFILE") == std::string::npos &&
-            defaults.size() + 15 < 128) {
-            defaults += " PAGEFILE:80:90";
+        // An empty Defaults gets the whole default (the page-file item alone
+        // would leave the cpu and disk items to the built-in thresholds); an
+        // absent one is filled below. A text that cannot take the item within
+        // its 127 characters stays as the administrator wrote it.
+        if (defaults.empty()) {
             s.deletesetting("Defaults");
-            s.writesetting("Defaults", defaults);
-            mem_.set("Defaults", defaults);
+            s.writesetting("Defaults", mem_.get("Defaults"));
+        } else if (defaults.find("PAGEFILE") == std::string::npos) {
+            if (defaults.size() + 15 < 128) {
+                defaults += " PAGEFILE:80:90";
+                s.deletesetting("Defaults");
+                s.writesetting("Defaults", defaults);
+                mem_.set("Defaults", defaults);
+            } else {
+                err("Defaults left as it is: appending \" PAGEFILE:80:90\" would pass its 127 "
+                    "characters\r\n");
+            }
         }
 
         std::vector<std::string> present;

@@ -269,6 +269,35 @@ TEST_F(CommandsTest, UpgradeMovesAnOlderConfigurationAndConvertsAlwaysGreen) {
     EXPECT_FALSE(store.keyExists(std::string(kHklm) + "SOFTWARE\\Tallwatch\\twnt"));
 }
 
+// An emptied Defaults used to stay empty, so the page-file thresholds fell
+// back to the built-in ones; a text that cannot take the item is kept and
+// said so.
+TEST_F(CommandsTest, UpgradeCompletesDefaultsAndFillsAnEmptyOneFaultEmptyDefaultsStayedEmpty) {
+    const std::string fits = "CPU:70:90 DISK:80:90 " + std::string(91, 'x');     // 112 characters
+    const std::string tooLong = "CPU:70:90 DISK:80:90 " + std::string(92, 'x');  // 113
+    const std::string note =
+        "Defaults left as it is: appending \" PAGEFILE:80:90\" would pass its 127 "
+        "characters\r\n";
+    struct Case {
+        std::string stored, upgraded, err;
+    } cases[] = {
+        {"", "CPU:80:95 DISK:90:95 PAGEFILE:80:90", ""},
+        {"CPU:70:90", "CPU:70:90 PAGEFILE:80:90", ""},
+        {fits, fits + " PAGEFILE:80:90", ""},
+        {tooLong, tooLong, note},
+        {"DISK:80:90 PAGEFILE:70:80", "DISK:80:90 PAGEFILE:70:80", ""},
+    };
+    ASSERT_EQ(run("-install hostA "), 0);
+    for (const Case& c : cases) {
+        store.setValue(std::string(kHklm) + kSettingsKey + "Defaults", "",
+                       platform::RegValue::sz(c.stored));
+        ASSERT_EQ(run("-upgrade "), 0) << c.stored;
+        EXPECT_EQ(*setting("Defaults"), c.upgraded) << c.stored;
+        EXPECT_EQ(err, c.err) << c.stored;
+        EXPECT_EQ(out, "Tallwatch Professional Edition Client upgraded\r\n");
+    }
+}
+
 TEST_F(CommandsTest, UpgradeWithoutServiceFails) {
     EXPECT_EQ(run("-upgrade "), 1);
     EXPECT_EQ(err, "Couldn't set new display name: TWNT not installed\r\n");
