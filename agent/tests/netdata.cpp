@@ -156,16 +156,12 @@ void twnetdata(Agent& a, const Delivery& d) {
     NetdataState& state = a.netdata;
     logentering("network interface service");
     const char mode = a.cfg.testmode("netdata");
-    // Counters kept from before a pause would average over the pause: after
-    // one, the test starts again with a first-time run.
-    if (testdisabled(mode, "network interface")) {
-        state = {};
-        return;
-    }
+    // The counters of the last run are kept through a pause (disabled, or
+    // nothing configured): the next run reports over the whole interval.
+    if (testdisabled(mode, "network interface")) return;
     const std::vector<InterfaceLimit>& limits = a.cfg.interfaceLimits;
     if (limits.empty()) {
         twlog("network interface not defined.\r\n");
-        state = {};
         return;
     }
     auto current = wminetworkif(a.wmi);

@@ -86,7 +86,7 @@ TEST(NetdataReport, AlwaysGreenAndTrend) {
     EXPECT_NE(withDoc.find("<icol>\nred</icol>\n<obj>\n<iobj>\neth1"), std::string::npos);
 }
 
-TEST(NetdataReport, NoIntervalFailedFetchAndPausesStartOver) {
+TEST(NetdataReport, NoIntervalAndAFailedFetchStartOver) {
     BuiltinHarness h(kNics);
     h.cfg().interfaceLimits = parseinterfaces(kLimits);
     testing::LogCapture log;
@@ -110,22 +110,37 @@ TEST(NetdataReport, NoIntervalFailedFetchAndPausesStartOver) {
     twnetdata(h.a(), h.delivery());
     EXPECT_TRUE(h.calls.empty());
 
-    // Disabled, or nothing configured: the kept counters are dropped.
     h.cfg().modes.parse("netdata:D");
     twnetdata(h.a(), h.delivery());
-    EXPECT_FALSE(h.a().netdata.previous);
     h.cfg().modes.parse("");
-    twnetdata(h.a(), h.delivery());
-    EXPECT_TRUE(h.a().netdata.previous);
     h.cfg().interfaceLimits.clear();
     twnetdata(h.a(), h.delivery());
-    EXPECT_FALSE(h.a().netdata.previousTime);
     EXPECT_TRUE(h.calls.empty());
     const std::string text = log.text();
     EXPECT_NE(text.find("\r\nEntering network interface service\r\nnetwork interface test "
                         "disabled.\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("network interface not defined.\r\n"), std::string::npos);
+}
+
+// A cycle in mode D or without configured interfaces used to drop the kept
+// counters, so the next enabled cycle only stored them and one report was
+// lost: P, pause, P, P gives two reports.
+TEST(NetdataReport, PauseKeepsTheCountersFaultOneReportLost) {
+    for (const bool disabled : {true, false}) {
+        BuiltinHarness h(kNics);
+        const auto limits = parseinterfaces(kLimits);
+        for (int cycle = 0; cycle < 4; ++cycle) {
+            const bool paused = cycle == 1;
+            h.cfg().modes.parse(paused && disabled ? "netdata:D" : "");
+            h.cfg().interfaceLimits = paused && !disabled ? std::vector<InterfaceLimit>{} : limits;
+            twnetdata(h.a(), h.delivery());
+            h.clock.t += 10;
+        }
+        int reports = 0;
+        for (const std::string& c : h.calls) reports += c.rfind("send:", 0) == 0;
+        EXPECT_EQ(reports, 2) << (disabled ? "mode D" : "no interface");
+    }
 }
 
 TEST(NetworkInterfaces, AcceptedEntries) {
