@@ -152,7 +152,8 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
             long sent = net.send(s, wire, kSendTimeoutMs, err);
             twlog("\r\nSent <%d> bytes to <%s> at %s\r\n", static_cast<int>(sent), host.c_str(),
                   stamp(a).c_str());
-            if (sent < 0) twlog("error: %d\r\n", err);
+            // A send that broke off after a part went out failed as well.
+            if (sent < static_cast<long>(wire.size())) twlog("error: %d\r\n", err);
         }
     }
     return 0;

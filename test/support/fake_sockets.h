@@ -99,7 +99,9 @@ class FakeSockets final : public platform::Sockets {
     long send(platform::SocketHandle s, std::string_view data, int, int& error) override {
         if (failSend) {
             error = failSend;
-            return -1;
+            if (failSendAfter <= 0) return -1;
+            deliveries.at(conn_.at(s)).bytes.append(data.substr(0, failSendAfter));
+            return failSendAfter;
         }
         error = 0;
         deliveries.at(conn_.at(s)).bytes.append(data);
@@ -117,6 +119,7 @@ class FakeSockets final : public platform::Sockets {
     int starts = 0, stops = 0;
     int failOpen = 0;                   // non-zero: open fails with this code
     int failSend = 0;                   // non-zero: send fails with this code
+    long failSendAfter = 0;             // ... after this many bytes went out
     std::map<std::string, int> refuse;  // address text -> connect error code
     std::vector<Resolve> resolves;
     std::vector<std::string> connects;  // "address port"

@@ -141,15 +141,22 @@ TEST_F(Twsend, LogLinesInOrderForSentUnknownAndRefusedDestinations) {
     EXPECT_TRUE(net.openHandles.empty()) << "a socket was not closed";
 }
 
-TEST_F(Twsend, FailedSendIsLoggedWithItsErrorAndTheSocketStillClosed) {
+// A send that broke off after a first part used to be logged as sent,
+// without its error.
+TEST_F(Twsend, FailedOrPartialSendIsLoggedWithItsErrorFaultPartialLoggedAsSent) {
     net.addHost("good", {"10.0.0.1"});
     net.failSend = 104;
-    LogCapture log;
-    twsend(a(), "good", "hi");
-    EXPECT_NE(log.text().find("\r\nSent <-1> bytes to <good> at " + kStamp + "\r\nerror: 104\r\n"),
-              std::string::npos)
-        << log.text();
-    EXPECT_TRUE(net.openHandles.empty());
+    for (long after : {0L, 2L}) {
+        net.failSendAfter = after;
+        LogCapture log;
+        twsend(a(), "good", "hello");
+        const std::string count = after ? std::to_string(after) : "-1";
+        EXPECT_NE(log.text().find("\r\nSent <" + count + "> bytes to <good> at " + kStamp +
+                                  "\r\nerror: 104\r\n"),
+                  std::string::npos)
+            << log.text();
+        EXPECT_TRUE(net.openHandles.empty());
+    }
 }
 
 TEST_F(Twsend, SocketCreationFailureAbandonsTheRestOfTheSend) {
