@@ -20,7 +20,8 @@ void logevent(platform::EventLog& log, platform::EventType type, const std::stri
 void logerror(platform::EventLog& log, platform::System& system, const std::string& text) {
     uint32_t code = system.lastErrorCode();
     g_savedError.store(code);
-    std::string first = strformat("%s error: %u", kServiceName, code).substr(0, 255);
+    std::string first =
+        strformat("%s error: %d", kServiceName, static_cast<int>(code)).substr(0, 255);
     log.report(kServiceName, platform::EventType::Error, 0, {first, text});
 }
 

@@ -168,19 +168,27 @@ TEST(Service, RunningThatCannotBeReportedStopsWithoutTheStoppedEntry) {
     EXPECT_EQ(fp.dispatcher.statuses.back().state, platform::ServiceState::Stopped);
 }
 
-TEST(Service, DispatcherFailureOutsideAServiceManagerIsLogged) {
-    FakePlatform fp;
-    fp.dispatcher.underManager = false;
-    fp.system.lastError = 1063;
-    Agent agent(fp.p);
-    Service service(agent);
-    EXPECT_EQ(service.start(), 0);
-    ASSERT_EQ(fp.events.events.size(), 1u);
-    EXPECT_EQ(fp.events.events[0].identifier, 0u);
-    EXPECT_EQ(fp.events.events[0].texts,
-              (std::vector<std::string>{"TallwatchClient error: 1063",
-                                        "StartServiceCtrlDispatcher failed."}));
-    EXPECT_EQ(savedErrorCode(), 1063u);
+// The code is written as a signed number, as the event entry's form has
+// it (a status code with the high bit set used to read as unsigned).
+TEST(Service, DispatcherFailureOutsideAServiceManagerIsLoggedFaultCodeWrittenUnsigned) {
+    const struct {
+        uint32_t code;
+        const char* text;
+    } cases[] = {{1063, "TallwatchClient error: 1063"},
+                 {0xC0000005u, "TallwatchClient error: -1073741819"}};
+    for (const auto& c : cases) {
+        FakePlatform fp;
+        fp.dispatcher.underManager = false;
+        fp.system.lastError = c.code;
+        Agent agent(fp.p);
+        Service service(agent);
+        EXPECT_EQ(service.start(), 0);
+        ASSERT_EQ(fp.events.events.size(), 1u);
+        EXPECT_EQ(fp.events.events[0].identifier, 0u);
+        EXPECT_EQ(fp.events.events[0].texts,
+                  (std::vector<std::string>{c.text, "StartServiceCtrlDispatcher failed."}));
+        EXPECT_EQ(savedErrorCode(), c.code);
+    }
 }
 
 }  // namespace
