@@ -45,10 +45,13 @@ sv chomp(sv line) {
 
 // Reads the text as a line-buffered reader with a kPerfLineMax buffer does:
 // a line runs up to and including its line feed, or is cut after
-// kPerfLineMax characters, the rest then reading as the next line.
+// kPerfLineMax characters, the rest then reading as the next line. The text
+// is the message with its document appended at documentAt; reading starts
+// at from.
 class Lines {
   public:
-    explicit Lines(sv text) : text_(text) {}
+    Lines(sv text, size_t documentAt, size_t from = 0)
+        : text_(text), documentAt_(documentAt), pos_(from) {}
 
     bool next(sv& line) {
         if (pos_ >= text_.size()) return false;
@@ -60,12 +63,14 @@ class Lines {
         pos_ = end;
         return true;
     }
-    // Where the line last read begins.
-    size_t start() const { return start_; }
+    // Whether the line last read belongs to the appended document, where
+    // every reading of the report ends (a report line may well hold "xml").
+    bool inDocument() const { return start_ >= documentAt_; }
 
   private:
     sv text_;
-    size_t pos_ = 0;
+    size_t documentAt_;
+    size_t pos_;
     size_t start_ = 0;
 };
 
@@ -73,8 +78,8 @@ double number(sv word) {
     return std::strtod(std::string(word).c_str(), nullptr);
 }
 
-// The message with the header appended: the builders read this, and its
-// first header line, "<xml>", ends every search.
+// The message with the header appended: the builders read this, and the
+// header ends every search.
 struct Scan {
     std::string header;
     std::string text;
@@ -188,7 +193,7 @@ bool perfcpu(std::string& message, std::size_t capacity) {
 
 bool perfdisk(std::string& message, std::size_t capacity) {
     Scan s = scanOf(message);
-    Lines lines(s.text);
+    Lines lines(s.text, message.size());
     sv line;
     std::vector<PerfInstance> inst;
 
@@ -206,7 +211,7 @@ bool perfdisk(std::string& message, std::size_t capacity) {
                 heading = true;
                 break;
             }
-            if (contains(line, "xml")) break;  // no table at all
+            if (lines.inDocument()) break;  // no table at all
             if (contains(line, "red") || contains(line, "yellow")) {
                 sv rest = line.substr(1);
                 sv colour = nextWord(rest);
@@ -216,7 +221,7 @@ bool perfdisk(std::string& message, std::size_t capacity) {
     }
     while (heading && lines.next(line)) {
         if (line[0] == '\n') continue;
-        if (contains(line, "xml")) break;
+        if (lines.inDocument()) break;
         // drive letter, size, used, available, capacity with "%", path form
         sv rest = line;
         sv w[6];
@@ -248,11 +253,11 @@ bool perfmem(std::string& message, std::size_t capacity) {
         struct Group {
             std::string used, usage;
         } groups[3];
-        Lines lines(sv(s.text).substr(at));
+        Lines lines(s.text, message.size(), at);
         sv line;
         while (lines.next(line)) {
             if (line[0] == '\n') continue;
-            if (contains(line, "xml")) break;
+            if (lines.inDocument()) break;
             int g;
             size_t from;
             if (contains(line, "Physical Memory:")) {
@@ -296,7 +301,7 @@ bool perfmem(std::string& message, std::size_t capacity) {
 
 bool perfnetdata(std::string& message, std::size_t capacity) {
     Scan s = scanOf(message);
-    Lines lines(s.text);
+    Lines lines(s.text, message.size());
     sv line;
     std::vector<PerfInstance> inst;
 
@@ -314,7 +319,7 @@ bool perfnetdata(std::string& message, std::size_t capacity) {
                 heading = true;
                 break;
             }
-            if (contains(line, "xml")) break;
+            if (lines.inDocument()) break;
             if (contains(line, "red") || contains(line, "yellow")) {
                 sv l = chomp(line);
                 size_t blank = l.find(' ', 1);
@@ -332,7 +337,7 @@ bool perfnetdata(std::string& message, std::size_t capacity) {
     }
     while (heading && lines.next(line)) {
         if (line[0] == '\n') continue;
-        if (contains(line, "xml")) break;
+        if (lines.inDocument()) break;
         sv row = chomp(line);
         sv name = row.substr(0, std::min<size_t>(20, row.size()));
         sv rest = row.substr(name.size());
@@ -358,19 +363,19 @@ bool perfnetdata(std::string& message, std::size_t capacity) {
 
 bool perfwmitest(std::string& message, std::size_t capacity) {
     Scan s = scanOf(message);
-    Lines lines(s.text);
+    Lines lines(s.text, message.size());
     sv line;
     std::string value;
-    if (lines.next(line) && !contains(line, "xml")) {
+    if (lines.next(line) && !lines.inDocument()) {
         while (lines.next(line)) {
-            if (contains(line, "xml")) break;
+            if (lines.inDocument()) break;
             std::string lower = toLower(line);
             if (!contains(lower, "query") || !contains(lower, "select") || !contains(lower, "from"))
                 continue;
             sv valueLine;
             // The value line must be part of the report: the line after a
             // query that ends the message is the document's own "<xml>".
-            if (lines.next(valueLine) && lines.start() < message.size()) {
+            if (lines.next(valueLine) && !lines.inDocument()) {
                 sv rest = valueLine;
                 sv first = nextWord(rest);
                 sv second = nextWord(rest);

@@ -251,8 +251,6 @@ TEST(PerfWmitest, ValueIsOnlyOrSecondWordAndEmptyWithoutQueryLine) {
     EXPECT_EQ(valueOf("status h.Bat green d [H]\r\n\r\nselect status from x\r\nOK\r\n"), "");
     // The first line is never the query line.
     EXPECT_EQ(valueOf("status h.query green select from [H]\r\nstatus: 1\r\n"), "");
-    // A line holding "xml" ends the search.
-    EXPECT_EQ(valueOf("status h.T green d [H]\r\nxml\r\nQuery: select a from b\r\nv: 1\r\n"), "");
 }
 
 TEST(PerfWmitest, QueryOnTheLastLineDoesNotTakeTheDocumentTagAsValue) {
@@ -267,6 +265,48 @@ TEST(PerfWmitest, LineLongerThanTheLineBufferIsReadInPieces) {
     ASSERT_TRUE(perfwmitest(msg));
     // The value line is its first 5119 characters: "v: " and 5116 letters.
     EXPECT_NE(msg.find("<val>\n" + std::string(5116, 'a') + "</val>"), std::string::npos);
+}
+
+// The reading of a report ends where the document begins. It used to end at
+// any line holding the letters "xml", so a volume, an interface or a WMI
+// test of such a name lost its instance and every one after it.
+TEST(PerfDocument, NamesHoldingXmlKeepTheirInstancesFaultStoppedAtAnyXml) {
+    const std::string head =
+        "\r\nName                     Bandwidth(Mbps)       In(Bytes/second)          "
+        "Out(Bytes/second)\r\n";
+    const std::string xmlnet = "xmlnet" + std::string(14, ' ');
+    const struct {
+        bool (*builder)(std::string&, std::size_t);
+        std::string report;
+        std::vector<std::string> parts;
+    } cases[] = {
+        {perfdisk,
+         "status host.disk green d [HOST]\r\n\r\n\r\n"
+         "Filesystem   1K-blocks     Used    Avail Capacity  Mounted\r\n"
+         "E                  100       50       50    50%    /FIXED/E (xmlstore)\r\n"
+         "F                  100       20       80    20%    /FIXED/F (Data)\r\n",
+         {"<iname> E </iname>\n<icol>\ngreen</icol>\n<obj>\n<iobj>\n%used</iobj>\n<val>\n50</val>",
+          "<iname> F "
+          "</iname>\n<icol>\ngreen</icol>\n<obj>\n<iobj>\n%used</iobj>\n<val>\n20</val>"}},
+        {perfnetdata,
+         "status host.netdata red d [HOST]\r\n\r\n&red " + xmlnet +
+             ":in (bytes/second) (85%) has reached the PANIC level (80%)\r\n" + head + xmlnet +
+             "       1                    106250(85%)                  75000(60%)\n"
+             "eth0                       1                       500(0%)                    "
+             "700(0%)\n",
+         {"<icol>\nred</icol>\n<obj>\n<iobj>\nxmlnet++++++++++++++</iobj>\n<val>\n106250</val>",
+          "<icol>\ngreen</icol>\n<obj>\n<iobj>\neth0++++++++++++++++</iobj>\n<val>\n700</val>"}},
+        {perfwmitest,
+         "status host.xmlsvc green d [HOST]\r\n\r\n"
+         "Query: select State from Win32_Service where Name='xmlsvc'\r\nState: Running",
+         {"<iobj>\nxmlsvc</iobj>\n<val>\nRunning</val>"}},
+    };
+    for (const auto& c : cases) {
+        std::string msg = c.report;
+        ASSERT_TRUE(c.builder(msg, 51200));
+        EXPECT_EQ(msg.substr(0, c.report.size()), c.report);
+        for (const std::string& part : c.parts) EXPECT_NE(msg.find(part), std::string::npos) << msg;
+    }
 }
 
 TEST(PerfHeader, FieldsAndOddFirstLines) {
