@@ -98,9 +98,9 @@ class WmiConnection {
 struct WmiConnectResult {
     std::unique_ptr<WmiConnection> connection;  // nullptr on failure
     std::string error;                          // why it failed
-    // Information the platform wants recorded in the application event log
-    // on success (on Windows: which provider architecture is used); empty
-    // when there is nothing to record.
+    // Information the platform wants recorded in the application event log,
+    // also when the connection then fails (on Windows: which provider
+    // architecture is used); empty when there is nothing to record.
     std::vector<std::string> notices;
 };
 

@@ -164,14 +164,41 @@ class RefusingConnection final : public platform::WmiConnection {
 class OneConnectionProvider final : public platform::WmiProvider {
   public:
     RefusingConnection* last = nullptr;
+    std::vector<std::string> notices;  // what the platform prepared, told in any case
+    bool fail = false;                 // the connection itself fails
     platform::WmiConnectResult connect(const std::string&, const std::string&) override {
+        platform::WmiConnectResult r;
+        r.notices = notices;
+        if (fail) {
+            r.error = "ConnectServer failed";
+            return r;
+        }
         auto c = std::make_unique<RefusingConnection>();
         last = c.get();
-        platform::WmiConnectResult r;
         r.connection = std::move(c);
         return r;
     }
 };
+
+// The provider notices (the 64-bit provider on Windows) are decided before
+// the connection is tried; they used to be written only when it succeeded.
+TEST(WmiSessionOpen, ProviderNoticesAreWrittenEvenWhenTheConnectionFailsFaultOnlyOnSuccess) {
+    for (const bool fail : {false, true}) {
+        OneConnectionProvider provider;
+        provider.notices = {"Use 64 bit WMI provider"};
+        provider.fail = fail;
+        tw::testing::RecordingEventLog events;
+        platform::Platform p;
+        p.wmi = &provider;
+        p.events = &events;
+        WmiSession s(p);
+        EXPECT_EQ(s.open(), !fail);
+        ASSERT_EQ(events.events.size(), 1u) << (fail ? "failed" : "connected");
+        EXPECT_EQ(events.events[0].type, platform::EventType::Information);
+        EXPECT_EQ(events.events[0].identifier, 1u);
+        EXPECT_EQ(events.events[0].texts, std::vector<std::string>{"Use 64 bit WMI provider"});
+    }
+}
 
 TEST(WmiServiceControl, RefusedMethodIsNotReportedAsSuccess) {
     OneConnectionProvider provider;
