@@ -332,6 +332,32 @@ TEST(TwrecvProgram, PeerThatNeverClosesIsEndedAfterIdleTimeWithWhatItSent) {
     EXPECT_EQ(j["terminated"], false);
 }
 
+// With its IPv4 port held by another program twrecv used to say it was
+// listening and serve IPv6 only, while senders to 127.0.0.1 reached the
+// other program.
+TEST(TwrecvProgram, PortTakenInOneFamilyIsAnErrorFaultClaimedToListen) {
+    int other = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ASSERT_EQ(listen(other, 1), 0);
+    ASSERT_EQ(getsockname(other, reinterpret_cast<sockaddr*>(&sa), &len), 0);
+    const std::string port = std::to_string(ntohs(sa.sin_port));
+    const std::string out = scratch("taken.out"), err = scratch("taken.err");
+    int status = std::system(
+        ("timeout 10 " TW_BINARY_DIR "/twrecv --port " + port + " >" + out + " 2>" + err).c_str());
+    close(other);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(readFile(out), "");
+    EXPECT_EQ(readFile(err),
+              "twrecv: cannot listen on port " + port + " for IPv4: Address already in use\n");
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+}
+
 TEST(TwrecvProgram, StopsOnSigtermAndRejectsBadOptions) {
     testing::TwrecvProcess r;
     ASSERT_TRUE(r.start({}));

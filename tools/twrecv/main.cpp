@@ -132,7 +132,8 @@ std::vector<Endpoint> endpoints(const Options& o, std::string& error) {
 }
 
 // Binds every endpoint on one port. Port 0 takes a free port from the first
-// endpoint; when another family already uses that number, tries again.
+// endpoint; when another family already uses that number, tries again. An
+// endpoint that this host has but that cannot be bound fails the whole.
 std::vector<Sock> openListeners(const Options& o, uint16_t& port, std::string& error) {
     std::vector<Endpoint> eps = endpoints(o, error);
     if (eps.empty()) {
@@ -149,11 +150,20 @@ std::vector<Sock> openListeners(const Options& o, uint16_t& port, std::string& e
             int err = 0;
             Sock fd = listenOn(reinterpret_cast<sockaddr*>(&e.addr), e.len, err);
             if (fd == sys::kNoSock) {
-                // A family this host lacks is skipped; a taken port after a
-                // free pick means another round.
-                if (o.port == 0 && !fds.empty() && sys::addressInUse(err)) retry = true;
+                // A family (or address) this host lacks is skipped; a taken
+                // port after a free pick means another round. Anything else
+                // is an error: listening on fewer families than asked would
+                // leave senders to the others talking to someone else.
                 lastError = sys::errorText(err);
-                continue;
+                if (sys::notOnThisHost(err)) continue;
+                if (o.port == 0 && !fds.empty() && sys::addressInUse(err)) {
+                    retry = true;
+                    break;
+                }
+                for (Sock open : fds) sys::closeSock(open);
+                error = "cannot listen on port " + std::to_string(want) + " for " +
+                        (e.addr.ss_family == AF_INET6 ? "IPv6" : "IPv4") + ": " + lastError;
+                return {};
             }
             if (want == 0) want = boundPort(fd);
             fds.push_back(fd);

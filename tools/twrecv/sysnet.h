@@ -103,6 +103,10 @@ inline bool interrupted(int e) {
 inline bool addressInUse(int e) {
     return e == WSAEADDRINUSE;
 }
+// The address family, or the address itself, does not exist on this host.
+inline bool notOnThisHost(int e) {
+    return e == WSAEAFNOSUPPORT || e == WSAEPFNOSUPPORT || e == WSAEADDRNOTAVAIL;
+}
 inline bool outOfDescriptors(int e) {
     return e == WSAEMFILE || e == WSAENOBUFS;
 }
@@ -173,6 +177,9 @@ inline bool interrupted(int e) {
 }
 inline bool addressInUse(int e) {
     return e == EADDRINUSE;
+}
+inline bool notOnThisHost(int e) {
+    return e == EAFNOSUPPORT || e == EPFNOSUPPORT || e == EADDRNOTAVAIL;
 }
 inline bool outOfDescriptors(int e) {
     return e == EMFILE || e == ENFILE || e == ENOBUFS || e == ENOMEM;
