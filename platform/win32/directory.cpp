@@ -1,4 +1,4 @@
-// Work-file directories on Windows: SetCurrentDirectory and FindFirstFile
+// Work-file directories on Windows: FindFirstFile on the directory's path
 // for the listing (with the read-only, hidden and system attributes), the
 // run-time library's file status for what a path names, and files read
 // without following a reparse point (a link).
@@ -19,14 +19,22 @@ namespace {
 class Win32Directory final : public Directory {
   public:
     std::optional<std::vector<DirEntry>> list(const std::string& path) override {
-        // The plugin reader works in the directory it scans: it becomes the
-        // process's current directory, as the agent has always done.
-        if (!SetCurrentDirectoryA(path.c_str())) return std::nullopt;
+        // Listed by its path: the process's current directory stays where it
+        // is, as the external programs' relative paths depend on it.
+        std::string pattern = path;
+        if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' &&
+            pattern.back() != ':')
+            pattern += '\\';
+        pattern += '*';
         WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA("*", &fd);
+        HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE) {
             // A drive's empty root has not even "." and "..".
-            if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<DirEntry>{};
+            const DWORD error = GetLastError();
+            const DWORD attributes = GetFileAttributesA(path.c_str());
+            if (error == ERROR_FILE_NOT_FOUND && attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return std::vector<DirEntry>{};
             return std::nullopt;
         }
         std::vector<DirEntry> out;

@@ -1,5 +1,5 @@
 // Work-file directories on Windows: attributes of the listing, the current
-// directory the scan leaves, and reading and deleting one file.
+// directory the scan leaves alone, and reading and deleting one file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 namespace tw::platform::win32 {
 namespace {
 
-TEST(Win32Directory, ListingCarriesTheAttributesTheReaderSkips) {
+TEST(Win32Directory, ListingCarriesTheAttributesAndKeepsTheCurrentDirectoryFaultChangedIt) {
     testing::TempDir dir;
     const std::string d = dir.path();
     testing::writeFile(d + "\\DISKX", "green ok");
@@ -40,11 +40,15 @@ TEST(Win32Directory, ListingCarriesTheAttributesTheReaderSkips) {
     EXPECT_TRUE(find("HIDDEN").hidden);
     EXPECT_TRUE(find("SYSTEM").hidden);
     EXPECT_TRUE(find("sub").directory);
-    // The scanned directory is the current one afterwards.
+    // The listing used to make the scanned directory the current one, so the
+    // external programs' relative paths resolved against it.
     char now[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, now);
-    EXPECT_EQ(GetFileAttributesA("DISKX") != INVALID_FILE_ATTRIBUTES, true) << now;
+    EXPECT_STREQ(now, before);
     SetCurrentDirectoryA(before);
+    auto again = fs->list(d + "\\");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->size(), list->size()) << "a path ending in a backslash lists the same";
 
     EXPECT_EQ(fs->kind(d + "\\DISKX"), PathKind::Regular);
     EXPECT_EQ(fs->kind(d + "\\sub"), PathKind::Directory);
