@@ -101,6 +101,18 @@ TEST_F(Wmi, FailuresAreAnsweredNotThrown) {
     EXPECT_EQ(count("SELECT Name FROM Win32_Service WHERE Name = 'NoSuchServiceAtAll'"), 0);
 }
 
+TEST(WmiConnect, ProviderNoticeComesWithAFailedConnectionToo) {
+    // The 64-bit provider is chosen before the connection is tried; a
+    // namespace that does not exist fails the connection afterwards.
+    auto provider = makeWmiProvider();
+    WmiConnectResult r = provider->connect("", "ROOT\\NoSuchNamespaceAtAll");
+    EXPECT_FALSE(r.connection);
+    EXPECT_FALSE(r.error.empty());
+    BOOL wow = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow);
+    EXPECT_EQ(r.notices.empty(), !wow);
+}
+
 TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
     // StdRegProv in ROOT\DEFAULT reads what the registry holds. On 64-bit
     // Windows the connection asks for the 64-bit providers, which read the
