@@ -11,6 +11,7 @@ namespace {
 constexpr int32_t kDone = 0;
 constexpr int32_t kTypeMismatch = 1;
 constexpr int32_t kNotFound = 2;
+constexpr int32_t kInvalidParameter = 87;
 
 bool sameNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -82,7 +83,8 @@ class StdRegProvConnection final : public WmiConnection {
             return nullptr;
         }
         const bool get = sameNoCase(method, "GetStringValue");
-        if (!get && !sameNoCase(method, "SetStringValue")) {
+        const bool create = sameNoCase(method, "CreateKey");
+        if (!get && !create && !sameNoCase(method, "SetStringValue")) {
             error_ = "StdRegProv has no method " + std::string(method);
             return nullptr;
         }
@@ -112,6 +114,18 @@ class StdRegProvConnection final : public WmiConnection {
                 out->set("ReturnValue", WmiValue::int32(kDone));
                 out->set("sValue", WmiValue::string(v->data));
             }
+            return out;
+        }
+        if (create) {
+            if (sub.empty()) {  // a hive itself is not created
+                out->set("ReturnValue", WmiValue::int32(kInvalidParameter));
+                return out;
+            }
+            if (!store_.createKey(key)) {
+                error_ = store_.lastError();
+                return nullptr;
+            }
+            out->set("ReturnValue", WmiValue::int32(kDone));
             return out;
         }
         if (!store_.keyExists(key)) {

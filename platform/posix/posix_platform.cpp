@@ -31,6 +31,7 @@
 #include "platform/posix/posix_launcher.h"
 #include "platform/posix/systemd_service_manager.h"
 #include "platform/posix/posix_sockets.h"
+#include "platform/posix/remote_wmi_provider.h"
 #include "platform/posix/wmi_providers.h"
 
 namespace tw::platform {
@@ -350,8 +351,11 @@ class PosixHostPlatform final : public HostPlatform {
         // TWNT_WMI_FIXTURE answers every WMI query from a JSON file (tests,
         // demonstrations); otherwise this host answers for itself.
         const char* fixture = std::getenv("TWNT_WMI_FIXTURE");
-        wmi_ = fixture && *fixture ? makeFixtureWmiProvider(fixture, clock_, *settings_)
-                                   : makeLiveWmiProvider(clock_, *settings_);
+        // Other machines are reached through their twwmi.
+        wmi_ = makeMachineWmiProvider(fixture && *fixture
+                                          ? makeFixtureWmiProvider(fixture, clock_, *settings_)
+                                          : makeLiveWmiProvider(clock_, *settings_),
+                                      makeRemoteWmiProvider());
         p_.wmi = wmi_.get();
         p_.launcher = launcher_.get();
         p_.directory = directory_.get();

@@ -18,7 +18,8 @@ std::string binaryPath(const std::string& name) {
 }
 
 Process::Process(const std::string& program, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env, const std::string& outputDir) {
+                 const std::map<std::string, std::string>& env, const std::string& outputDir,
+                 const std::string& inputPath) {
     static int counter = 0;
     ++counter;
     outPath_ = outputDir + "/proc" + std::to_string(counter) + ".out";
@@ -28,7 +29,7 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     if (pid_ == 0) {
         int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
+        int in = open(inputPath.c_str(), O_RDONLY);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
@@ -81,10 +82,12 @@ std::string Process::err() const {
 }
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env, int timeoutMs) {
+                     const std::map<std::string, std::string>& env, int timeoutMs,
+                     const std::string& input) {
     TempDir dir;
     RunResult r;
-    Process p(program, args, env, dir.path());
+    writeFile(dir.file("input"), input);
+    Process p(program, args, env, dir.path(), dir.file("input"));
     auto st = p.wait(timeoutMs);
     r.status = st ? *st : -1;
     r.out = p.out();

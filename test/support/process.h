@@ -17,8 +17,10 @@ std::string binaryPath(const std::string& name);  // a program of this build
 
 class Process {
   public:
+    // Standard input is inputPath (default: nothing to read).
     Process(const std::string& program, const std::vector<std::string>& args,
-            const std::map<std::string, std::string>& env, const std::string& outputDir);
+            const std::map<std::string, std::string>& env, const std::string& outputDir,
+            const std::string& inputPath = "/dev/null");
     ~Process();  // kills the process if it still runs
 
     pid_t pid() const { return pid_; }
@@ -38,13 +40,15 @@ class Process {
 template <typename Pred>
 bool waitFor(Pred pred, int timeoutMs);
 
-// Runs a program to its end (at most timeoutMs) and answers status and output.
+// Runs a program to its end (at most timeoutMs) with input on its standard
+// input, and answers status and output.
 struct RunResult {
     int status = -1;
     std::string out, err;
 };
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env, int timeoutMs = 20000);
+                     const std::map<std::string, std::string>& env, int timeoutMs = 20000,
+                     const std::string& input = {});
 
 inline void sleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
