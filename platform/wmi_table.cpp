@@ -63,7 +63,7 @@ size_t WmiClassShape::add(std::string_view property) {
 
 std::optional<size_t> WmiClassShape::find(std::string_view property) const {
     // Most lookups come with the class's own spelling; try it before folding.
-    for (size_t i = 0; i < columns_.size() && i < 4; ++i)
+    for (size_t i = 0; i < columns_.size() && i < 16; ++i)
         if (columns_[i] == property) return i;
     auto it = index_.find(upperName(property));
     if (it == index_.end()) return std::nullopt;

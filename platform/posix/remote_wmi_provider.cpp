@@ -141,8 +141,9 @@ class Channel {
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                commandEnded();
-                return 0;
+                // The command no longer reads; what it wrote before it
+                // ended (a reason, a banner) is still to be read.
+                break;
             }
             // While the command cannot take more, take in what it says, so
             // that neither side waits for the other.

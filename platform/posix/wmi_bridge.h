@@ -2,14 +2,19 @@
 // `twwmi --serve` on the other machine: one JSON object per line each way.
 // A request is {"id": N, "op": ..., fields}; every answer begins with
 // {"id":N,"ok":true|false, and a query answers with a stream of batches
-// ({"id":N,"ok":true,"more":true,"objects":[...]}, the last with "more":false).
+// ({"id":N,"ok":true,"more":true,"classes":[...],"rows":[...]}, the last
+// with "more":false).
 //
 // Typed values travel as JSON: null, integer (32-bit), string, true/false;
 // {"$type":"other","value":"description"} for any other type;
 // {"$type":"absent"} for a property the object does not have; and a string
 // that is not UTF-8 as {"$type":"string","bytes":"<hex>"}, so that no byte is
-// lost. An object is a JSON object of its properties in class order, with
-// "__CLASS" first when it has a class.
+// lost. A single object (getObject, a method's parameters) is a JSON object
+// of its properties in class order, with "__CLASS" first when it has a
+// class. A batch names each class once, ["Class", "Prop1", "Prop2", ...]
+// (null for an object without a class), and gives each object as a row
+// [class index, value1, value2, ...]: a large query then carries little
+// more than its values.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +46,28 @@ void appendValue(std::string& out, const WmiValue& value);
 // __CLASS first when it answers one.
 void appendObject(std::string& out, const WmiObject& object);
 
+// The objects of one query batch, written as they come.
+class BatchWriter {
+  public:
+    // Adds the object unless the batch would exceed maxBytes; false then,
+    // with the batch as it was.
+    bool add(const WmiObject& object, size_t maxBytes);
+    size_t count() const { return count_; }
+    size_t bytes() const { return classes_.size() + rows_.size(); }
+    // Appends "classes":[...],"rows":[...] and empties the batch.
+    void take(std::string& out);
+
+  private:
+    struct Shape {
+        std::optional<std::string> cls;
+        std::vector<std::string> names;
+    };
+    std::vector<Shape> shapes_;
+    size_t lastShape_ = 0;
+    std::string classes_, rows_;
+    size_t count_ = 0;
+};
+
 // The text of a JSON string or of the "bytes" form.
 std::optional<std::string> textOf(const Json& json);
 // A property value: nullopt when malformed; absent (the object lacks the
@@ -58,7 +85,7 @@ struct Answer {
     std::string error;
     int protocol = 0;
     std::string machine;
-    // "objects" of a batch, or the one "object" (getObject) or "out"
+    // The rows of a batch, or the one "object" (getObject) or "out"
     // (execMethod).
     std::vector<std::unique_ptr<WmiObject>> objects;
     bool single = false;  // the answer carried "object" or "out"

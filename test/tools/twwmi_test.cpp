@@ -171,14 +171,19 @@ TEST(Twwmi, ServeStreamsALargeQueryInBoundedBatches) {
     for (const auto& a : answers) {
         if (a["id"] != 2) continue;
         ++batches;
-        EXPECT_LE(a["objects"].size(), 500u);
-        EXPECT_EQ(a["more"], objects + a["objects"].size() < 1200) << "more until the last";
-        for (const auto& o : a["objects"]) EXPECT_EQ(o["ProcessId"], objects++);
+        // Each batch names the class once; each row is its index and the values.
+        EXPECT_EQ(a["classes"], nlohmann::json::parse(R"([["Win32_Process","Name","ProcessId"]])"));
+        EXPECT_LE(a["rows"].size(), 500u);
+        EXPECT_EQ(a["more"], objects + a["rows"].size() < 1200) << "more until the last";
+        for (const auto& row : a["rows"]) {
+            EXPECT_EQ(row, nlohmann::json::array({0, "p" + std::to_string(objects), objects}));
+            ++objects;
+        }
     }
     EXPECT_EQ(objects, 1200u);
     EXPECT_GE(batches, 3u);
     EXPECT_EQ(answers.back()["id"], 3);
-    EXPECT_EQ(answers.back()["objects"].size(), 0u) << "no match is one empty last batch";
+    EXPECT_EQ(answers.back()["rows"].size(), 0u) << "no match is one empty last batch";
     EXPECT_EQ(answers.back()["more"], false);
 }
 

@@ -160,46 +160,40 @@ class Server {
             fail(id, orReason(conn_->lastError(), "the query cannot run"));
             return;
         }
-        std::string batch, obj;
-        size_t count = 0;
+        bridge::BatchWriter batch;
         int64_t since = 0;
         auto flush = [&](bool more) {
-            std::string a = head(id, true);
-            a += more ? "\"more\":true,\"objects\":[" : "\"more\":false,\"objects\":[";
-            a += batch;
-            send(a += "]}\n");
-            batch.clear();
-            count = 0;
+            line_ = head(id, true);
+            line_ += more ? "\"more\":true," : "\"more\":false,";
+            batch.take(line_);
+            send(line_ += "}\n");
         };
         const size_t room = limits_.maxLine - 64 - id.size();
         while (!writeFailed_) {
             std::unique_ptr<WmiObject> o;
             switch (e->next(1000, o)) {
                 case WmiNext::Object:
-                    obj.clear();
-                    bridge::appendObject(obj, *o);
-                    if (obj.size() >= room) {
-                        if (count) flush(true);
-                        fail(id, "an object of the answer is longer than the bridge allows (" +
-                                     std::to_string(limits_.maxLine) + " bytes)");
-                        return;
+                    if (!batch.add(*o, room)) {
+                        if (batch.count()) flush(true);
+                        if (!batch.add(*o, room)) {
+                            fail(id, "an object of the answer is longer than the bridge allows (" +
+                                         std::to_string(limits_.maxLine) + " bytes)");
+                            return;
+                        }
                     }
-                    if (count && batch.size() + obj.size() + 1 >= room) flush(true);
-                    if (count) batch += ',';
-                    batch += obj;
-                    if (++count == 1) since = nowMs();
-                    if (count >= limits_.batchObjects || batch.size() >= limits_.batchBytes ||
-                        nowMs() - since >= limits_.batchMs)
+                    if (batch.count() == 1) since = nowMs();
+                    if (batch.count() >= limits_.batchObjects ||
+                        batch.bytes() >= limits_.batchBytes || nowMs() - since >= limits_.batchMs)
                         flush(true);
                     break;
                 case WmiNext::Timeout:
-                    if (count) flush(true);
+                    if (batch.count()) flush(true);
                     break;
                 case WmiNext::End:
                     flush(false);
                     return;
                 case WmiNext::Failed:
-                    if (count) flush(true);
+                    if (batch.count()) flush(true);
                     fail(id, orReason(e->lastError(), "the enumeration failed"));
                     return;
             }
@@ -286,6 +280,7 @@ class Server {
     std::string machine_;
     ServeLimits limits_;
     std::unique_ptr<platform::WmiConnection> conn_;
+    std::string line_;  // a batch's answer line, kept for its capacity
     bool writeFailed_ = false;
 };
 
