@@ -163,7 +163,8 @@ class Server {
         bridge::BatchWriter batch;
         int64_t since = 0;
         auto flush = [&](bool more) {
-            line_ = head(id, true);
+            line_.clear();  // keeps its capacity for the next batch
+            line_ += head(id, true);
             line_ += more ? "\"more\":true," : "\"more\":false,";
             batch.take(line_);
             send(line_ += "}\n");
