@@ -253,16 +253,14 @@ class Channel {
             scan_ -= head_;
             head_ = 0;
         }
-        const size_t chunk = 256 * 1024;
-        size_t old = buf_.size();
-        buf_.resize(old + chunk);
-        ssize_t n = ::read(sock_, buf_.data() + old, chunk);
-        buf_.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
+        if (!chunk_) chunk_ = std::make_unique<char[]>(kChunk);
+        ssize_t n = ::read(sock_, chunk_.get(), kChunk);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
         if (n <= 0) {
             commandEnded();
             return false;
         }
+        buf_.append(chunk_.get(), static_cast<size_t>(n));
         if (buf_.size() - head_ > bridge::kMaxLine + 64 &&
             buf_.find('\n', scan_) == std::string::npos) {
             fail("the bridge command wrote a line longer than " + std::to_string(bridge::kMaxLine) +
@@ -373,7 +371,9 @@ class Channel {
     bool broken_ = false;
     std::string error_, status_, errTail_;
     int64_t lastId_ = 0;
-    std::string buf_;
+    static constexpr size_t kChunk = 256 * 1024;
+    std::unique_ptr<char[]> chunk_;
+    std::string buf_;  // what the command wrote; lines begin at head_
     size_t head_ = 0, scan_ = 0;
     std::map<int64_t, std::deque<std::string>> streams_;
     std::set<int64_t> abandoned_;
@@ -635,7 +635,12 @@ class MachineWmiProvider final : public WmiProvider {
         : local_(std::move(local)), remote_(std::move(remote)) {}
 
     WmiConnectResult connect(const std::string& server, const std::string& ns) override {
-        return (isLocalWmiServer(server) ? local_ : remote_)->connect(server, ns);
+        // "\\NAME", as the editor writes this machine's name, is this
+        // machine too.
+        const size_t name = server.find_first_not_of('\\');
+        const std::string bare = name == std::string::npos ? "" : server.substr(name);
+        if (isLocalWmiServer(bare)) return local_->connect(bare, ns);
+        return remote_->connect(server, ns);
     }
 
   private:

@@ -39,8 +39,8 @@ std::optional<std::vector<std::string>> remoteCommandWords(std::string_view comm
 std::unique_ptr<WmiProvider> makeRemoteWmiProvider(std::string commandTemplate = {},
                                                    RemoteWmiLimits limits = {});
 
-// This machine through `local` (isLocalWmiServer), every other one through
-// `remote`.
+// This machine through `local` (isLocalWmiServer, also with the leading
+// backslashes of "\\NAME"), every other one through `remote`.
 std::unique_ptr<WmiProvider> makeMachineWmiProvider(std::unique_ptr<WmiProvider> local,
                                                     std::unique_ptr<WmiProvider> remote);
 

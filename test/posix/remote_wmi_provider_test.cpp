@@ -197,8 +197,16 @@ TEST(RemoteWmiProvider, RemoteMachineAnswersQueriesAndServiceMethodsAsTheLocalPr
     auto machines =
         makeMachineWmiProvider(makeFixtureWmiProvider(m.dir.file("wmi.json"), m.clock, *m.store),
                                makeRemoteWmiProvider(m.bridge()));
-    ASSERT_TRUE(machines->connect("", kCimv2).connection);
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const std::string me = std::string(host).substr(0, std::string(host).find('.'));
+    std::vector<std::unique_ptr<WmiConnection>> here;
+    for (const std::string& server : {std::string(), std::string("."), "\\\\" + me}) {
+        here.push_back(std::move(machines->connect(server, kCimv2).connection));
+        EXPECT_TRUE(here.back()) << server;
+    }
     EXPECT_EQ(childCount(), 0);
+    here.clear();
 
     auto local = m.connect(*m.local, kCimv2);
     auto remote = m.connect(*machines, kCimv2);
