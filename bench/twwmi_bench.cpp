@@ -60,6 +60,7 @@ struct Machine {
     ~Machine() {
         std::remove(fixture.c_str());
         std::remove(registry.c_str());
+        std::remove((registry + ".lock").c_str());
     }
 };
 
