@@ -2,7 +2,8 @@
 # Installs what the Windows cross build and its Wine runs need on a Debian
 # machine, when it is missing: the mingw-w64 cross compiler for 32-bit
 # Windows, the 32-bit Wine, the sources of GoogleTest and of OpenSSL (both
-# are cross-built into the build tree) and the headers of nlohmann-json.
+# are cross-built into the build tree), the headers of nlohmann-json and NSIS
+# for the installer.
 # Safe to run again: it changes nothing when everything is there.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 googletest nlohmann-json3-dev dpkg-dev perl make)
+          wine wine32:i386 googletest nlohmann-json3-dev dpkg-dev perl make nsis)
 
 need_update=0
 

@@ -23,9 +23,8 @@ exe=${1:-$root/build/windows/twnt.exe}
 recv=${TWRECV:-$root/build/default/twrecv}
 [ -f "$exe" ] || { echo "windows-e2e: $exe not found (cmake --build --preset windows)"; exit 1; }
 
+. "$root/scripts/lib/checks.sh"
 prefix=$(mktemp -d /tmp/twnt-wine.XXXXXX)
-export WINEPREFIX=$prefix WINEARCH=${TW_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
 work=$(mktemp -d /tmp/twnt-e2e.XXXXXX)
 recv_pid=""
 app_pid=""
@@ -33,8 +32,7 @@ app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   [ -n "$recv_pid" ] && kill "$recv_pid" 2>/dev/null
-  timeout 30 wineserver -k 2>/dev/null
-  timeout 30 wineserver -w 2>/dev/null
+  wine_prefix_down
   if [ "${TW_E2E_KEEP:-0}" = 1 ]; then
     echo "windows-e2e: kept $prefix and $work"
   else
@@ -43,40 +41,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-skipped=0
-pass() { passed=$((passed + 1)); echo "PASS: $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL: $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/      /'; }
-skip() { skipped=$((skipped + 1)); echo "SKIP: $1"; }
-
 # One Wine call, bounded (seconds in T, default 60).
 w() { timeout -k 5 "${T:-60}" wine "$@"; }
-# Waits up to $1 seconds for a command to succeed.
-waitfor() {
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  while [ $SECONDS -lt $end ]; do
-    "$@" && return 0
-    sleep 1
-  done
-  return 1
-}
 
 echo "== Wine prefix $prefix"
-timeout 180 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
-timeout 60 wineserver -w
-# Then one wineserver, and so one service manager, for all the calls: Wine
-# ends its services when the last program ends, and a new service manager
-# would start the automatic-start service on its own. (Made persistent only
-# after the prefix is complete: wineboot restarts the service manager.)
-# The service manager is started here, with no output to inherit: a daemon
-# that held the pipe of a $(...) below would keep it open for ever.
-# Wine's event log only traces what it is given: the service manager, and
-# so the agent's service, run with the event-log trace on, into a file.
-wineserver -p
-WINEDEBUG=trace+eventlog,fixme+advapi timeout 120 wineboot </dev/null >/dev/null \
-  2>"$work/services.log"
+# Wine's event log only traces what it is given: the service manager, and so
+# the agent's service, trace it into $work/services.log.
+wine_prefix_up "$prefix" "$work" || exit 1
 
 # The program where an administrator would put it: a path with a blank.
 dir="$prefix/drive_c/Program Files/Tallwatch"
@@ -93,14 +64,7 @@ logsays() { local f; for f in $(twlogs); do grep -aq "$1" "$f" && return 0; done
 # The display server: the native twrecv on a free loopback port.
 port=""
 if [ -x "$recv" ]; then
-  "$recv" --bind 127.0.0.1 --port 0 >"$work/twrecv.out" 2>"$work/twrecv.err" &
-  recv_pid=$!
-  for _ in $(seq 50); do
-    port=$(sed -n 's/.*listening on .*port \([0-9]*\).*/\1/p' "$work/twrecv.out" | head -n1)
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || { echo "twrecv did not start"; cat "$work/twrecv.err"; }
+  start_twrecv "$recv" "$work/twrecv.out" || { echo "twrecv did not start"; cat "$work/twrecv.out.err"; }
 fi
 [ -n "$port" ] || port=19840
 
@@ -265,5 +229,4 @@ else
   skip "twrecv.exe ($recvexe not built)"
 fi
 
-echo "windows-e2e: $passed passed, $failed failed, $skipped skipped"
-[ $failed -eq 0 ]
+summary windows-e2e

@@ -1,0 +1,67 @@
+# Shared by the end-to-end check scripts (sourced): PASS/FAIL/SKIP counting,
+# bounded waits, the loopback twrecv and a Wine prefix of their own.
+
+passed=0
+failed=0
+skipped=0
+pass() { passed=$((passed + 1)); echo "PASS: $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL: $1"; [ $# -gt 1 ] && printf '%s\n' "$2" | sed 's/^/      /'; }
+skip() { skipped=$((skipped + 1)); echo "SKIP: $1"; }
+# check NAME COMMAND...: PASS or FAIL by the command's status.
+check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
+not() { ! "$@"; }
+# Prints "NAME: N passed, N failed, N skipped"; fails when a check failed.
+summary() {
+  echo "$1: $passed passed, $failed failed, $skipped skipped"
+  [ $failed -eq 0 ]
+}
+
+# Waits up to $1 seconds for a command to succeed.
+waitfor() {
+  local limit=$1; shift
+  local end=$((SECONDS + limit))
+  while [ $SECONDS -lt $end ]; do
+    "$@" && return 0
+    sleep 1
+  done
+  return 1
+}
+
+# start_twrecv PROGRAM OUTFILE [ARGS...]: a receiver on a free loopback port.
+# Sets recv_pid and port (empty when it did not come up).
+start_twrecv() {
+  local program=$1 out=$2; shift 2
+  port=""
+  "$program" --bind 127.0.0.1 --port 0 "$@" >"$out" 2>"$out.err" &
+  recv_pid=$!
+  for _ in $(seq 50); do
+    port=$(sed -n 's/.*listening on .*port \([0-9]*\).*/\1/p' "$out" | head -n1)
+    [ -n "$port" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# wine_prefix_up PREFIX LOGDIR: a fresh Wine prefix with one persistent
+# wineserver, and so one service manager, for all the calls that follow:
+# Wine ends its services when the last program ends, and a new service
+# manager would start an automatic-start service on its own. (Made
+# persistent only after the prefix is complete: wineboot restarts the
+# service manager.) The service manager runs with the event-log trace on,
+# into LOGDIR/services.log, and with no output to inherit: a daemon that
+# held the pipe of a $(...) would keep it open for ever.
+wine_prefix_up() {
+  export WINEPREFIX=$1 WINEARCH=${TW_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY
+  timeout 180 wineboot -i >"$2/wineboot.log" 2>&1 || { cat "$2/wineboot.log"; return 1; }
+  timeout 60 wineserver -w
+  wineserver -p
+  WINEDEBUG=trace+eventlog,fixme+advapi timeout 120 wineboot </dev/null >/dev/null \
+    2>"$2/services.log"
+}
+
+# Ends the prefix's wineserver and everything Wine still runs in it.
+wine_prefix_down() {
+  timeout 30 wineserver -k 2>/dev/null
+  timeout 30 wineserver -w 2>/dev/null
+}

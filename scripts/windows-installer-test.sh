@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, end to end, in a fresh Wine prefix:
+#   - silent installs with wrong or missing options fail with their message
+#     and exit code 2, and change nothing;
+#   - twnt-5.01-setup.exe /S /DISPLAY=127.0.0.1 /FQDN=n /PORT=<port> installs
+#     the programs, creates and starts the service, writes the settings into
+#     Wine's registry; the service's reports reach the native Linux twrecv;
+#   - run again (/S alone) it upgrades: settings kept, service restarted;
+#   - uninstall.exe /S removes service, settings, files and entries;
+#   - settings without a service make the upgrade fail with exit code 3.
+# Builds the installer (target "installer" of the windows preset) first.
+# Every Wine call is bounded in time; the prefix and its wineserver are gone
+# at the end. Prints "windows-installer-test: N passed, N failed, N skipped" last.
+#
+# TWRECV names the receiver (default build/default/twrecv, built when missing);
+# TW_E2E_KEEP=1 keeps the prefix for a look afterwards.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+. scripts/lib/checks.sh
+recv=${TWRECV:-$root/build/default/twrecv}
+
+scripts/install-windows-deps.sh || exit 1
+echo "== building the installer"
+cmake --preset windows >/dev/null || exit 1
+timeout 1500 cmake --build --preset windows --target installer || exit 1
+setup=$root/build/windows/twnt-5.01-setup.exe
+if [ ! -x "$recv" ]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target twrecv || exit 1
+fi
+editor=0
+[ -f build/windows/twntcfg.exe ] && editor=1
+
+prefix=$(mktemp -d /tmp/twnt-wine.XXXXXX)
+work=$(mktemp -d /tmp/twnt-setup.XXXXXX)
+recv_pid=""
+cleanup() {
+  [ -n "$recv_pid" ] && kill "$recv_pid" 2>/dev/null
+  wine_prefix_down
+  if [ "${TW_E2E_KEEP:-0}" = 1 ]; then
+    echo "windows-installer-test: kept $prefix and $work"
+  else
+    rm -rf "$prefix" "$work"
+  fi
+}
+trap cleanup EXIT
+
+echo "== Wine prefix $prefix"
+wine_prefix_up "$prefix" "$work" || exit 1
+cp "$setup" "$work/"
+cd "$work"
+
+# One Wine call, bounded (seconds in T, default 120).
+w() { timeout -k 5 "${T:-120}" wine "$@"; }
+dir="$prefix/drive_c/Program Files/Tallwatch"
+key='HKLM\SOFTWARE\Orvane Software\Tallwatch\twnt'
+svckey='HKLM\SYSTEM\CurrentControlSet\Services\TallwatchClient'
+uninstkey='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallwatch Professional Edition Client'
+link="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tallwatch/Tallwatch Client Configuration Editor.lnk"
+setting() { w reg query "$key\\$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+state() { w sc query TallwatchClient 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'; }
+has_key() { w reg query "$1" >/dev/null 2>&1; }
+reports() { grep -ac '^status [^ ]*\.mem ' "$work/twrecv.out"; }
+# Nothing of the agent on the machine: no files, service, settings or entry.
+untouched() {
+  [ ! -e "$dir" ] && ! has_key "$svckey" && ! has_key "$key" && ! has_key "$uninstkey"
+}
+
+start_twrecv "$recv" "$work/twrecv.out" || { echo "twrecv did not start"; cat "$work/twrecv.out.err"; exit 1; }
+
+# ---- wrong input: a clear message, exit code 2, nothing changed ---------------
+while IFS='|' read -r args message; do
+  # shellcheck disable=SC2086  # the options are words
+  w twnt-5.01-setup.exe $args >"$work/bad.out" 2>"$work/bad.err"; rc=$?
+  if [ $rc -eq 2 ] && grep -qF "twnt-5.01-setup: $message" "$work/bad.out" "$work/bad.err"; then
+    pass "setup $args fails with exit code 2 and says: $message"
+  else
+    fail "setup $args fails with exit code 2 and says: $message (exit $rc)" "$(cat "$work/bad.out" "$work/bad.err")"
+  fi
+done <<'EOF'
+/S|No display server given
+/S /FQDN=N /PORT=1985|No display server given
+/S /DISPLAY=127.0.0.1 /PORT=0|The port must be a number from 1 to 65535, not 0.
+/S /DISPLAY=127.0.0.1 /PORT=19x4|The port must be a number from 1 to 65535, not 19x4.
+/S /DISPLAY=127.0.0.1 /PORT=70000|The port must be a number from 1 to 65535, not 70000.
+/S /DISPLAY=127.0.0.1 /FQDN=maybe|FQDN must be Y or N, not maybe.
+EOF
+# As typed at a command prompt (cmd hands the line over as it is).
+w cmd /c 'twnt-5.01-setup.exe /S /DISPLAY="host1 host2"' >"$work/bad.out" 2>"$work/bad.err"; rc=$?
+if [ $rc -eq 2 ] && grep -q "must not contain blanks" "$work/bad.err"; then
+  pass "setup /DISPLAY with a blank fails with exit code 2"
+else
+  fail "setup /DISPLAY with a blank fails with exit code 2 (exit $rc)" "$(cat "$work/bad.err")"
+fi
+check "the failed installs changed nothing" untouched
+
+# ---- install ---------------------------------------------------------------------
+out=$(w twnt-5.01-setup.exe /S /DISPLAY=127.0.0.1 /FQDN=n "/PORT=$port" 2>&1); rc=$?
+check "setup /S /DISPLAY=127.0.0.1 /FQDN=n /PORT=$port succeeds" test $rc -eq 0
+[ $rc -eq 0 ] || echo "      $out"
+files=$(cd "$dir" 2>/dev/null && ls | tr '\n' ' ')
+expected="twnt.exe twrecv.exe uninstall.exe "
+[ $editor = 1 ] && expected="twnt.exe twntcfg.exe twrecv.exe uninstall.exe "
+check "the programs are in Program Files\\Tallwatch: $expected" test "$files" = "$expected"
+if [ $editor = 1 ]; then
+  check "the Start menu has the editor" test -f "$link"
+fi
+svc=$(w reg query "$svckey" 2>&1 | tr -d '\r')
+if grep -q 'ImagePath *REG_SZ *"C:\\Program Files\\Tallwatch\\twnt.exe"' <<<"$svc" &&
+   grep -q 'Start *REG_DWORD *0x2' <<<"$svc"; then
+  pass "the service is registered for automatic start"
+else
+  fail "the service is registered for automatic start" "$svc"
+fi
+check "the service runs" waitfor 15 test "$(state)" = RUNNING
+got="TWDISPLAY=$(setting TWDISPLAY) TWPAGE=$(setting TWPAGE) IPport=$(setting IPport) FQDN=$(setting FQDN) Timer=$(setting Timer)"
+check "the settings are in the registry ($got)" \
+  test "$got" = "TWDISPLAY=127.0.0.1 TWPAGE=127.0.0.1 IPport=$port FQDN=N Timer=300"
+entry=$(w reg query "$uninstkey" 2>&1 | tr -d '\r')
+if grep -q 'DisplayName *REG_SZ *Tallwatch Professional Edition Client 5.01' <<<"$entry" &&
+   grep -q 'QuietUninstallString *REG_SZ *"C:\\Program Files\\Tallwatch\\uninstall.exe" /S' <<<"$entry"; then
+  pass "the uninstall entry is registered"
+else
+  fail "the uninstall entry is registered" "$entry"
+fi
+if waitfor 60 test "$(reports)" -gt 0; then
+  pass "the service's reports arrive at twrecv"
+else
+  fail "the service's reports arrive at twrecv" "$(head -c 2000 "$work/twrecv.out")"
+fi
+
+# ---- upgrade: run again -------------------------------------------------------------
+before=$(reports)
+out=$(w twnt-5.01-setup.exe /S 2>&1); rc=$?
+check "setup /S over the installation upgrades it" test $rc -eq 0
+[ $rc -eq 0 ] || echo "      $out"
+check "the upgrade keeps the settings" \
+  test "$(setting TWDISPLAY) $(setting IPport) $(setting FQDN)" = "127.0.0.1 $port N"
+check "the service runs after the upgrade" waitfor 15 test "$(state)" = RUNNING
+# The agent runs a cycle when it starts; its timer is 300 s.
+if waitfor 60 test "$(reports)" -gt "$before"; then
+  pass "the restarted service reports again"
+else
+  fail "the restarted service reports again" "$(tail -c 1000 "$work/twrecv.out")"
+fi
+
+# ---- uninstall ------------------------------------------------------------------------
+# The uninstaller runs on from a copy of itself in TEMP; wait for its work.
+w "C:\\Program Files\\Tallwatch\\uninstall.exe" /S; rc=$?
+check "uninstall.exe /S starts" test $rc -eq 0
+check "the uninstaller deletes the programs and the folder" waitfor 60 test ! -e "$dir"
+check "the uninstaller deletes the service" not has_key "$svckey"
+check "the uninstaller deletes the settings" not has_key "$key"
+check "the uninstaller deletes the uninstall entry" not has_key "$uninstkey"
+check "the uninstaller deletes the Start menu folder" test ! -e "$(dirname "$link")"
+check "no agent runs after the uninstall" waitfor 15 sh -c '! pgrep -f "Tallwatch.[t]wnt.exe" >/dev/null'
+
+# ---- settings without a service: the upgrade fails -----------------------------------
+w reg add "$key\\TWDISPLAY" /ve /d 127.0.0.1 /f >/dev/null 2>&1
+w twnt-5.01-setup.exe /S >"$work/up.out" 2>"$work/up.err"; rc=$?
+if [ $rc -eq 3 ] && grep -q "twnt.exe -upgrade failed" "$work/up.err"; then
+  pass "an upgrade that the agent refuses fails with exit code 3"
+else
+  fail "an upgrade that the agent refuses fails with exit code 3 (exit $rc)" "$(cat "$work/up.out" "$work/up.err")"
+fi
+
+cd "$root"
+summary windows-installer-test
