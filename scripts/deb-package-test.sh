@@ -118,7 +118,7 @@ for p in "${packages[@]}"; do
 done
 if [ -x build/package/twntcfg ]; then
   editor_deb=$(printf '%s\n' "${packages[@]}" | grep /twnt-editor_)
-  if grep -q "libQt6Widgets" <<<"$(dpkg-deb -f "$editor_deb" Depends)"; then
+  if grep -q "libqt6widgets6" <<<"$(dpkg-deb -f "$editor_deb" Depends)"; then
     pass "twnt-editor depends on the Qt 6 runtime"
   else
     fail "twnt-editor depends on the Qt 6 runtime" "$(dpkg-deb -f "$editor_deb" Depends)"
@@ -256,7 +256,7 @@ fi
 
 echo "== dpkg --purge"
 dpkg_locked --purge twnt twnt-editor >"$work/dpkg-purge.log" 2>&1
-check "dpkg --purge forgets the packages" not known twnt
+check "dpkg --purge forgets twnt" not known twnt
 check "dpkg --purge forgets twnt-editor" not known twnt-editor
 left=$(for f in $files /usr/share/doc/twnt /usr/share/doc/twnt-editor /var/lib/twnt /etc/systemd/system/TallwatchClient.service "$wants"; do
   { [ -e "$f" ] || [ -L "$f" ]; } && echo "$f"; done)

@@ -54,6 +54,7 @@ SetCompressor /SOLID lzma
 AllowSkipFiles off
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Orvane Software"
 
 VIProductVersion "5.1.0.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
