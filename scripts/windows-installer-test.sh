@@ -30,7 +30,7 @@ if [ ! -x "$recv" ]; then
   cmake --build --preset default --target twrecv || exit 1
 fi
 editor=0
-[ -f build/windows/twntcfg.exe ] && editor=1
+has_program build/windows twntcfg && editor=1
 
 prefix=$(mktemp -d /tmp/twnt-wine.XXXXXX)
 work=$(mktemp -d /tmp/twnt-setup.XXXXXX)

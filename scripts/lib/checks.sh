@@ -16,6 +16,10 @@ summary() {
   [ $failed -eq 0 ]
 }
 
+# has_program BUILDDIR NAME: whether that (Ninja) build makes the program NAME;
+# the files of a program that the build no longer makes may still lie there.
+has_program() { ninja -C "$1" -t targets all 2>/dev/null | grep -qE "^$2(\.exe)?: "; }
+
 # Waits up to $1 seconds for a command to succeed.
 waitfor() {
   local limit=$1; shift
