@@ -22,6 +22,8 @@ cd "$root"
 # Warnings we ship with (see README, "Debian packages").
 accepted_warnings="initial-upload-closes-no-bugs no-manual-page"
 
+# The installed agent's own places, not an environment's.
+unset TWNT_REGISTRY TWNT_UNIT_DIR TWNT_EVENTLOG TWNT_WMI_FIXTURE
 [ "$(id -u)" -eq 0 ] || { echo "deb-package-test: must run as root (dpkg -i)"; exit 1; }
 scripts/install-deps.sh lintian dpkg-dev file || exit 1
 

@@ -5,7 +5,9 @@
 #   - twnt-5.01-setup.exe /S /DISPLAY=127.0.0.1 /FQDN=n /PORT=<port> installs
 #     the programs, creates and starts the service, writes the settings into
 #     Wine's registry; the service's reports reach the native Linux twrecv;
-#   - run again (/S alone) it upgrades: settings kept, service restarted;
+#   - run again (/S alone) it upgrades: settings kept, service restarted; an
+#     upgrade whose program is in use fails with exit code 2, the service
+#     running on;
 #   - uninstall.exe /S removes service, settings, files and entries;
 #   - settings without a service make the upgrade fail with exit code 3.
 # Builds the installer (target "installer" of the windows preset) first.
@@ -144,6 +146,21 @@ if waitfor 60 test "$(reports)" -gt "$before"; then
 else
   fail "the restarted service reports again" "$(tail -c 1000 "$work/twrecv.out")"
 fi
+
+# ---- an upgrade that cannot replace the program: it is in use ----------------------
+timeout -k 5 60 wine "C:\\Program Files\\Tallwatch\\twnt.exe" -app >/dev/null 2>&1 &
+app_pid=$!
+waitfor 20 pgrep -f "Tallwatch.[t]wnt.exe -app" >/dev/null
+w twnt-5.01-setup.exe /S >"$work/busy.out" 2>"$work/busy.err"; rc=$?
+if [ $rc -eq 2 ] && grep -q "Could not write the programs .*the agent was not upgraded" "$work/busy.err"; then
+  pass "an upgrade whose program is in use fails with exit code 2"
+else
+  fail "an upgrade whose program is in use fails with exit code 2 (exit $rc)" "$(cat "$work/busy.out" "$work/busy.err")"
+fi
+check "the service runs again after the failed upgrade" waitfor 15 test "$(state)" = RUNNING
+kill "$app_pid" 2>/dev/null
+wait "$app_pid" 2>/dev/null
+waitfor 15 sh -c '! pgrep -f "Tallwatch.[t]wnt.exe -app" >/dev/null'
 
 # ---- uninstall ------------------------------------------------------------------------
 # The uninstaller runs on from a copy of itself in TEMP; wait for its work.

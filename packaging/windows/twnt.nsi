@@ -9,10 +9,11 @@
 ;
 ;   twnt-5.01-setup.exe /S /DISPLAY=host[;host2...] [/FQDN=Y|N] [/PORT=n]
 ;
-; Exit codes: 0 done; 1 cancelled; 2 wrong or missing options, not an
-; administrator, or a file could not be written (nothing of the agent is set
-; up); 3 the agent's install or upgrade command failed (a new installation
-; is taken back); 4 installed, but the service did not start.
+; Exit codes: 0 done; 1 cancelled; 2 wrong or missing options or not an
+; administrator (nothing changed), or the programs could not be written (a
+; new installation is taken back, an upgrade's service runs the earlier
+; program again); 3 the agent's install or upgrade command failed (a new
+; installation is taken back); 4 installed, but the service did not start.
 ;
 ; Built by the Windows build's target "installer":
 ;   makensis -DTW_VERSION=5.01 -DTW_OUT_FILE=... -DTW_TWNT_EXE=... -DTW_TWRECV_EXE=...
@@ -333,6 +334,9 @@ Section "-Agent"
     nsExec::ExecToLog '"$SYSDIR\net.exe" stop ${SERVICE}'
     Pop $R0
   ${EndIf}
+  ; A program that cannot be replaced (in use, read-only) is reported below
+  ; rather than in a retry box that a silent installation cannot answer.
+  SetOverwrite try
   ClearErrors
   File "/oname=twnt.exe" "${TW_TWNT_EXE}"
   File "/oname=twrecv.exe" "${TW_TWRECV_EXE}"
@@ -341,11 +345,16 @@ Section "-Agent"
 !endif
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ${If} ${Errors}
-    ${TellError} "Could not write the programs into $INSTDIR."
-    SetErrorLevel 2
-    ${If} $Upgrade == 0
+    ${If} $Upgrade == 1
+      ; The service's own program could not be replaced: it starts again.
+      nsExec::ExecToLog '"$SYSDIR\net.exe" start ${SERVICE}'
+      Pop $R0
+      ${TellError} "Could not write the programs into $INSTDIR (in use or read-only); the agent was not upgraded."
+    ${Else}
       Call RemoveFiles
+      ${TellError} "Could not write the programs into $INSTDIR (in use or read-only); nothing was installed."
     ${EndIf}
+    SetErrorLevel 2
     Abort
   ${EndIf}
   ; Whatever is on the disk from here on can be uninstalled.
