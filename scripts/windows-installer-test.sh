@@ -150,7 +150,7 @@ fi
 # ---- an upgrade that cannot replace the program: it is in use ----------------------
 timeout -k 5 60 wine "C:\\Program Files\\Tallwatch\\twnt.exe" -app >/dev/null 2>&1 &
 app_pid=$!
-waitfor 20 pgrep -f "Tallwatch.[t]wnt.exe -app" >/dev/null
+waitfor 20 wine_runs "Tallwatch.[t]wnt.exe -app"
 w twnt-5.01-setup.exe /S >"$work/busy.out" 2>"$work/busy.err"; rc=$?
 if [ $rc -eq 2 ] && grep -q "Could not write the programs .*the agent was not upgraded" "$work/busy.err"; then
   pass "an upgrade whose program is in use fails with exit code 2"
@@ -160,7 +160,7 @@ fi
 check "the service runs again after the failed upgrade" waitfor 15 test "$(state)" = RUNNING
 kill "$app_pid" 2>/dev/null
 wait "$app_pid" 2>/dev/null
-waitfor 15 sh -c '! pgrep -f "Tallwatch.[t]wnt.exe -app" >/dev/null'
+waitfor 15 not wine_runs "Tallwatch.[t]wnt.exe -app"
 
 # ---- uninstall ------------------------------------------------------------------------
 # The uninstaller runs on from a copy of itself in TEMP; wait for its work.
@@ -171,7 +171,7 @@ check "the uninstaller deletes the service" not has_key "$svckey"
 check "the uninstaller deletes the settings" not has_key "$key"
 check "the uninstaller deletes the uninstall entry" not has_key "$uninstkey"
 check "the uninstaller deletes the Start menu folder" test ! -e "$(dirname "$link")"
-check "no agent runs after the uninstall" waitfor 15 sh -c '! pgrep -f "Tallwatch.[t]wnt.exe" >/dev/null'
+check "no agent runs after the uninstall" waitfor 15 not wine_runs "Tallwatch.[t]wnt.exe"
 
 # ---- settings without a service: the upgrade fails -----------------------------------
 w reg add "$key\\TWDISPLAY" /ve /d 127.0.0.1 /f >/dev/null 2>&1

@@ -64,6 +64,16 @@ wine_prefix_up() {
     2>"$2/services.log"
 }
 
+# wine_runs PATTERN: whether a program of this prefix (WINEPREFIX) runs whose
+# command line matches PATTERN; other prefixes on the machine do not count.
+wine_runs() {
+  local pid
+  for pid in $(pgrep -f "$1"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
 # Ends the prefix's wineserver and everything Wine still runs in it.
 wine_prefix_down() {
   timeout 30 wineserver -k 2>/dev/null
