@@ -8,7 +8,7 @@
 
 #include "bench/bench_support.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 
 namespace {
 

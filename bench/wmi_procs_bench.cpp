@@ -10,6 +10,7 @@
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix.h"
 #include "platform/posix/run_command.h"
 #include "platform/posix/wmi_providers.h"
 
@@ -21,7 +22,8 @@ using tw::bench::startTwrecv;
 void BM_LiveProcessSnapshot(benchmark::State& state) {
     BenchClock clock;
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
-    auto provider = tw::platform::makeLiveWmiProvider(clock, *store);
+    auto host = tw::platform::posix::makeHostInfo();
+    auto provider = tw::platform::makeLiveWmiProvider(clock, *store, *host);
     tw::platform::Platform p;
     p.clock = &clock;
     p.wmi = provider.get();

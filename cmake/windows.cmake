@@ -58,17 +58,13 @@ add_custom_command(
 # What twnt.exe carries beside the agent: the message table and the export
 # of the agent's inet_pton under its decorated name (a .def file, which the
 # linker takes on its command line).
-set(TW_TWNT_WIN32_SOURCES ${TW_MC_OUT}/messages.rc
-  ${CMAKE_SOURCE_DIR}/platform/win32/program/twnt_exports.cpp)
-set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/platform/win32/program/twnt_exports.def)
+set(TW_TWNT_WIN32_SOURCES ${TW_MC_OUT}/messages.rc ${CMAKE_SOURCE_DIR}/agent/twnt_exports.cpp)
+set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports.def)
 
 # Tests of the Linux substitutes and those that drive the programs through
 # POSIX processes stay on Linux; the Wine checks of the programs are
 # scripts/windows-e2e.sh.
 set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/(process|e2e)\\.cpp$|/test/platform/(file_settings_store|posix_[a-z_]*)_test\\.cpp$")
-
-# The logic tests answer WMI from the fixture provider, as on Linux.
-set(TW_WIN32_TEST_EXTRA ${CMAKE_SOURCE_DIR}/platform/posix/fixture_wmi_provider.cpp)
 
 # GCC 12 warns falsely about std::string concatenation in optimised test
 # code (-Wrestrict, GCC bug 105329).

@@ -17,6 +17,20 @@ bool sameNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+bool isLocalWmiServer(const std::string& server, HostInfo* host) {
+    if (server.empty() || server == "." || sameNoCase(server, "localhost")) return true;
+    if (!host) return false;
+    const std::string_view first = std::string_view(server).substr(0, server.find('.'));
+    if (auto name = host->computerName(); name && !name->empty() && sameNoCase(first, *name))
+        return true;
+    // A host name longer than a computer name may be: its computer name is a
+    // cut of it, so the whole first label is compared, never its cut.
+    auto hostName = host->hostName();
+    if (!hostName) return false;
+    const std::string_view mine = std::string_view(*hostName).substr(0, hostName->find('.'));
+    return !mine.empty() && sameNoCase(first, mine);
+}
+
 void WmiPropertyBag::set(std::string name, WmiValue value) {
     for (auto& p : props_)
         if (sameNoCase(p.first, name)) {

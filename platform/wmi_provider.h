@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host_info.h"
+
 namespace tw::platform {
 
 enum class WmiType { Null, Int32, String, Bool, Other };
@@ -113,6 +115,12 @@ class WmiProvider {
     // context on Windows) happen here.
     virtual WmiConnectResult connect(const std::string& server, const std::string& ns) = 0;
 };
+
+// Whether a connect() server names this machine: "", ".", "localhost", the
+// computer name or the host name (either also as the first label of a
+// qualified name), in any letter case. host: nullptr knows only the first
+// three.
+bool isLocalWmiServer(const std::string& server, HostInfo* host);
 
 inline constexpr const char* kCimv2 = "ROOT\\CIMV2";
 inline constexpr const char* kDefaultNamespace = "ROOT\\DEFAULT";

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +26,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/fixture_wmi_provider.h"
 #include "platform/posix/linux_sources.h"
 #include "platform/posix/run_command.h"
 #include "platform/posix/wmi_providers.h"
@@ -99,23 +101,16 @@ int64_t realtime100ns() {
     return static_cast<int64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100 + kFiletimeEpoch;
 }
 
-std::string computerName() {
-    char buf[256] = {};
-    if (gethostname(buf, sizeof buf - 1) != 0) return {};
-    std::string n = buf;
-    n = upperName(n.substr(0, n.find('.')));
-    if (n.size() > 15) n.resize(15);
-    return n;
-}
-
 struct Context {
     LiveWmiRoots roots;
     Clock& clock;
+    HostInfo& host;
     long ticks = sysconf(_SC_CLK_TCK) > 0 ? sysconf(_SC_CLK_TCK) : 100;
     long pageSize = sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096;
 
     std::string proc(const std::string& rest) const { return roots.proc + "/" + rest; }
     std::string sys(const std::string& rest) const { return roots.sys + "/" + rest; }
+    std::string computerName() const { return host.computerName().value_or(""); }
 
     std::string dateText(int64_t utc) {
         long off = clock.localTime(utc).utcOffsetSeconds;
@@ -292,7 +287,7 @@ std::optional<WmiTable> buildComputerSystem(const ClassDef& def, Context& c, std
     if (!m || !s) return std::nullopt;
     int logical = 0;
     for (const auto& k : *s) logical += k.logical;
-    const std::string name = computerName();
+    const std::string name = c.computerName();
     WmiTable t = tableOf(def);
     t.rows.push_back({str(name), str(name), num((*m)["MemTotal"] * 1024),
                       i32(static_cast<int64_t>(s->size())), i32(logical), str(machine().systemType),
@@ -325,7 +320,7 @@ std::optional<WmiTable> buildOperatingSystem(const ClassDef& def, Context& c, st
     WmiRowValues& r = t.addRow();
     t.set(r, "Caption", str(ostype.empty() ? "Linux" : ostype));
     t.set(r, "Version", str(release));
-    t.set(r, "CSName", str(computerName()));
+    t.set(r, "CSName", str(c.computerName()));
     t.set(r, "OSArchitecture", str(std::to_string(machine().addressWidth) + "-bit"));
     if (ss.btime > 0)
         t.set(r, "LastBootUpTime", str(c.dateText(ss.btime)));
@@ -857,8 +852,8 @@ std::vector<ClassDef> makeClasses() {
 
 class LiveConnection final : public WmiConnection {
   public:
-    LiveConnection(Clock& clock, LiveWmiRoots roots)
-        : ctx_{std::move(roots), clock}, classes_(makeClasses()) {}
+    LiveConnection(Clock& clock, HostInfo& host, LiveWmiRoots roots)
+        : ctx_{std::move(roots), clock, host}, classes_(makeClasses()) {}
 
     std::unique_ptr<WmiEnumerator> query(std::string_view wql) override {
         WqlError perr;
@@ -964,18 +959,18 @@ class LiveConnection final : public WmiConnection {
 
 class LiveWmiProvider final : public WmiProvider {
   public:
-    LiveWmiProvider(Clock& clock, SettingsStore& store, LiveWmiRoots roots)
-        : clock_(clock), store_(store), roots_(std::move(roots)) {}
+    LiveWmiProvider(Clock& clock, SettingsStore& store, HostInfo& host, LiveWmiRoots roots)
+        : clock_(clock), store_(store), host_(host), roots_(std::move(roots)) {}
 
     WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         WmiConnectResult r;
-        if (!isLocalWmiServer(server)) {
+        if (!isLocalWmiServer(server, &host_)) {
             r.error = "no WMI connection to " + server + " from this host";
             return r;
         }
         const std::string n = upperName(ns);
         if (n == "ROOT\\CIMV2")
-            r.connection = std::make_unique<LiveConnection>(clock_, roots_);
+            r.connection = std::make_unique<LiveConnection>(clock_, host_, roots_);
         else if (n == "ROOT\\DEFAULT")
             r.connection = makeStdRegProvConnection(store_);
         else
@@ -986,21 +981,22 @@ class LiveWmiProvider final : public WmiProvider {
   private:
     Clock& clock_;
     SettingsStore& store_;
+    HostInfo& host_;
     LiveWmiRoots roots_;
 };
 
 }  // namespace
 
-bool isLocalWmiServer(const std::string& server) {
-    if (server.empty() || server == "." || upperName(server) == "LOCALHOST") return true;
-    const std::string me = computerName();
-    std::string s = upperName(server.substr(0, server.find('.')));
-    return !me.empty() && (s == me || s.substr(0, 15) == me);
+std::unique_ptr<WmiProvider> makeLiveWmiProvider(Clock& clock, SettingsStore& store, HostInfo& host,
+                                                 LiveWmiRoots roots) {
+    return std::make_unique<LiveWmiProvider>(clock, store, host, std::move(roots));
 }
 
-std::unique_ptr<WmiProvider> makeLiveWmiProvider(Clock& clock, SettingsStore& store,
-                                                 LiveWmiRoots roots) {
-    return std::make_unique<LiveWmiProvider>(clock, store, std::move(roots));
+std::unique_ptr<WmiProvider> makeHostWmiProvider(Clock& clock, SettingsStore& store,
+                                                 HostInfo& host) {
+    const char* fixture = std::getenv("TWNT_WMI_FIXTURE");
+    if (fixture && *fixture) return makeFixtureWmiProvider(fixture, clock, store, &host);
+    return makeLiveWmiProvider(clock, store, host);
 }
 
 }  // namespace tw::platform

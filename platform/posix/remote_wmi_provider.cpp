@@ -21,7 +21,6 @@
 
 #include "platform/posix/posix_launcher.h"
 #include "platform/posix/wmi_bridge.h"
-#include "platform/posix/wmi_providers.h"
 
 extern char** environ;
 
@@ -631,20 +630,22 @@ class RemoteWmiProvider final : public WmiProvider {
 
 class MachineWmiProvider final : public WmiProvider {
   public:
-    MachineWmiProvider(std::unique_ptr<WmiProvider> local, std::unique_ptr<WmiProvider> remote)
-        : local_(std::move(local)), remote_(std::move(remote)) {}
+    MachineWmiProvider(std::unique_ptr<WmiProvider> local, std::unique_ptr<WmiProvider> remote,
+                       HostInfo& host)
+        : local_(std::move(local)), remote_(std::move(remote)), host_(host) {}
 
     WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         // "\\NAME", as the editor writes this machine's name, is this
         // machine too.
         const size_t name = server.find_first_not_of('\\');
         const std::string bare = name == std::string::npos ? "" : server.substr(name);
-        if (isLocalWmiServer(bare)) return local_->connect(bare, ns);
+        if (isLocalWmiServer(bare, &host_)) return local_->connect(bare, ns);
         return remote_->connect(server, ns);
     }
 
   private:
     std::unique_ptr<WmiProvider> local_, remote_;
+    HostInfo& host_;
 };
 
 }  // namespace
@@ -689,8 +690,9 @@ std::unique_ptr<WmiProvider> makeRemoteWmiProvider(std::string commandTemplate,
 }
 
 std::unique_ptr<WmiProvider> makeMachineWmiProvider(std::unique_ptr<WmiProvider> local,
-                                                    std::unique_ptr<WmiProvider> remote) {
-    return std::make_unique<MachineWmiProvider>(std::move(local), std::move(remote));
+                                                    std::unique_ptr<WmiProvider> remote,
+                                                    HostInfo& host) {
+    return std::make_unique<MachineWmiProvider>(std::move(local), std::move(remote), host);
 }
 
 }  // namespace tw::platform

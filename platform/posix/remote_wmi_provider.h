@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/host_info.h"
 #include "platform/wmi_provider.h"
 
 namespace tw::platform {
@@ -40,8 +41,10 @@ std::unique_ptr<WmiProvider> makeRemoteWmiProvider(std::string commandTemplate =
                                                    RemoteWmiLimits limits = {});
 
 // This machine through `local` (isLocalWmiServer, also with the leading
-// backslashes of "\\NAME"), every other one through `remote`.
+// backslashes of "\\NAME"), every other one through `remote`. host: who
+// this machine is.
 std::unique_ptr<WmiProvider> makeMachineWmiProvider(std::unique_ptr<WmiProvider> local,
-                                                    std::unique_ptr<WmiProvider> remote);
+                                                    std::unique_ptr<WmiProvider> remote,
+                                                    HostInfo& host);
 
 }  // namespace tw::platform

@@ -1,20 +1,18 @@
-// This host's WMI providers: the fixture provider (every answer from the
-// JSON file named by TWNT_WMI_FIXTURE) and the live provider (the host's
-// own /proc, /sys, mounts, swaps, network counters, systemd units and
-// journal). Both serve StdRegProv in ROOT\DEFAULT from the settings store.
+// This host's WMI providers on Linux: the live provider (the host's own
+// /proc, /sys, mounts, swaps, network counters, systemd units and journal)
+// and the choice between it and the fixture provider. Both serve StdRegProv
+// in ROOT\DEFAULT from the settings store.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/host_info.h"
 #include "platform/settings_store.h"
 #include "platform/wmi_provider.h"
 
 namespace tw::platform {
-
-std::unique_ptr<WmiProvider> makeFixtureWmiProvider(std::string path, Clock& clock,
-                                                    SettingsStore& store);
 
 struct LiveWmiRoots {
     std::string proc = "/proc";
@@ -27,11 +25,13 @@ struct LiveWmiRoots {
     bool journal = true;
 };
 
-std::unique_ptr<WmiProvider> makeLiveWmiProvider(Clock& clock, SettingsStore& store,
+// host names this machine (Win32_ComputerSystem, the servers connect() takes).
+std::unique_ptr<WmiProvider> makeLiveWmiProvider(Clock& clock, SettingsStore& store, HostInfo& host,
                                                  LiveWmiRoots roots = {});
 
-// "", ".", "localhost" and this host's name (to its first dot, any case)
-// name this machine; the providers here reach no other.
-bool isLocalWmiServer(const std::string& server);
+// What this host answers WMI with: the fixture provider when
+// TWNT_WMI_FIXTURE names a file (tests, demonstrations), else the live one.
+std::unique_ptr<WmiProvider> makeHostWmiProvider(Clock& clock, SettingsStore& store,
+                                                 HostInfo& host);
 
 }  // namespace tw::platform

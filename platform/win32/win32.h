@@ -49,7 +49,7 @@ std::unique_ptr<System> makeSystem();
 std::unique_ptr<ServiceDispatcher> makeServiceDispatcher();
 std::unique_ptr<ServiceManager> makeServiceManager();
 std::unique_ptr<Sockets> makeSockets();
-std::unique_ptr<WmiProvider> makeWmiProvider();
+std::unique_ptr<WmiProvider> makeWmiProvider(HostInfo& host);
 std::unique_ptr<Launcher> makeLauncher();
 std::unique_ptr<Directory> makeDirectory();
 

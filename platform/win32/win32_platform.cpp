@@ -20,7 +20,7 @@ class Win32HostPlatform final : public HostPlatform {
           dispatcher_(win32::makeServiceDispatcher()),
           services_(win32::makeServiceManager()),
           sockets_(win32::makeSockets()),
-          wmi_(win32::makeWmiProvider()),
+          wmi_(win32::makeWmiProvider(*host_)),
           launcher_(win32::makeLauncher()),
           directory_(win32::makeDirectory()) {
         p_.settings = settings_.get();

@@ -9,7 +9,6 @@
 
 // The system headers come after windows.h.
 // clang-format off
-#include "platform/posix/wmi_providers.h"  // isLocalWmiServer, shared with the fixture
 #include "platform/win32/win32.h"
 #include <oleauto.h>
 #include <wbemidl.h>
@@ -438,6 +437,8 @@ class Win32WmiConnection final : public WmiConnection {
 
 class Win32WmiProvider final : public WmiProvider {
   public:
+    explicit Win32WmiProvider(HostInfo& host) : host_(host) {}
+
     WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         WmiConnectResult r;
         auto c = std::make_unique<Win32WmiConnection>();
@@ -483,7 +484,7 @@ class Win32WmiProvider final : public WmiProvider {
             return r;
         }
 
-        c->remote = !isLocalWmiServer(server);
+        c->remote = !isLocalWmiServer(server, &host_);
         std::string path = c->remote ? "\\\\" + server + "\\" + ns : ns;
         Bstr resource(path);
         hr = c->locator->ConnectServer(resource.get(), nullptr, nullptr, nullptr, 0, nullptr,
@@ -503,31 +504,15 @@ class Win32WmiProvider final : public WmiProvider {
         r.connection = std::move(c);
         return r;
     }
+
+  private:
+    HostInfo& host_;
 };
 
 }  // namespace
 
-std::unique_ptr<WmiProvider> makeWmiProvider() {
-    return std::make_unique<Win32WmiProvider>();
+std::unique_ptr<WmiProvider> makeWmiProvider(HostInfo& host) {
+    return std::make_unique<Win32WmiProvider>(host);
 }
 
 }  // namespace tw::platform::win32
-
-namespace tw::platform {
-
-// This machine by any of its names: none, ".", "localhost" or the computer
-// name (also as the first label of a qualified name), in any letter case.
-bool isLocalWmiServer(const std::string& server) {
-    if (server.empty() || server == ".") return true;
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, server.c_str(), -1, "localhost", -1) ==
-        CSTR_EQUAL)
-        return true;
-    std::string first = server.substr(0, server.find('.'));
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD len = sizeof name;
-    return GetComputerNameA(name, &len) &&
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, first.c_str(), -1, name, -1) ==
-               CSTR_EQUAL;
-}
-
-}  // namespace tw::platform

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"
 

@@ -8,6 +8,7 @@
 #include "../wmi/wmi_test_support.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/linux_sources.h"
+#include "platform/posix/posix.h"
 #include "platform/posix/wmi_providers.h"
 
 namespace tw::platform {
@@ -21,13 +22,14 @@ using tw::testing::ZoneClock;
 struct Live {
     TempDir dir;
     ZoneClock clock{0};
+    std::unique_ptr<HostInfo> host = posix::makeHostInfo();
     std::unique_ptr<SettingsStore> store = makeFileSettingsStore(dir.file("registry.reg"));
     std::unique_ptr<WmiProvider> provider;
     std::unique_ptr<WmiConnection> c;
 
     explicit Live(LiveWmiRoots roots = {}) {
         clock.t = time(nullptr);
-        provider = makeLiveWmiProvider(clock, *store, std::move(roots));
+        provider = makeLiveWmiProvider(clock, *store, *host, std::move(roots));
         c = provider->connect("", kCimv2).connection;
     }
 

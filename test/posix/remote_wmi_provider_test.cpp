@@ -14,7 +14,8 @@
 #include <filesystem>
 
 #include "platform/posix/file_settings_store.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
+#include "platform/posix/posix.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 
@@ -194,9 +195,10 @@ TEST(RemoteWmiProvider, HostileMachineNamesReachTheCommandAsOneArgumentAndRunNot
 TEST(RemoteWmiProvider, RemoteMachineAnswersQueriesAndServiceMethodsAsTheLocalProvider) {
     Machine m;
     // This machine is answered locally: no bridge command is started.
-    auto machines =
-        makeMachineWmiProvider(makeFixtureWmiProvider(m.dir.file("wmi.json"), m.clock, *m.store),
-                               makeRemoteWmiProvider(m.bridge()));
+    auto host = posix::makeHostInfo();
+    auto machines = makeMachineWmiProvider(
+        makeFixtureWmiProvider(m.dir.file("wmi.json"), m.clock, *m.store, host.get()),
+        makeRemoteWmiProvider(m.bridge()), *host);
     char host[256] = {};
     gethostname(host, sizeof host - 1);
     const std::string me = std::string(host).substr(0, std::string(host).find('.'));

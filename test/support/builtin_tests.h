@@ -10,7 +10,7 @@
 
 #include "agent/core/agent.h"
 #include "agent/tests/framework.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 
 namespace tw::testing {

@@ -11,7 +11,8 @@ namespace tw::platform::win32 {
 namespace {
 
 struct Wmi : ::testing::Test {
-    std::unique_ptr<WmiProvider> provider = makeWmiProvider();
+    std::unique_ptr<HostInfo> host = makeHostInfo();
+    std::unique_ptr<WmiProvider> provider = makeWmiProvider(*host);
     std::unique_ptr<WmiConnection> c;
     void SetUp() override {
         WmiConnectResult r = provider->connect("", kCimv2);
@@ -127,7 +128,8 @@ TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
               ERROR_SUCCESS);
     RegSetValueExA(k, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("hello"), 6);
     RegCloseKey(k);
-    auto provider = makeWmiProvider();
+    auto host = makeHostInfo();
+    auto provider = makeWmiProvider(*host);
     WmiConnectResult r = provider->connect(".", kDefaultNamespace);
     ASSERT_TRUE(r.connection) << r.error;
     ASSERT_TRUE(r.connection->getObject("StdRegProv"));

@@ -12,7 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/platform.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 #include "platform/wmi_datetime.h"
 #include "test/support/fake_platform.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/time.h>
+
+#include <filesystem>
 
 #include "../wmi/wmi_test_support.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 
 namespace tw::platform {
 namespace {
@@ -167,8 +167,8 @@ TEST(FixtureWmiProvider, ChangedFileIsReadAgain) {
     EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery").size(), 2u) << "size changed";
     // Same size, new modification time.
     writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Pred Fail"}]})");
-    struct timeval times[2] = {{1000, 0}, {1000, 0}};
-    utimes(f.fixture().c_str(), times);
+    const std::filesystem::path file = f.fixture();
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
     EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery")[1]->get("Status"),
               WmiValue::string("Pred Fail"));
     std::remove(f.fixture().c_str());

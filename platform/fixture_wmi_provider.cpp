@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 #include "platform/stdregprov.h"
 #include "platform/wmi_datetime.h"
 #include "platform/wmi_table.h"
@@ -447,12 +447,12 @@ class FixtureConnection final : public WmiConnection {
 
 class FixtureWmiProvider final : public WmiProvider {
   public:
-    FixtureWmiProvider(std::string path, Clock& clock, SettingsStore& store)
-        : st_(std::make_shared<FixtureState>(std::move(path), clock)), store_(store) {}
+    FixtureWmiProvider(std::string path, Clock& clock, SettingsStore& store, HostInfo* host)
+        : st_(std::make_shared<FixtureState>(std::move(path), clock)), store_(store), host_(host) {}
 
     WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         WmiConnectResult r;
-        if (!isLocalWmiServer(server)) {
+        if (!isLocalWmiServer(server, host_)) {
             r.error = "no WMI connection to " + server + " from this host";
             return r;
         }
@@ -469,13 +469,14 @@ class FixtureWmiProvider final : public WmiProvider {
   private:
     std::shared_ptr<FixtureState> st_;
     SettingsStore& store_;
+    HostInfo* host_;
 };
 
 }  // namespace
 
 std::unique_ptr<WmiProvider> makeFixtureWmiProvider(std::string path, Clock& clock,
-                                                    SettingsStore& store) {
-    return std::make_unique<FixtureWmiProvider>(std::move(path), clock, store);
+                                                    SettingsStore& store, HostInfo* host) {
+    return std::make_unique<FixtureWmiProvider>(std::move(path), clock, store, host);
 }
 
 }  // namespace tw::platform

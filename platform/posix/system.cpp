@@ -1,0 +1,112 @@
+// Process-level services on Linux: errno and strerror, the program's path
+// from /proc/self/exe, the environment, a process-local cycle mutex, and the
+// stop request that signals raise.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/posix/posix.h"
+
+namespace tw::platform::posix {
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+int g_stopPipe[2] = {-1, -1};
+
+}  // namespace
+
+void installStopPipe() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (pipe(g_stopPipe) == 0) {
+            for (int fd : g_stopPipe) {
+                int flags = fcntl(fd, F_GETFD);
+                if (flags >= 0) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+                int fl = fcntl(fd, F_GETFL);
+                if (fl >= 0) fcntl(fd, F_SETFL, fl | O_NONBLOCK);
+            }
+        }
+    });
+}
+
+void raiseStop() {
+    g_stop.store(true);
+    if (g_stopPipe[1] >= 0) {
+        char c = 1;
+        ssize_t r = ::write(g_stopPipe[1], &c, 1);
+        (void)r;
+    }
+}
+
+bool stopRaised() {
+    return g_stop.load();
+}
+
+void waitForStop(int64_t ms) {
+    pollfd p{g_stopPipe[0], POLLIN, 0};
+    int r = poll(&p, g_stopPipe[0] >= 0 ? 1 : 0, static_cast<int>(ms));
+    if (r > 0) {
+        char buf[16];
+        while (::read(g_stopPipe[0], buf, sizeof buf) > 0) {
+        }
+    }
+}
+
+namespace {
+
+class StdCycleMutex final : public CycleMutex {
+  public:
+    StdCycleMutex() { mu_.lock(); }
+    void lock() override { mu_.lock(); }
+    void unlock() override { mu_.unlock(); }
+
+  private:
+    std::mutex mu_;
+};
+
+class PosixSystem final : public System {
+  public:
+    uint32_t lastErrorCode() override { return static_cast<uint32_t>(errno); }
+    std::string errorText(uint32_t code) override {
+        return code ? std::strerror(static_cast<int>(code)) : "";
+    }
+    std::optional<std::string> programPath() override {
+        char buf[4096];
+        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+        if (n <= 0) return std::nullopt;
+        return std::string(buf, static_cast<size_t>(n));
+    }
+    std::optional<std::string> getenv(const std::string& name) override {
+        const char* v = std::getenv(name.c_str());
+        if (!v) return std::nullopt;
+        return std::string(v);
+    }
+    std::string tempFallback(int index) override { return index == 0 ? "/tmp" : "/var/tmp"; }
+    char pathSeparator() override { return '/'; }
+    std::unique_ptr<CycleMutex> createCycleMutex(const std::string&) override {
+        return std::make_unique<StdCycleMutex>();
+    }
+    void releaseConsole() override {}
+    bool stopRequested() override { return stopRaised(); }
+    void requestStop() override { raiseStop(); }
+    [[noreturn]] void exitProcess(int status) override {
+        std::fflush(nullptr);
+        _exit(status);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<System> makeSystem() {
+    return std::make_unique<PosixSystem>();
+}
+
+}  // namespace tw::platform::posix
