@@ -1,12 +1,10 @@
 // Who this machine is on Linux: gethostname, the resolver, and the computer
-// name made from the host name.
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+// name made from the host name (its first label, upper-cased, at most 15
+// characters, as Windows cuts a NetBIOS name).
 #include <unistd.h>
 
 #include "platform/posix/posix.h"
+#include "platform/resolver.h"
 
 namespace tw::platform::posix {
 
@@ -21,25 +19,7 @@ class PosixHostInfo final : public HostInfo {
     }
 
     std::optional<HostEntry> resolve(const std::string& name) override {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_CANONNAME;
-        addrinfo* res = nullptr;
-        if (getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
-        HostEntry e;
-        e.officialName = res->ai_canonname ? res->ai_canonname : name;
-        for (addrinfo* a = res; a; a = a->ai_next) {
-            if (a->ai_family != AF_INET) continue;
-            char buf[INET_ADDRSTRLEN];
-            auto* sin = reinterpret_cast<sockaddr_in*>(a->ai_addr);
-            if (inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf)) {
-                e.firstIPv4 = buf;
-                break;
-            }
-        }
-        freeaddrinfo(res);
-        return e;
+        return resolveHostIPv4(name);
     }
 
     std::optional<std::string> computerName() override {

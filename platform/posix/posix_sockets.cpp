@@ -1,6 +1,5 @@
 #include "platform/posix/posix_sockets.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,76 +11,19 @@
 #include <cstring>
 #include <string>
 
+#include "platform/resolver.h"
+
 namespace tw::platform {
 
 namespace {
-
-int toSystemFamily(AddressFamily f) {
-    switch (f) {
-        case AddressFamily::IPv4:
-            return AF_INET;
-        case AddressFamily::IPv6:
-            return AF_INET6;
-        default:
-            return AF_UNSPEC;
-    }
-}
-
-AddressFamily fromSystemFamily(int f) {
-    if (f == AF_INET) return AddressFamily::IPv4;
-    if (f == AF_INET6) return AddressFamily::IPv6;
-    return AddressFamily::Other;
-}
-
-std::string addressText(const sockaddr* sa) {
-    char buf[INET6_ADDRSTRLEN + 16] = {};
-    if (sa->sa_family == AF_INET) {
-        auto* sin = reinterpret_cast<const sockaddr_in*>(sa);
-        if (!inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf)) return {};
-        return buf;
-    }
-    if (sa->sa_family == AF_INET6) {
-        auto* sin6 = reinterpret_cast<const sockaddr_in6*>(sa);
-        if (!inet_ntop(AF_INET6, &sin6->sin6_addr, buf, sizeof buf)) return {};
-        std::string text = buf;
-        if (sin6->sin6_scope_id) {
-            text += '%';
-            text += std::to_string(sin6->sin6_scope_id);
-        }
-        return text;
-    }
-    return {};
-}
 
 class PosixSockets final : public Sockets {
   public:
     ResolveResult resolve(const std::string& host, uint16_t port,
                           const ResolveHints& hints) override {
-        addrinfo h{};
-        h.ai_family = toSystemFamily(hints.family);
-        h.ai_socktype = SOCK_STREAM;
-        h.ai_protocol = IPPROTO_TCP;
-        h.ai_flags = AI_NUMERICSERV | (hints.numericHost ? AI_NUMERICHOST : 0);
-        std::string service = std::to_string(port);
-        addrinfo* list = nullptr;
-        ResolveResult result;
-        int rc = getaddrinfo(host.c_str(), service.c_str(), &h, &list);
-        if (rc != 0) {
-            // EAI_SYSTEM carries its cause in errno; keep it so the text names it.
-            result.error = rc == EAI_SYSTEM ? (errno ? errno : rc) : rc;
-            return result;
-        }
-        for (addrinfo* a = list; a; a = a->ai_next) {
-            SocketAddress addr;
-            addr.family = fromSystemFamily(a->ai_family);
-            if (a->ai_addr && a->ai_addrlen > 0) {
-                addr.text = addressText(a->ai_addr);
-                auto* p = reinterpret_cast<const unsigned char*>(a->ai_addr);
-                addr.raw.assign(p, p + a->ai_addrlen);
-            }
-            result.addresses.push_back(std::move(addr));
-        }
-        freeaddrinfo(list);
+        ResolveResult result = resolveStream(host, port, hints);
+        // EAI_SYSTEM carries its cause in errno; keep it so the text names it.
+        if (result.error == EAI_SYSTEM) result.error = errno ? errno : EAI_SYSTEM;
         return result;
     }
 
@@ -89,14 +31,11 @@ class PosixSockets final : public Sockets {
         // Resolver codes are negative on Linux; a positive code is an errno
         // that EAI_SYSTEM reported.
         std::string text = code > 0 ? std::strerror(code) : gai_strerror(code);
-        for (char& c : text)
-            if (c == '\r' || c == '\n') c = ' ';
-        if (text.size() > 1024) text.resize(1024);
-        return text;
+        return oneLineErrorText(std::move(text));
     }
 
     SocketHandle open(AddressFamily family, int& error) override {
-        int fd = ::socket(toSystemFamily(family), SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+        int fd = ::socket(systemAddressFamily(family), SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
         if (fd < 0) {
             error = errno;
             return kInvalidSocket;

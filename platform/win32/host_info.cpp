@@ -1,6 +1,7 @@
 // Who this machine is: the Winsock host name and resolver, and the
 // computer name. Each call holds its own Winsock start-up, so the answers
 // do not depend on whether the caller has started Windows Sockets.
+#include "platform/resolver.h"
 #include "platform/win32/win32.h"
 
 namespace tw::platform::win32 {
@@ -38,25 +39,7 @@ class Win32HostInfo final : public HostInfo {
     std::optional<HostEntry> resolve(const std::string& name) override {
         WinsockScope ws;
         if (!ws.ok()) return std::nullopt;
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_CANONNAME;
-        addrinfo* res = nullptr;
-        if (getaddrinfo(name.c_str(), nullptr, &hints, &res) != 0 || !res) return std::nullopt;
-        HostEntry e;
-        e.officialName = res->ai_canonname ? res->ai_canonname : name;
-        for (addrinfo* a = res; a; a = a->ai_next) {
-            if (a->ai_family != AF_INET) continue;
-            char buf[INET_ADDRSTRLEN] = {};
-            auto* sin = reinterpret_cast<sockaddr_in*>(a->ai_addr);
-            if (inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf)) {
-                e.firstIPv4 = buf;
-                break;
-            }
-        }
-        freeaddrinfo(res);
-        return e;
+        return resolveHostIPv4(name);
     }
 
     std::optional<std::string> computerName() override {

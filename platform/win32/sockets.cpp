@@ -4,49 +4,12 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/resolver.h"
 #include "platform/win32/win32.h"
 
 namespace tw::platform::win32 {
 
 namespace {
-
-int toSystemFamily(AddressFamily f) {
-    switch (f) {
-        case AddressFamily::IPv4:
-            return AF_INET;
-        case AddressFamily::IPv6:
-            return AF_INET6;
-        default:
-            return AF_UNSPEC;
-    }
-}
-
-AddressFamily fromSystemFamily(int f) {
-    if (f == AF_INET) return AddressFamily::IPv4;
-    if (f == AF_INET6) return AddressFamily::IPv6;
-    return AddressFamily::Other;
-}
-
-std::string addressText(const sockaddr* sa) {
-    char buf[INET6_ADDRSTRLEN + 16] = {};
-    if (sa->sa_family == AF_INET) {
-        auto* sin = reinterpret_cast<const sockaddr_in*>(sa);
-        if (!inet_ntop(AF_INET, const_cast<in_addr*>(&sin->sin_addr), buf, sizeof buf)) return {};
-        return buf;
-    }
-    if (sa->sa_family == AF_INET6) {
-        auto* sin6 = reinterpret_cast<const sockaddr_in6*>(sa);
-        if (!inet_ntop(AF_INET6, const_cast<in6_addr*>(&sin6->sin6_addr), buf, sizeof buf))
-            return {};
-        std::string text = buf;
-        if (sin6->sin6_scope_id) {
-            text += '%';
-            text += std::to_string(sin6->sin6_scope_id);
-        }
-        return text;
-    }
-    return {};
-}
 
 class Win32Sockets final : public Sockets {
   public:
@@ -57,34 +20,10 @@ class Win32Sockets final : public Sockets {
 
     void stop() override { WSACleanup(); }
 
+    // getaddrinfo answers a Windows Sockets error code itself.
     ResolveResult resolve(const std::string& host, uint16_t port,
                           const ResolveHints& hints) override {
-        addrinfo h{};
-        h.ai_family = toSystemFamily(hints.family);
-        h.ai_socktype = SOCK_STREAM;
-        h.ai_protocol = IPPROTO_TCP;
-        h.ai_flags = AI_NUMERICSERV | (hints.numericHost ? AI_NUMERICHOST : 0);
-        std::string service = std::to_string(port);
-        addrinfo* list = nullptr;
-        ResolveResult result;
-        // getaddrinfo answers a Windows Sockets error code itself.
-        int rc = getaddrinfo(host.c_str(), service.c_str(), &h, &list);
-        if (rc != 0) {
-            result.error = rc;
-            return result;
-        }
-        for (addrinfo* a = list; a; a = a->ai_next) {
-            SocketAddress addr;
-            addr.family = fromSystemFamily(a->ai_family);
-            if (a->ai_addr && a->ai_addrlen > 0) {
-                addr.text = addressText(a->ai_addr);
-                auto* p = reinterpret_cast<const unsigned char*>(a->ai_addr);
-                addr.raw.assign(p, p + a->ai_addrlen);
-            }
-            result.addresses.push_back(std::move(addr));
-        }
-        freeaddrinfo(list);
-        return result;
+        return resolveStream(host, port, hints);
     }
 
     std::string resolverErrorText(int code) override {
@@ -92,14 +31,11 @@ class Win32Sockets final : public Sockets {
         // message table has the same texts.
         std::string text = systemErrorText(static_cast<DWORD>(code));
         if (text.empty()) text = "error " + std::to_string(code);
-        for (char& c : text)
-            if (c == '\r' || c == '\n') c = ' ';
-        if (text.size() > 1024) text.resize(1024);
-        return text;
+        return oneLineErrorText(std::move(text));
     }
 
     SocketHandle open(AddressFamily family, int& error) override {
-        SOCKET s = ::socket(toSystemFamily(family), SOCK_STREAM, IPPROTO_TCP);
+        SOCKET s = ::socket(systemAddressFamily(family), SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET) {
             error = WSAGetLastError();
             return kInvalidSocket;

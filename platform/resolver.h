@@ -1,0 +1,30 @@
+// Name resolution with getaddrinfo, written once for the BSD sockets of
+// Linux and for Windows Sockets: the calls and records are the same, only
+// their headers and start-up differ (the callers on Windows hold Windows
+// Sockets started).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/host_info.h"
+#include "platform/sockets.h"
+
+namespace tw::platform {
+
+// The system's constant for a family (AF_INET, AF_INET6; AF_UNSPEC for the rest).
+int systemAddressFamily(AddressFamily f);
+
+// The addresses of a TCP stream to host:port; error: getaddrinfo's own code.
+ResolveResult resolveStream(const std::string& host, uint16_t port, const ResolveHints& hints);
+
+// The canonical name and first IPv4 address of a name; nullopt when it does
+// not resolve.
+std::optional<HostEntry> resolveHostIPv4(const std::string& name);
+
+// A resolver's error text as resolverErrorText() answers it: line ends as
+// blanks, at most 1024 characters.
+std::string oneLineErrorText(std::string text);
+
+}  // namespace tw::platform
