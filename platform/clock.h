@@ -20,6 +20,9 @@ class Clock {
     virtual ~Clock() = default;
     // Seconds since 1970 (UTC).
     virtual int64_t now() = 0;
+    // Nanoseconds since 1970 (UTC), as fine as the system keeps them; a
+    // clock without a finer source answers now() in whole seconds.
+    virtual int64_t nowNs() { return now() * 1000000000; }
     // Milliseconds from an arbitrary start; for measuring durations.
     virtual int64_t monotonicMs() = 0;
     virtual LocalTime localTime(int64_t t) = 0;

@@ -1,5 +1,7 @@
 #include "platform/wmi_table.h"
 
+#include <algorithm>
+
 namespace tw::platform {
 
 namespace {
@@ -76,7 +78,10 @@ WmiRowValues& WmiTable::addRow() {
 }
 
 void WmiTable::set(WmiRowValues& row, std::string_view property, WmiValue value) {
-    size_t col = shape->add(property);
+    // Builders name the class's own spelling: look for it before folding.
+    const auto& cols = shape->columns();
+    size_t col = static_cast<size_t>(std::find(cols.begin(), cols.end(), property) - cols.begin());
+    if (col == cols.size()) col = shape->add(property);
     if (row.size() <= col) row.resize(shape->columns().size());
     row[col] = std::move(value);
 }

@@ -1,5 +1,5 @@
-// Time and waiting on Linux: time() and localtime_r for calendar time,
-// CLOCK_MONOTONIC for durations, and sleeps that wait on the stop pipe so
+// Time and waiting on Linux: time(), CLOCK_REALTIME and localtime_r for
+// calendar time, CLOCK_MONOTONIC for durations, and sleeps that wait on the stop pipe so
 // that SIGINT or SIGTERM ends them at once.
 #include <time.h>
 
@@ -14,6 +14,12 @@ namespace {
 class PosixClock final : public Clock {
   public:
     int64_t now() override { return static_cast<int64_t>(time(nullptr)); }
+
+    int64_t nowNs() override {
+        timespec ts;
+        clock_gettime(CLOCK_REALTIME, &ts);
+        return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    }
 
     int64_t monotonicMs() override {
         timespec ts;

@@ -18,6 +18,14 @@ class Win32Clock final : public Clock {
 
     int64_t now() override { return static_cast<int64_t>(_time64(nullptr)); }
 
+    int64_t nowNs() override {
+        FILETIME ft;
+        GetSystemTimeAsFileTime(&ft);
+        const int64_t since1601 = static_cast<int64_t>(
+            (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+        return (since1601 - 116444736000000000LL) * 100;  // 100 ns units from 1601
+    }
+
     int64_t monotonicMs() override { return static_cast<int64_t>(GetTickCount64()); }
 
     LocalTime localTime(int64_t t) override {

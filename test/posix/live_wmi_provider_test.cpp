@@ -19,17 +19,18 @@ using tw::testing::TempDir;
 using tw::testing::writeFile;
 using tw::testing::ZoneClock;
 
+// The provider on this host's clock, or on the clock given.
 struct Live {
     TempDir dir;
-    ZoneClock clock{0};
+    std::unique_ptr<Clock> hostClock = posix::makeClock();
     std::unique_ptr<HostInfo> host = posix::makeHostInfo();
     std::unique_ptr<SettingsStore> store = makeFileSettingsStore(dir.file("registry.reg"));
     std::unique_ptr<WmiProvider> provider;
     std::unique_ptr<WmiConnection> c;
 
-    explicit Live(LiveWmiRoots roots = {}) {
-        clock.t = time(nullptr);
-        provider = makeLiveWmiProvider(clock, *store, *host, std::move(roots));
+    explicit Live(LiveWmiRoots roots = {}, Clock* clock = nullptr) {
+        provider =
+            makeLiveWmiProvider(clock ? *clock : *hostClock, *store, *host, std::move(roots));
         c = provider->connect("", kCimv2).connection;
     }
 
@@ -299,9 +300,13 @@ struct Tree {
 
 TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     Tree tree;
-    Live live(tree.roots);
+    ZoneClock clock(60);
+    Live live(tree.roots, &clock);
     auto procs = live.rows("SELECT * FROM Win32_PerfRawData_PerfProc_Process");
     ASSERT_EQ(procs.size(), 4u);
+    EXPECT_EQ(s(*procs[0], "Timestamp_Sys100NS"),
+              std::to_string(clock.t * 10000000 + 116444736000000000LL))
+        << "the provider's clock, counted from 1601";
     const uint64_t per = 10000000 / sysconf(_SC_CLK_TCK);
     const auto st = linuxsrc::parseSystemStat(readAll(tree.roots.proc + "/stat"));
     EXPECT_EQ(s(*procs[0], "PercentProcessorTime"), std::to_string(st.idleTicks * per));
@@ -335,6 +340,18 @@ TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     EXPECT_EQ(s(*disks[0], "VolumeName"), "/");
     EXPECT_EQ(s(*disks[1], "Name"), "D:");
     EXPECT_EQ(s(*disks[1], "VolumeName"), "/proc");
+
+    auto os = live.rows("SELECT LocalDateTime FROM Win32_OperatingSystem");
+    ASSERT_EQ(os.size(), 1u);
+    EXPECT_EQ(s(*os[0], "LocalDateTime"), "20121005153000.000000+060");
+    // Rows are filled by property name: a name that is not the class's own
+    // would leave one of its properties unset.
+    for (auto& cls : live.rows("SELECT * FROM meta_class")) {
+        const std::string name = s(*cls, "__CLASS");
+        if (name == "Win32_Service" || name == "Win32_NTLogEvent") continue;
+        for (auto& o : live.rows("SELECT * FROM " + name))
+            for (const auto& p : o->propertyNames()) EXPECT_TRUE(o->get(p)) << name << "." << p;
+    }
 
     EXPECT_FALSE(live.c->query("SELECT * FROM Win32_Service")) << "no service manager";
     EXPECT_FALSE(live.c->query("SELECT * FROM Win32_NTLogEvent")) << "no journal";
