@@ -62,9 +62,9 @@ set(TW_TWNT_WIN32_SOURCES ${TW_MC_OUT}/messages.rc ${CMAKE_SOURCE_DIR}/agent/twn
 set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports.def)
 
 # Tests of the Linux substitutes and those that drive the programs through
-# POSIX processes stay on Linux; the Wine checks of the programs are
-# scripts/windows-e2e.sh.
-set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/(process|e2e)\\.cpp$|/test/platform/(file_settings_store|posix_[a-z_]*)_test\\.cpp$")
+# POSIX processes stay on Linux; the programs are checked under Wine by
+# tw_add_wine_checks() below.
+set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/(process|e2e)\\.cpp$")
 
 # GCC 12 warns falsely about std::string concatenation in optimised test
 # code (-Wrestrict, GCC bug 105329).
@@ -72,3 +72,31 @@ set(TW_WIN32_TEST_OPTIONS -Wno-restrict)
 
 # Test data paths as the programs under Wine see them (drive Z: is /).
 set(TW_PATH_PREFIX "Z:")
+
+# The Wine checks of the programs, a CTest test each (label "wine"), named
+# after the checks of scripts/windows-e2e.sh and run in its order. They share
+# one Wine prefix and one native twrecv (TWRECV, default
+# build/default/twrecv), which the fixture's setup starts and its cleanup
+# ends, whatever the checks' outcome.
+function(tw_add_wine_checks)
+  set(driver ${CMAKE_SOURCE_DIR}/scripts/windows-e2e.sh)
+  set(env TW_E2E_STATE=${CMAKE_BINARY_DIR}/wine-e2e)
+  execute_process(COMMAND bash ${driver} list OUTPUT_VARIABLE checks
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  string(REPLACE "\n" ";" checks "${checks}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${driver})
+  add_test(NAME wine.setup COMMAND bash ${driver} setup $<TARGET_FILE:twnt>)
+  add_test(NAME wine.cleanup COMMAND bash ${driver} cleanup)
+  set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 420)
+  set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 90)
+  set(previous wine.setup)
+  foreach(check IN LISTS checks)
+    add_test(NAME wine.${check} COMMAND bash ${driver} ${check})
+    set_tests_properties(wine.${check} PROPERTIES FIXTURES_REQUIRED wine DEPENDS ${previous}
+      SKIP_RETURN_CODE 77 TIMEOUT 240)
+    set(previous wine.${check})
+  endforeach()
+  get_property(all DIRECTORY PROPERTY TESTS)
+  list(FILTER all INCLUDE REGEX "^wine\\.")
+  set_tests_properties(${all} PROPERTIES LABELS wine RUN_SERIAL ON ENVIRONMENT "${env}")
+endfunction()
