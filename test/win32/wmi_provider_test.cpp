@@ -105,7 +105,8 @@ TEST_F(Wmi, FailuresAreAnsweredNotThrown) {
 TEST(WmiConnect, ProviderNoticeComesWithAFailedConnectionToo) {
     // The 64-bit provider is chosen before the connection is tried; a
     // namespace that does not exist fails the connection afterwards.
-    auto provider = makeWmiProvider();
+    auto host = makeHostInfo();
+    auto provider = makeWmiProvider(*host);
     WmiConnectResult r = provider->connect("", "ROOT\\NoSuchNamespaceAtAll");
     EXPECT_FALSE(r.connection);
     EXPECT_FALSE(r.error.empty());
