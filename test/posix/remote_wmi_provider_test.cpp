@@ -199,9 +199,8 @@ TEST(RemoteWmiProvider, RemoteMachineAnswersQueriesAndServiceMethodsAsTheLocalPr
     auto machines = makeMachineWmiProvider(
         makeFixtureWmiProvider(m.dir.file("wmi.json"), m.clock, *m.store, host.get()),
         makeRemoteWmiProvider(m.bridge()), *host);
-    char host[256] = {};
-    gethostname(host, sizeof host - 1);
-    const std::string me = std::string(host).substr(0, std::string(host).find('.'));
+    const std::string name = host->hostName().value_or("");
+    const std::string me = name.substr(0, name.find('.'));
     std::vector<std::unique_ptr<WmiConnection>> here;
     for (const std::string& server : {std::string(), std::string("."), "\\\\" + me}) {
         here.push_back(std::move(machines->connect(server, kCimv2).connection));
