@@ -105,6 +105,13 @@ class AnswerReader {
     std::unique_ptr<Impl> impl_;
 };
 
+// Shared by the writer and the reader of answers.
+int hexDigit(char c);
+// The bytes of a hex text; nullopt when it is not one.
+std::optional<std::string> fromHex(std::string_view hex);
+// The value when it fits 32 bits.
+std::optional<int32_t> int32Of(int64_t v);
+
 // The id of an answer line as written by twwmi, read without a full parse;
 // nullopt when the line does not begin that way.
 std::optional<int64_t> quickId(std::string_view line);
