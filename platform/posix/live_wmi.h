@@ -1,7 +1,7 @@
-// The live provider's classes, as osquery keeps its tables: one file per
-// group of classes that share their sources (processes, system, storage,
-// network, hardware, services, event log). Each class declares its columns
-// beside the builder that fills them, and rows are filled by column name.
+// The live provider's classes: one file per group of classes that share
+// their sources (processes, system, storage, network, hardware, services,
+// event log). Each class declares its columns beside the builder that
+// fills them, and rows are filled by column name.
 // Shared by those files and the provider (live_wmi_provider.cpp) only.
 #pragma once
 
