@@ -311,7 +311,7 @@ int CtwntcfgDlg::insertSorted(Control& c, std::string entry) {
 
 bool CtwntcfgDlg::setText(std::string_view name, std::string text) {
     const Control* found = control(name);
-    if (!found) return false;
+    if (!found || !found->enabled) return false;
     Control& c = ctrl(name);
     switch (c.kind) {
         case ControlKind::Digits:

@@ -203,7 +203,8 @@ class CtwntcfgDlg {
 
     // ---- the person's edits ---------------------------------------------------
     // Replaces a text control's text; false (nothing changed) when the text
-    // breaks the control's rule (digits only, length).
+    // breaks the control's rule (digits only, length) or the control is
+    // disabled.
     bool setText(std::string_view name, std::string text);
     void setChecked(std::string_view name, bool on);
     // Selects an entry of a choice, host list or pick list (-1: none).

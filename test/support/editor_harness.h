@@ -5,10 +5,13 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "editor/editorlog.h"
+#include "editor/twntcfgdlg.h"
 #include "editor/wmicontext.h"
 #include "platform/platform.h"
 #include "platform/posix/wmi_providers.h"
@@ -95,6 +98,59 @@ struct EditorHarness {
     editor::EditorLog log;
     editor::WmiContext wmi;
     platform::Platform p;
+};
+
+// A complete settings store as the editor writes it back unchanged: host
+// lists sorted, Defaults and MemLevels in the editor's keyword order, the
+// colours and check boxes in their exact words. Agent letter case for the
+// names the editor spells differently.
+inline const std::vector<std::pair<std::string, std::string>> kCompleteSettings = {
+    {"TWDISPLAY", "mon1.corp.lan;mon2.corp.lan:1985"},
+    {"TWPAGE", "[::1]:1986;pager.corp.lan"},
+    {"AliasName", "Front End #2"},
+    {"Activatelog", "Y"},
+    {"FQDN", "N"},
+    {"SendPageAlerts", "Y"},
+    {"Defaults", "CPU:80:95 DISK:90:95 PAGEFILE:70:80"},
+    {"MemLevels", "PHYS:95:98 COMMIT:80:90"},
+    {"CPUrebootcolor", "Red"},
+    {"CPUrebootmins", "60"},
+    {"StartDelay", "2"},
+    {"CPUupdays", "999"},
+    {"CPUupdayscolor", "Green"},
+    {"PageLevels", "red purple "},
+    {"ExternalPath", "/var/spool/tw"},
+    {"MsgLevels", "SYS:ERR:Y:30 APP:WARN:N:15"},
+    {"IgnoreMsgs", "DCOM"},
+    {"Procs", "svchost:N:1 sqlservr:N:2"},
+    {"DiskList", "C:90:95:R "},
+    {"Services", "Print Spooler:R:R:N"},
+    {"NetworkInterfaces", "eth0 1000Mbps:85:95:80:90"},
+    {"Externals", "/opt/check.sh /INT=300"},
+    {"KeyCode", "secret phrase"},
+    {"IPport", "1984"},
+    {"Timer", "300"},
+    {"PluginTimer", "60"},
+    {"Tests", "procs:T msgs:P cpu:T disk:P netprotl:G mem:P pagefile:P svcs:P netdata:T wmitest:P"},
+    {"WMITests",
+     "cpuload Numerical \"80:90\" perf \"select LoadPercentage from Win32_Processor\" "
+     "\"Load: %value%\r\nDone\""},
+};
+
+// The main dialog over the harness, its settings store filled or not.
+struct DialogHarness : EditorHarness {
+    explicit DialogHarness(bool complete = true, const std::string& fixtureJson = kEditorFixture)
+        : EditorHarness(fixtureJson), dlg(p, log, ui) {
+        if (complete)
+            for (const auto& [name, text] : kCompleteSettings) store.setSetting(name, text);
+    }
+    // Starts the dialog; the start's messages are kept in ui.
+    void start() {
+        auto code = dlg.OnInitDialog();
+        if (code) throw std::runtime_error("the dialog did not start");
+    }
+
+    editor::CtwntcfgDlg dlg;
 };
 
 }  // namespace tw::testing

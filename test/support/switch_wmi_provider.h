@@ -1,6 +1,8 @@
 // A WMI provider with failure switches around another one: refuse the
 // connections to a namespace, fail the execution of a method, or answer a
-// method with a chosen ReturnValue; it counts the method calls by name.
+// method with a chosen ReturnValue; it counts the method calls by name and
+// records the servers asked for. Servers named in `reachable` are answered
+// by the inner provider as its own machine (a "remote" machine in tests).
 #pragma once
 
 #include <map>
@@ -20,7 +22,7 @@ class SwitchWmiProvider : public platform::WmiProvider {
     platform::WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         servers.push_back(server);
         if (refuse.count(toUpper(ns))) return {nullptr, "refused by the test", {}};
-        auto r = inner_.connect(server, ns);
+        auto r = inner_.connect(reachable.count(server) ? std::string() : server, ns);
         if (r.connection) r.connection = std::make_unique<Conn>(*this, std::move(r.connection));
         return r;
     }
@@ -31,6 +33,7 @@ class SwitchWmiProvider : public platform::WmiProvider {
     std::set<std::string> failMethods;
     // Methods that answer this ReturnValue without doing anything.
     std::map<std::string, int> returnValues;
+    std::set<std::string> reachable;
     std::map<std::string, int> calls;
     std::vector<std::string> servers;
 
