@@ -70,8 +70,8 @@ constexpr PercentPair kPercentPairs[] = {
     {kMemLevels, "COMMIT:", ctl::kCommitWarning, ctl::kCommitPanic},
 };
 
-constexpr const char* kDefaultTests =
-    "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D";
+// The default Tests text, which also names the ten tests and their order.
+constexpr const char* kDefaultTests = findsetting("Tests")->install;
 
 // The tests whose mode cannot carry performance data.
 constexpr const char* kNoTrendTests[] = {"msgs", "netprotl", "pagefile", "procs", "svcs"};
@@ -477,7 +477,8 @@ void CtwntcfgDlg::fillFields() {
     }
     auto colour = [&](const char* choice, DialogSetting s) {
         Control& c = ctrl(choice);
-        const std::string text = t[s].empty() ? "Yellow" : t[s];
+        // An empty colour shows the install default.
+        const std::string text = t[s].empty() ? dialogSetting(s).install : t[s];
         c.selected = -1;
         for (size_t i = 0; i < c.entries.size() && c.selected < 0; ++i)
             if (startsWithNoCase(text, c.entries[i])) c.selected = static_cast<int>(i);
