@@ -16,6 +16,10 @@ struct DirCase {
     const char* dir;
 };
 
+void PrintTo(const DirCase& c, std::ostream* os) {
+    *os << c.dir;
+}
+
 class ExportDirectory : public ::testing::TestWithParam<DirCase> {};
 
 TEST_P(ExportDirectory, IsTempThenTmpThenThePlatformsFolder) {

@@ -31,6 +31,10 @@ struct ActionCase {
     const char* method;  // the method that ran, nullptr: none
 };
 
+void PrintTo(const ActionCase& c, std::ostream* os) {
+    *os << c.action << " " << c.service;
+}
+
 class ServiceControlAction : public ::testing::TestWithParam<ActionCase> {};
 
 TEST_P(ServiceControlAction, RunsTheServiceMethodOnTheCurrentConnection) {

@@ -18,6 +18,10 @@ struct CmdLineCase {
     bool log;
 };
 
+void PrintTo(const CmdLineCase& c, std::ostream* os) {
+    for (const auto& a : c.args) *os << "<" << a << ">";
+}
+
 class CmdLine : public ::testing::TestWithParam<CmdLineCase> {};
 
 TEST_P(CmdLine, ParsesEveryArgument) {

@@ -177,6 +177,10 @@ struct DefaultsCase {
     const char* saved;
 };
 
+void PrintTo(const DefaultsCase& c, std::ostream* os) {
+    *os << c.stored;
+}
+
 class Defaults : public ::testing::TestWithParam<DefaultsCase> {};
 
 TEST_P(Defaults, LoadIntoTheSixFieldsAndSaveInTheEditorsOrder) {
@@ -401,6 +405,10 @@ struct PickCase {
     const char* after;
 };
 
+void PrintTo(const PickCase& c, std::ostream* os) {
+    *os << c.entry << " onto <" << c.before << ">";
+}
+
 class PickList : public ::testing::TestWithParam<PickCase> {};
 
 TEST_P(PickList, ChoosingAnEntryPutsItInFrontOnce) {
@@ -461,6 +469,10 @@ struct ValidationCase {
     const char* other = nullptr;  // a second field to set first
     const char* otherValue = nullptr;
 };
+
+void PrintTo(const ValidationCase& c, std::ostream* os) {
+    *os << c.message;
+}
 
 class Validation : public ::testing::TestWithParam<ValidationCase> {};
 
@@ -544,6 +556,10 @@ struct NetIfCase {
     const char* text;
     const char* message;  // nullptr: valid
 };
+
+void PrintTo(const NetIfCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class NetworkInterfaces : public ::testing::TestWithParam<NetIfCase> {};
 

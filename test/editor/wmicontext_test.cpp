@@ -197,6 +197,10 @@ struct WriteFailure {
     const char* logLine;  // with %s for the full key
 };
 
+void PrintTo(const WriteFailure& c, std::ostream* os) {
+    *os << c.what;
+}
+
 class WmiContextWriteFailure : public ::testing::TestWithParam<WriteFailure> {};
 
 TEST_P(WmiContextWriteFailure, LostWriteFix_IsShownNamingTheSettingAndStopsTheBatch) {
