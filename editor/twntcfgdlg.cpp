@@ -21,13 +21,6 @@ constexpr const char* kDialogSettingNames[kDialogSettings] = {
     "PluginTimer",       "Tests",
 };
 
-constexpr bool allInTable() {
-    for (const char* n : kDialogSettingNames)
-        if (!findsetting(n)) return false;
-    return true;
-}
-static_assert(allInTable(), "every dialog setting is in the settings table");
-
 // The text fields that show a setting as it is.
 struct PlainField {
     DialogSetting setting;
