@@ -14,7 +14,7 @@
 #include "editor/twntcfgdlg.h"
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 
 namespace {
 

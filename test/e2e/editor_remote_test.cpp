@@ -56,7 +56,7 @@ class RemoteCommand {
 struct RemoteHarness : testing::EditorHarness {
     RemoteHarness()
         : machines(platform::makeMachineWmiProvider(std::move(fixture),
-                                                    platform::makeRemoteWmiProvider())),
+                                                    platform::makeRemoteWmiProvider(), host)),
           dlg((p.wmi = machines.get(), p), log, ui) {
         for (const auto& [name, text] : kCompleteSettings) store.setSetting(name, text);
         store.setSetting("Timer", "600");

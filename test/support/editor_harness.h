@@ -14,7 +14,7 @@
 #include "editor/twntcfgdlg.h"
 #include "editor/wmicontext.h"
 #include "platform/platform.h"
-#include "platform/posix/wmi_providers.h"
+#include "platform/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/memory_files.h"
 #include "test/support/scripted_ui.h"
@@ -53,7 +53,7 @@ struct EditorHarness {
     explicit EditorHarness(const std::string& fixtureJson = kEditorFixture)
         : fixturePath(dir.file("fixture.json")),
           fixture((writeFile(fixturePath, fixtureJson),
-                   platform::makeFixtureWmiProvider(fixturePath, clock, store))),
+                   platform::makeFixtureWmiProvider(fixturePath, clock, store, &host))),
           provider(*fixture),
           log(&files, "twntcfg.log"),
           wmi(&provider, &store, log, ui) {
@@ -63,6 +63,7 @@ struct EditorHarness {
         p.settings = &store;
         p.clock = &clock;
         p.system = &system;
+        p.host = &host;
         p.wmi = &provider;
         p.files = &files;
     }
@@ -91,6 +92,7 @@ struct EditorHarness {
     MemorySettingsStore store;
     ManualClock clock;
     FakeSystem system;
+    FakeHostInfo host;
     MemoryFiles files;
     ScriptedUi ui;
     std::unique_ptr<platform::WmiProvider> fixture;
