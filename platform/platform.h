@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/directory.h"
 #include "platform/event_log.h"
+#include "platform/files.h"
 #include "platform/host_info.h"
 #include "platform/launcher.h"
 #include "platform/service_control.h"
@@ -30,6 +31,7 @@ struct Platform {
     WmiProvider* wmi = nullptr;
     Launcher* launcher = nullptr;
     Directory* directory = nullptr;
+    FileWriter* files = nullptr;
 };
 
 // This host's implementations, owned together.

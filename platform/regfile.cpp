@@ -293,11 +293,13 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
         std::string_view dtrim = trim(data);
         if (dtrim.size() >= 3 && (dtrim[0] == 'h' || dtrim[0] == 'H')) {
             while (true) {
+                // Trimmed in place: copying the gathered text at every
+                // continuation line made long values quadratic to read.
                 std::string_view td = trim(data);
                 if (td.empty() || td.back() != '\\') break;
-                std::string d(td);
-                d.pop_back();
-                data = d;
+                const size_t lead = static_cast<size_t>(td.data() - data.data());
+                data.resize(lead + td.size() - 1);
+                data.erase(0, lead);
                 if (pos >= text.size()) return fail(lineNo, "continuation at end of file");
                 size_t e = text.find('\n', pos);
                 if (e == std::string_view::npos) e = text.size();

@@ -58,4 +58,14 @@ size_t findNoCase(std::string_view hay, std::string_view needle) {
     return std::string_view::npos;
 }
 
+std::string textModeLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (char c : text) {
+        if (c == '\n') out.push_back('\r');
+        out.push_back(c);
+    }
+    return out;
+}
+
 }  // namespace tw

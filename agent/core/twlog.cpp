@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "agent/core/settings.h"
+#include "agent/core/text.h"
 #include "platform/system.h"
 
 namespace tw {
@@ -64,12 +65,7 @@ void DiagLog::write(const std::string& text) {
     Impl& i = impl();
     std::lock_guard<std::mutex> g(i.lock);
     if (!i.file) return;
-    std::string out;
-    out.reserve(text.size() + 16);
-    for (char c : text) {
-        if (c == '\n') out.push_back('\r');
-        out.push_back(c);
-    }
+    const std::string out = textModeLines(text);
     std::fwrite(out.data(), 1, out.size(), i.file);
     std::fflush(i.file);
 }

@@ -94,6 +94,11 @@ class FileSettingsStore final : public SettingsStore {
     }
 
     bool setValue(const std::string& key, const std::string& name, const RegValue& value) override {
+        // A value the file already holds is not written again, so a save of
+        // every setting costs one rewrite (and flush) per change, not per setting.
+        auto old = getValue(key, name);
+        if (old && old->type == value.type && old->data == value.data && old->dword == value.dword)
+            return true;
         return modify([&](RegTree& tree) {
             RegFileKey& k = ensureKey(tree, key);
             std::string uname = normaliseKey(name);
@@ -109,6 +114,7 @@ class FileSettingsStore final : public SettingsStore {
     }
 
     bool createKey(const std::string& key) override {
+        if (keyExists(key)) return true;
         return modify([&](RegTree& tree) {
             ensureKey(tree, key);
             return true;

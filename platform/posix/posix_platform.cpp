@@ -10,6 +10,7 @@
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix.h"
 #include "platform/posix/posix_directory.h"
+#include "platform/posix/posix_files.h"
 #include "platform/posix/posix_launcher.h"
 #include "platform/posix/posix_sockets.h"
 #include "platform/posix/remote_wmi_provider.h"
@@ -39,7 +40,8 @@ class PosixHostPlatform final : public HostPlatform {
           wmi_(makeMachineWmiProvider(makeHostWmiProvider(*clock_, *settings_, *host_),
                                       makeRemoteWmiProvider(), *host_)),
           launcher_(makePosixLauncher()),
-          directory_(makePosixDirectory()) {
+          directory_(makePosixDirectory()),
+          files_(makePosixFileWriter()) {
         posix::installStopPipe();
         struct sigaction sa {};
         sa.sa_handler = onStopSignal;
@@ -58,6 +60,7 @@ class PosixHostPlatform final : public HostPlatform {
         p_.wmi = wmi_.get();
         p_.launcher = launcher_.get();
         p_.directory = directory_.get();
+        p_.files = files_.get();
     }
     Platform& get() override { return p_; }
 
@@ -73,6 +76,7 @@ class PosixHostPlatform final : public HostPlatform {
     std::unique_ptr<WmiProvider> wmi_;
     std::unique_ptr<Launcher> launcher_;
     std::unique_ptr<Directory> directory_;
+    std::unique_ptr<FileWriter> files_;
     Platform p_;
 };
 

@@ -22,6 +22,7 @@
 #include "platform/clock.h"
 #include "platform/directory.h"
 #include "platform/event_log.h"
+#include "platform/files.h"
 #include "platform/host_info.h"
 #include "platform/launcher.h"
 #include "platform/service_control.h"
@@ -52,5 +53,6 @@ std::unique_ptr<Sockets> makeSockets();
 std::unique_ptr<WmiProvider> makeWmiProvider(HostInfo& host);
 std::unique_ptr<Launcher> makeLauncher();
 std::unique_ptr<Directory> makeDirectory();
+std::unique_ptr<FileWriter> makeFileWriter();
 
 }  // namespace tw::platform::win32

@@ -1,7 +1,7 @@
 // This host's services on Windows, owned together: the registry, the event
 // log, Winsock's host identity and sockets, the clock, the process services,
-// the service control manager, WMI, the shell for external programs and the
-// work-file directory.
+// the service control manager, WMI, the shell for external programs, the
+// work-file directory and the editor's file writer.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -22,7 +22,8 @@ class Win32HostPlatform final : public HostPlatform {
           sockets_(win32::makeSockets()),
           wmi_(win32::makeWmiProvider(*host_)),
           launcher_(win32::makeLauncher()),
-          directory_(win32::makeDirectory()) {
+          directory_(win32::makeDirectory()),
+          files_(win32::makeFileWriter()) {
         p_.settings = settings_.get();
         p_.events = events_.get();
         p_.host = host_.get();
@@ -34,6 +35,7 @@ class Win32HostPlatform final : public HostPlatform {
         p_.wmi = wmi_.get();
         p_.launcher = launcher_.get();
         p_.directory = directory_.get();
+        p_.files = files_.get();
     }
     Platform& get() override { return p_; }
 
@@ -49,6 +51,7 @@ class Win32HostPlatform final : public HostPlatform {
     std::unique_ptr<WmiProvider> wmi_;
     std::unique_ptr<Launcher> launcher_;
     std::unique_ptr<Directory> directory_;
+    std::unique_ptr<FileWriter> files_;
     Platform p_;
 };
 

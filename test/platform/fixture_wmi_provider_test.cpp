@@ -232,6 +232,12 @@ TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
               WmiValue::int32(2));
     EXPECT_FALSE(f.store->keyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing"))
         << "no key is created";
+    // CreateKey creates it (with its parents); the write then succeeds.
+    EXPECT_EQ(c.execMethod("StdRegProv", "CreateKey", &missing)->get("ReturnValue"),
+              WmiValue::int32(0));
+    EXPECT_EQ(c.execMethod("StdRegProv", "SetStringValue", &missing)->get("ReturnValue"),
+              WmiValue::int32(0));
+    EXPECT_EQ(f.store->getValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing", "")->data, "x");
     EXPECT_FALSE(f.provider->connect("", "ROOT\\SECURITY").connection);
     EXPECT_FALSE(f.provider->connect("faraway-host-that-is-not-me", kCimv2).connection);
 }

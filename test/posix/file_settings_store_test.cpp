@@ -36,6 +36,25 @@ TEST(FileSettingsStore, AbsentFileReadsAsEmptyAndFirstWriteCreatesIt0600) {
     EXPECT_EQ(v->data, "host1");
 }
 
+TEST(FileSettingsStore, AValueOrKeyAlreadyHeldIsNotWrittenAgain) {
+    TempDir dir;
+    std::string path = dir.file("registry.reg");
+    auto store = makeFileSettingsStore(path);
+    ASSERT_TRUE(store->setValue(kKey + "\\Timer", "", RegValue::sz("300")));
+    struct stat before, after;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    // Every write replaces the file by a rename, so an unchanged inode means
+    // nothing was written.
+    ASSERT_TRUE(store->setValue(kKey + "\\timer", "", RegValue::sz("300")));
+    ASSERT_TRUE(store->createKey(kKey + "\\TIMER"));
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    ASSERT_TRUE(store->setValue(kKey + "\\Timer", "", RegValue::expandSz("300")));
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino) << "another type is a change";
+    EXPECT_EQ(store->getValue(kKey + "\\Timer", "")->type, RegType::ExpandSz);
+}
+
 TEST(FileSettingsStore, SeesChangesMadeByAnotherWriter) {
     TempDir dir;
     auto a = makeFileSettingsStore(dir.file("r.reg"));

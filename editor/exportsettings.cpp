@@ -1,0 +1,43 @@
+#include "editor/exportsettings.h"
+
+#include "agent/core/text.h"
+
+namespace tw::editor {
+
+std::string editorFileDirectory(platform::System& system) {
+    std::string dir;
+    for (const char* var : {"TEMP", "TMP"}) {
+        auto v = system.getenv(var);
+        if (v && !v->empty()) {
+            dir = *v;
+            break;
+        }
+    }
+    if (dir.empty()) dir = system.tempFallback(0);
+    const char sep = system.pathSeparator();
+    if (dir.empty() || (dir.back() != sep && dir.back() != '/')) dir += sep;
+    return dir;
+}
+
+std::string exportText(const SettingTexts& saved, const std::string& wmiTests) {
+    std::string out;
+    for (int i = 0; i < kDialogSettings; ++i) {
+        out += '[';
+        out += dialogSetting(i).editorName;
+        out += ']';
+        out += saved.text[static_cast<size_t>(i)];
+        out += '\n';
+    }
+    out += "[WMITests]" + wmiTests + "\n";
+    return out;
+}
+
+bool ExportSettings(const SettingTexts& saved, WmiContext& wmi, platform::System& system,
+                    platform::FileWriter& files) {
+    const std::string path = editorFileDirectory(system) + kExportFile;
+    if (path.size() >= kEditorPathLimit) return false;
+    const std::string wmiTests = wmi.ReadRegKey(findsetting("WMITests")->editorName);
+    return files.writePrivate(path, textModeLines(exportText(saved, wmiTests)));
+}
+
+}  // namespace tw::editor

@@ -1,0 +1,149 @@
+// The editor on a remote machine, reached as administrators reach one on
+// Linux: TWNT_REMOTE_COMMAND starts that machine's twwmi --serve, here over
+// its own WMI fixture and its own settings file. Load, edit, save, and the
+// settings file of that machine holds the result; this machine's settings
+// stay as they were.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "editor/twntcfgdlg.h"
+#include "platform/posix/file_settings_store.h"
+#include "platform/posix/remote_wmi_provider.h"
+#include "test/support/editor_harness.h"
+#include "test/support/process.h"
+
+namespace tw::editor {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::kCompleteSettings;
+
+const char* kFarFixture = R"({
+  "Win32_ComputerSystem": [{"Name": "FARHOST", "SystemType": "x64-based PC"}],
+  "Win32_PerfRawData_PerfProc_Process": [{"Name": "postgres"}],
+  "Win32_LogicalDisk": [{"Name": "D:", "DriveType": 3, "Description": "Data"}],
+  "Win32_Service": [
+    {"Name": "TallwatchClient", "DisplayName": "Tallwatch Professional Edition Client 5.01",
+     "Started": false}
+  ],
+  "Win32_PerfRawData_Tcpip_NetworkInterface": [{"Name": "bond0", "CurrentBandwidth": "0"}]
+})";
+
+const std::string kFarKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
+
+// TWNT_REMOTE_COMMAND for the test's lifetime.
+class RemoteCommand {
+  public:
+    explicit RemoteCommand(const std::string& command) {
+        if (const char* old = std::getenv("TWNT_REMOTE_COMMAND")) old_ = old;
+        setenv("TWNT_REMOTE_COMMAND", command.c_str(), 1);
+    }
+    ~RemoteCommand() {
+        if (old_)
+            setenv("TWNT_REMOTE_COMMAND", old_->c_str(), 1);
+        else
+            unsetenv("TWNT_REMOTE_COMMAND");
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+// This machine from the harness's fixture, every other one through the
+// bridge command.
+struct RemoteHarness : testing::EditorHarness {
+    RemoteHarness()
+        : machines(platform::makeMachineWmiProvider(std::move(fixture),
+                                                    platform::makeRemoteWmiProvider(), host)),
+          dlg((p.wmi = machines.get(), p), log, ui) {
+        for (const auto& [name, text] : kCompleteSettings) store.setSetting(name, text);
+        store.setSetting("Timer", "600");
+        testing::writeFile(dir.file("far.json"), kFarFixture);
+        farStore = platform::makeFileSettingsStore(dir.file("far.reg"));
+        for (const auto& [name, text] : kCompleteSettings)
+            farStore->setValue(kFarKey + name, "", platform::RegValue::sz(text));
+    }
+    std::string bridge() const {
+        return "env TWNT_WMI_FIXTURE=" + dir.file("far.json") +
+               " TWNT_REGISTRY=" + dir.file("far.reg") + " " + testing::binaryPath("twwmi") +
+               " --serve";
+    }
+    std::string farSetting(const std::string& name) {
+        // A store of its own sees the file as the far machine wrote it.
+        auto v = platform::makeFileSettingsStore(dir.file("far.reg"))->getValue(kFarKey + name, "");
+        return v ? v->data : "<missing>";
+    }
+
+    std::unique_ptr<platform::WmiProvider> machines;
+    std::unique_ptr<platform::SettingsStore> farStore;
+    CtwntcfgDlg dlg;
+};
+
+TEST(EditorRemote, LoadEditSaveAndReadBackFromThatMachinesSettingsFile) {
+    RemoteHarness h;
+    RemoteCommand command(h.bridge());
+    ASSERT_EQ(h.dlg.OnInitDialog(), std::nullopt);
+    EXPECT_EQ(h.dlg.text(ctl::kTimer), "600") << "this machine first";
+    h.dlg.setText(ctl::kComputerName, "\\\\FARHOST");
+    h.dlg.click(ctl::kLoad);
+    ASSERT_TRUE(h.ui.messages.empty()) << h.ui.texts()[0];
+    EXPECT_TRUE(h.dlg.wmi().connected());
+    EXPECT_EQ(h.dlg.text(ctl::kTimer), "300");
+    EXPECT_TRUE(h.dlg.wmi().is64Bit());
+    EXPECT_THAT(h.dlg.entries(ctl::kDisplayHosts),
+                ElementsAre("mon1.corp.lan", "mon2.corp.lan:1985"));
+    EXPECT_EQ(h.dlg.text(ctl::kKeyCode), "secret phrase");
+    EXPECT_EQ(h.dlg.text(ctl::kComputerName), "\\\\FARHOST");
+    EXPECT_THAT(h.dlg.entries(ctl::kProcsPick), ElementsAre("postgres"));
+    EXPECT_THAT(h.dlg.entries(ctl::kNetIfsPick), ElementsAre("bond0 0Mbps"));
+    EXPECT_EQ(h.dlg.text(ctl::kService), "Start Service");
+
+    h.dlg.setText(ctl::kTimer, "120");
+    h.dlg.setText(ctl::kDisplayEntry, "mon3.corp.lan");
+    h.dlg.click(ctl::kDisplayAdd);
+    h.dlg.click(ctl::kSave);
+    EXPECT_TRUE(h.ui.messages.empty()) << h.ui.texts()[0];
+    EXPECT_FALSE(h.dlg.enabled(ctl::kSave));
+    EXPECT_EQ(h.farSetting("Timer"), "120");
+    EXPECT_EQ(h.farSetting("TWDISPLAY"), "mon1.corp.lan;mon2.corp.lan:1985;mon3.corp.lan");
+    EXPECT_EQ(h.farSetting("Tests"), kCompleteSettings[26].second);
+    EXPECT_EQ(h.setting("Timer"), "600") << "this machine is untouched";
+
+    // The service button acts on that machine too.
+    h.dlg.click(ctl::kService);
+    EXPECT_EQ(h.dlg.text(ctl::kService), "Stop Service");
+}
+
+// The registry provider does not create a missing key on a write; the
+// editor creates it on the far machine and writes again.
+TEST(EditorRemote, LostWriteFix_ASettingMissingOnThatMachineIsCreatedThere) {
+    RemoteHarness h;
+    h.farStore->deleteKey(kFarKey + "pluginTimer");
+    RemoteCommand command(h.bridge());
+    ASSERT_EQ(h.dlg.OnInitDialog(), std::nullopt);
+    h.dlg.setText(ctl::kComputerName, "FARHOST");
+    h.dlg.click(ctl::kLoad);
+    EXPECT_EQ(h.dlg.text(ctl::kLogsTimer), "");
+    h.dlg.setText(ctl::kLogsTimer, "90");
+    h.dlg.click(ctl::kSave);
+    EXPECT_TRUE(h.ui.messages.empty()) << h.ui.texts()[0];
+    EXPECT_EQ(h.farSetting("PluginTimer"), "90");
+}
+
+TEST(EditorRemote, AMachineThatRefusesIsNamedExactlyAsTyped) {
+    RemoteHarness h;
+    RemoteCommand command("/nonexistent/bridge {host}");
+    ASSERT_EQ(h.dlg.OnInitDialog(), std::nullopt);
+    h.dlg.setText(ctl::kComputerName, "\\\\Far-Host.Corp");
+    h.dlg.click(ctl::kLoad);
+    ASSERT_FALSE(h.ui.messages.empty());
+    for (const auto& m : h.ui.messages)
+        EXPECT_EQ(m.text, "Remote WMI connection to \\\\Far-Host.Corp failed.");
+    EXPECT_FALSE(h.dlg.wmi().connected());
+    EXPECT_EQ(h.dlg.text(ctl::kTimer), "");
+}
+
+}  // namespace
+}  // namespace tw::editor

@@ -1,0 +1,74 @@
+// A WMI provider with failure switches around another one: refuse the
+// connections to a namespace, fail the execution of a method, or answer a
+// method with a chosen ReturnValue; it counts the method calls by name and
+// records the servers asked for. Servers named in `reachable` are answered
+// by the inner provider as its own machine (a "remote" machine in tests).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "agent/core/text.h"
+#include "platform/wmi_provider.h"
+
+namespace tw::testing {
+
+class SwitchWmiProvider : public platform::WmiProvider {
+  public:
+    explicit SwitchWmiProvider(platform::WmiProvider& inner) : inner_(inner) {}
+
+    platform::WmiConnectResult connect(const std::string& server, const std::string& ns) override {
+        servers.push_back(server);
+        if (refuse.count(toUpper(ns))) return {nullptr, "refused by the test", {}};
+        auto r = inner_.connect(reachable.count(server) ? std::string() : server, ns);
+        if (r.connection) r.connection = std::make_unique<Conn>(*this, std::move(r.connection));
+        return r;
+    }
+
+    // Namespaces (upper case, "ROOT\\DEFAULT") whose connections fail.
+    std::set<std::string> refuse;
+    // Methods whose execution fails.
+    std::set<std::string> failMethods;
+    // Methods that answer this ReturnValue without doing anything.
+    std::map<std::string, int> returnValues;
+    std::set<std::string> reachable;
+    std::map<std::string, int> calls;
+    std::vector<std::string> servers;
+
+  private:
+    class Conn : public platform::WmiConnection {
+      public:
+        Conn(SwitchWmiProvider& p, std::unique_ptr<platform::WmiConnection> c)
+            : p_(p), c_(std::move(c)) {}
+        std::unique_ptr<platform::WmiEnumerator> query(std::string_view wql) override {
+            return c_->query(wql);
+        }
+        std::unique_ptr<platform::WmiObject> getObject(std::string_view path) override {
+            return c_->getObject(path);
+        }
+        std::unique_ptr<platform::WmiObject> execMethod(std::string_view path,
+                                                        std::string_view method,
+                                                        const platform::WmiObject* in) override {
+            const std::string m(method);
+            ++p_.calls[m];
+            if (p_.failMethods.count(m)) return nullptr;
+            if (auto it = p_.returnValues.find(m); it != p_.returnValues.end()) {
+                auto out = std::make_unique<platform::WmiPropertyBag>();
+                out->set("ReturnValue", platform::WmiValue::int32(it->second));
+                return out;
+            }
+            return c_->execMethod(path, method, in);
+        }
+        std::string lastError() const override { return c_->lastError(); }
+
+      private:
+        SwitchWmiProvider& p_;
+        std::unique_ptr<platform::WmiConnection> c_;
+    };
+
+    platform::WmiProvider& inner_;
+};
+
+}  // namespace tw::testing
