@@ -8,7 +8,7 @@ namespace tw::editor {
 
 namespace {
 
-constexpr int kObjectWaitMs = 30000;
+constexpr char kRemoteCaption[] = "Remote Machine Directory";
 
 // Whether the text has an entry that begins with prefix: at its start or
 // after a ";" and blanks. A mere substring (the tail of a longer path) is
@@ -23,23 +23,47 @@ bool hasentry(std::string_view text, std::string_view prefix) {
     return false;
 }
 
+// A name picked from a remote list: asks first, collects the names with the
+// wait cursor shown, offers them in "Remote Select". failure is shown when
+// the list cannot be had or is empty (and when there is no connection).
+std::optional<std::string> pickremote(WmiContext& wmi, const char* question, const char* wql,
+                                      const char* failure) {
+    UiPort& ui = wmi.ui();
+    if (!wmi.connected()) {
+        ui.messageBox(failure, kErrorCaption, MessageKind::Error);
+        return std::nullopt;
+    }
+    if (!ui.askYesNo(question, kRemoteCaption)) return std::nullopt;
+    std::optional<std::vector<std::string>> blocks;
+    {
+        WaitCursor wait(ui);
+        blocks = collectremotenames(wmi, wql);
+    }
+    if (!blocks || blocks->empty()) {
+        ui.messageBox(failure, kErrorCaption, MessageKind::Error);
+        return std::nullopt;
+    }
+    RemoteSelect select(*blocks);
+    if (select.run(ui).empty()) return std::nullopt;
+    return select.result;
+}
+
 }  // namespace
 
-std::optional<std::vector<std::string>> collectremotenames(platform::WmiConnection* cimv2,
-                                                           std::string_view wql) {
-    std::unique_ptr<platform::WmiEnumerator> e = cimv2 ? cimv2->query(wql) : nullptr;
-    if (!e) return std::nullopt;
+std::optional<std::vector<std::string>> collectremotenames(WmiContext& wmi, std::string_view wql) {
     std::vector<std::string> blocks(1);
-    std::unique_ptr<platform::WmiObject> obj;
-    while (e->next(kObjectWaitMs, obj) == platform::WmiNext::Object && obj) {
-        std::optional<platform::WmiValue> v = obj->get("Name");
-        if (!v || v->type != platform::WmiType::String) continue;
+    QueryStatus status = wmi.forEachObject(wql, [&](const platform::WmiObject& obj) {
+        std::optional<platform::WmiValue> v = obj.get("Name");
+        if (!v || v->type != platform::WmiType::String) return true;
         if (blocks.back().size() > kNameBlockFull) {
-            if (blocks.size() == kNameBlocksMax) break;
+            if (blocks.size() == kNameBlocksMax) return false;
             blocks.emplace_back();
         }
         blocks.back() += v->s + ";";
-    }
+        return true;
+    });
+    if (status == QueryStatus::NotConnected || status == QueryStatus::QueryFailed)
+        return std::nullopt;
     if (blocks.back().empty()) blocks.pop_back();
     return blocks;
 }
@@ -54,16 +78,44 @@ RemoteSelect::RemoteSelect(const std::vector<std::string>& blocks) {
             start = end + 1;
         }
     }
-    // The list keeps its entries sorted, without regard to case.
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return toLower(a) < toLower(b);
     });
 }
 
-void RemoteSelect::ok() {
-    result = selected >= 0 && selected < static_cast<int>(names.size())
-                 ? names[static_cast<size_t>(selected)]
-                 : std::string();
+const std::string& RemoteSelect::run(UiPort& ui) {
+    result = ui.chooseFromList(kCaption, names).value_or("");
+    return result;
+}
+
+std::optional<std::string> addExternal(WmiContext& wmi, std::string_view externals) {
+    std::optional<std::string> path;
+    if (wmi.targetIsLocal())
+        path = wmi.ui().pickLocalFile();
+    else
+        path = pickremote(wmi,
+                          "It may take long time to retrieve the remote machine file list, do you "
+                          "want to continue?",
+                          "SELECT Name FROM CIM_DataFile",
+                          "Can not retrieve the file list from remote machine.");
+    if (!path || path->empty()) return std::nullopt;
+    std::string after = addexternalentry(externals, *path);
+    if (after == externals) return std::nullopt;
+    return after;
+}
+
+std::optional<std::string> browseSaveLogLocation(WmiContext& wmi) {
+    std::optional<std::string> dir;
+    if (wmi.targetIsLocal())
+        dir = wmi.ui().pickLocalFolder("Pick a Directory");
+    else
+        dir = pickremote(wmi,
+                         "It may take long time to retrieve the remote machine directory list, do "
+                         "you want to continue?",
+                         "SELECT Name FROM Win32_Directory",
+                         "Can not retrieve the directory list from remote machine.");
+    if (!dir || dir->empty()) return std::nullopt;
+    return dir;
 }
 
 std::string addexternalentry(std::string_view externals, std::string_view path) {

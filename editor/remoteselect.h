@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/wmi_provider.h"
+#include "editor/wmicontext.h"
 
 namespace tw::editor {
 
@@ -22,25 +22,34 @@ inline constexpr size_t kNameBlockBytes = 204800;
 inline constexpr size_t kNameBlockFull = 203776;
 inline constexpr size_t kNameBlocksMax = 4000;
 
-// The Name of every object a query yields, in blocks; nothing when the query
-// cannot run (or there is no connection).
-std::optional<std::vector<std::string>> collectremotenames(platform::WmiConnection* cimv2,
-                                                           std::string_view wql);
+// The Name of every object a query yields on the target machine, in blocks;
+// nothing when the query cannot run (or there is no connection).
+std::optional<std::vector<std::string>> collectremotenames(WmiContext& wmi, std::string_view wql);
 
 class RemoteSelect {
   public:
     static constexpr const char* kCaption = "Remote Select";
 
-    // Opening: every name of every block, in the list's sorted order.
+    // Opening: every name of every block, in the list's sorted order
+    // (without regard to case); the result starts empty.
     explicit RemoteSelect(const std::vector<std::string>& blocks);
 
     std::vector<std::string> names;
-    int selected = -1;   // -1: none
-    std::string result;  // the chosen name; empty until OK with a selection
+    std::string result;  // the chosen name; empty after Cancel or without a selection
 
-    void ok();
-    void cancel() { result.clear(); }
+    // Shows the list through the port and keeps the choice.
+    const std::string& run(UiPort& ui);
 };
+
+// "Add External": the administrator picks a program on the target machine
+// (the local file picker, or the remote file list after a confirmation);
+// the answer is the new "Externals List" text, nothing when nothing changed.
+std::optional<std::string> addExternal(WmiContext& wmi, std::string_view externals);
+
+// The browse button beside "Save Log Location": the directory picked on the
+// target machine (the local folder picker, or the remote directory list
+// after a confirmation); nothing when none was picked.
+std::optional<std::string> browseSaveLogLocation(WmiContext& wmi);
 
 // The Externals text after adding the program at path with the default
 // interval: path " /INT=300" in front of the old entries, separated by ";";

@@ -15,8 +15,6 @@ constexpr char kYellowRedOrBand[] =
     "'minred:minyel::maxyel:maxred'.";
 constexpr char kOneObject[] = "Query must follow the format of 'select oneobject from...'";
 
-// How long one object of a query result may take to arrive.
-constexpr int kObjectWaitMs = 30000;
 // The preview is cut where the agent cuts an expanded page format.
 constexpr size_t kPreviewCapacity = 51200;
 
@@ -154,7 +152,7 @@ std::optional<std::string> checkwmitest(const WmiTestRow& t, const std::vector<W
     return std::nullopt;
 }
 
-WmiQueryRun runwmiquery(platform::WmiConnection* cimv2, std::string_view query) {
+WmiQueryRun runwmiquery(WmiContext& wmi, std::string_view query) {
     WmiQueryRun run;
     size_t start = 7;
     while (start < query.size() && query[start] == ' ') ++start;
@@ -164,24 +162,12 @@ WmiQueryRun runwmiquery(platform::WmiConnection* cimv2, std::string_view query) 
         run.reason = "format error";
         return run;
     }
-    std::unique_ptr<platform::WmiEnumerator> e = cimv2 ? cimv2->query(query) : nullptr;
-    if (!e) {
-        run.reason = "Can't run ExecQuery";
-        return run;
-    }
-    while (true) {
-        std::unique_ptr<platform::WmiObject> obj;
-        platform::WmiNext n = e->next(kObjectWaitMs, obj);
-        if (n == platform::WmiNext::End) break;
-        if (n != platform::WmiNext::Object || !obj) {
-            run.reason = "Can't get the object: " + property;
-            return run;
-        }
-        std::optional<platform::WmiValue> v = obj->get(property);
+    bool unreadable = false;
+    QueryStatus status = wmi.forEachObject(query, [&](const platform::WmiObject& obj) {
+        std::optional<platform::WmiValue> v = obj.get(property);
         if (!v) {
-            run.value.clear();
-            run.reason = "Can't handle the query: define one query object only.";
-            return run;
+            unreadable = true;
+            return false;
         }
         if (!run.value.empty()) run.value += '|';
         if (v->type == platform::WmiType::Int32)
@@ -189,8 +175,18 @@ WmiQueryRun runwmiquery(platform::WmiConnection* cimv2, std::string_view query) 
         else if (v->type == platform::WmiType::String)
             run.value += v->s;
         if (run.value.size() > kQueryValueMax) run.value.resize(kQueryValueMax);
+        return true;
+    });
+    if (status == QueryStatus::NotConnected || status == QueryStatus::QueryFailed) {
+        run.reason = "Can't run ExecQuery";
+    } else if (status == QueryStatus::FetchFailed) {
+        run.reason = "Can't get the object: " + property;
+    } else if (unreadable) {
+        run.value.clear();
+        run.reason = "Can't handle the query: define one query object only.";
+    } else {
+        run.ok = true;
     }
-    run.ok = true;
     return run;
 }
 

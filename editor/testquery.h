@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "editor/wmitestrows.h"
-#include "platform/wmi_provider.h"
+#include "editor/wmicontext.h"
 
 namespace tw::editor {
 
@@ -41,10 +41,10 @@ inline constexpr size_t kQueryValueMax = 20479;
 // A property name longer than this is a format error.
 inline constexpr size_t kQueryPropertyMax = 1023;
 
-// Runs a query once on a ROOT\CIMV2 connection (nullptr: not connected) and
-// gathers the property it names from every object: 32-bit integers in
-// decimal, strings as they are, other types as nothing.
-WmiQueryRun runwmiquery(platform::WmiConnection* cimv2, std::string_view query);
+// Runs a query once on the current ROOT\CIMV2 connection of the target
+// machine and gathers the property it names from every object: 32-bit
+// integers in decimal, strings as they are, other types as nothing.
+WmiQueryRun runwmiquery(WmiContext& wmi, std::string_view query);
 
 // The page format (real line breaks) with its placeholders filled from the
 // definition and the run's value text.

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/wmi_provider.h"
+#include "editor/wmicontext.h"
 
 namespace tw::editor {
 
@@ -23,8 +23,7 @@ inline constexpr size_t kClassDetailBytes = 22528;
 
 // The non-system property names of a class, in the class's order; empty
 // when the class is unknown or the query fails.
-std::vector<std::string> classproperties(platform::WmiConnection* cimv2,
-                                         std::string_view className);
+std::vector<std::string> classproperties(WmiContext& wmi, std::string_view className);
 
 // The class detail text: "WMI Class <name>:", the property names joined by
 // "|", and under "Values:" one line per instance with its 32-bit integer and
@@ -32,17 +31,18 @@ std::vector<std::string> classproperties(platform::WmiConnection* cimv2,
 // characters a line of dots ends it. Nothing when the class has no
 // properties (or cannot be found); a failing instance query only ends the
 // text early. The text holds at most bufsize - 1 characters.
-std::optional<std::string> ClassDetail(platform::WmiConnection* cimv2, std::string_view className,
+std::optional<std::string> ClassDetail(WmiContext& wmi, std::string_view className,
                                        size_t bufsize = kClassDetailBytes);
 
 class WMIBrowser {
   public:
     static constexpr const char* kCaption = "WMI Win32 Class Browser";
 
-    // Opening: fills the class list with the Win32 classes (sorted) and the
-    // property list of the first one. cimv2 may be nullptr (not connected):
-    // the lists stay empty. On OK the query replaces the text query refers to.
-    WMIBrowser(platform::WmiConnection* cimv2, std::string& query);
+    // Opening: fills the class list with the Win32 classes of the target
+    // machine (sorted) and the property list of the first one; the lists
+    // stay empty when the queries fail. On OK the query replaces the text
+    // that query refers to.
+    WMIBrowser(WmiContext& wmi, std::string& query);
 
     std::vector<std::string> classes;     // "WMI Class Name"
     int selectedClass = -1;               // -1: none
@@ -63,7 +63,7 @@ class WMIBrowser {
     void ok();
 
   private:
-    platform::WmiConnection* cimv2_;
+    WmiContext& wmi_;
     std::string& query_;
 };
 
