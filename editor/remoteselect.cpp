@@ -88,7 +88,8 @@ const std::string& RemoteSelect::run(UiPort& ui) {
     return result;
 }
 
-std::optional<std::string> addExternal(WmiContext& wmi, std::string_view externals) {
+bool AddExternal(CtwntcfgDlg& dlg) {
+    WmiContext& wmi = dlg.wmi();
     std::optional<std::string> path;
     if (wmi.targetIsLocal())
         path = wmi.ui().pickLocalFile();
@@ -98,13 +99,14 @@ std::optional<std::string> addExternal(WmiContext& wmi, std::string_view externa
                           "want to continue?",
                           "SELECT Name FROM CIM_DataFile",
                           "Can not retrieve the file list from remote machine.");
-    if (!path || path->empty()) return std::nullopt;
-    std::string after = addexternalentry(externals, *path);
-    if (after == externals) return std::nullopt;
-    return after;
+    if (!path || path->empty()) return false;
+    const std::string& old = dlg.text(ctl::kExternals);
+    std::string after = addexternalentry(old, *path);
+    return after != old && dlg.setText(ctl::kExternals, std::move(after));
 }
 
-std::optional<std::string> browseSaveLogLocation(WmiContext& wmi) {
+bool BrowseSaveLogLocation(CtwntcfgDlg& dlg) {
+    WmiContext& wmi = dlg.wmi();
     std::optional<std::string> dir;
     if (wmi.targetIsLocal())
         dir = wmi.ui().pickLocalFolder("Pick a Directory");
@@ -114,8 +116,8 @@ std::optional<std::string> browseSaveLogLocation(WmiContext& wmi) {
                          "you want to continue?",
                          "SELECT Name FROM Win32_Directory",
                          "Can not retrieve the directory list from remote machine.");
-    if (!dir || dir->empty()) return std::nullopt;
-    return dir;
+    return dir && !dir->empty() && dir != dlg.text(ctl::kLogLocation) &&
+           dlg.setText(ctl::kLogLocation, *dir);
 }
 
 std::string addexternalentry(std::string_view externals, std::string_view path) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/twntcfgdlg.h"
 #include "editor/wmicontext.h"
 
 namespace tw::editor {
@@ -42,14 +43,16 @@ class RemoteSelect {
 };
 
 // "Add External": the administrator picks a program on the target machine
-// (the local file picker, or the remote file list after a confirmation);
-// the answer is the new "Externals List" text, nothing when nothing changed.
-std::optional<std::string> addExternal(WmiContext& wmi, std::string_view externals);
+// (the local file picker, or the remote file list after a confirmation),
+// which goes in front of the "Externals List" text with the default
+// interval. Answers whether the field changed.
+bool AddExternal(CtwntcfgDlg& dlg);
 
 // The browse button beside "Save Log Location": the directory picked on the
 // target machine (the local folder picker, or the remote directory list
-// after a confirmation); nothing when none was picked.
-std::optional<std::string> browseSaveLogLocation(WmiContext& wmi);
+// after a confirmation) replaces the "Save Log Location" text. Answers
+// whether the field changed.
+bool BrowseSaveLogLocation(CtwntcfgDlg& dlg);
 
 // The Externals text after adding the program at path with the default
 // interval: path " /INT=300" in front of the old entries, separated by ";";

@@ -1,12 +1,14 @@
 #include "editor/wmitestconfig.h"
 
 #include "agent/core/text.h"
+#include "editor/exportsettings.h"
 
 namespace tw::editor {
 
-WMITestConfig::WMITestConfig(WmiContext& wmi, platform::FileWriter& files,
-                             platform::System& system)
-    : wmi_(wmi), files_(files), system_(system) {
+WMITestConfig::WMITestConfig(CtwntcfgDlg& dlg) : WMITestConfig(dlg.wmi(), dlg.platform()) {}
+
+WMITestConfig::WMITestConfig(WmiContext& wmi, platform::Platform& platform)
+    : wmi_(wmi), platform_(platform) {
     wmi_.ConnectWMIDB(kRootDefault);
     std::string tests = wmi_.ReadRegKey("WMITests");
     if (wmi_.success()) pool = wmi_.ReadRegKey("WMIPool");
@@ -60,16 +62,14 @@ void WMITestConfig::save() {
     if (!written) return;
     saveEnabled = false;
     // A failure to write the copy is not reported.
-    files_.writePrivate(twwmitestspath(system_), textModeLines(text + "\n"));
+    if (platform_.files && platform_.system)
+        platform_.files->writePrivate(twwmitestspath(*platform_.system),
+                                      textModeLines(text + "\n"));
 }
 
 std::string twwmitestspath(platform::System& system) {
-    const char sep = system.pathSeparator();
-    if (sep == '\\') return "c:\\windows\\temp\\twwmitests";
-    for (const char* var : {"TEMP", "TMP"})
-        if (std::optional<std::string> dir = system.getenv(var); dir && !dir->empty())
-            return *dir + sep + "twwmitests";
-    return system.tempFallback(0) + sep + "twwmitests";
+    if (system.pathSeparator() == '\\') return "c:\\windows\\temp\\twwmitests";
+    return editorFileDirectory(system) + "twwmitests";
 }
 
 }  // namespace tw::editor

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "editor/addwmitest.h"
+#include "editor/twntcfgdlg.h"
 #include "editor/wmicontext.h"
 #include "editor/wmitestrows.h"
-#include "platform/files.h"
-#include "platform/system.h"
+#include "platform/platform.h"
 
 namespace tw::editor {
 
@@ -21,10 +21,13 @@ class WMITestConfig {
   public:
     static constexpr const char* kCaption = "WMI Test Configuration";
 
+    // Opening from the main dialog, on its target machine (the dialog's own
+    // "Save" is enabled by its "WMI Test Config" button).
+    explicit WMITestConfig(CtwntcfgDlg& dlg);
     // Opening: reads WMITests and WMIPool from the target machine and fills
-    // the list; "Save" is disabled. files and system are this machine's, for
-    // the twwmitests copy.
-    WMITestConfig(WmiContext& wmi, platform::FileWriter& files, platform::System& system);
+    // the list; "Save" is disabled. The platform's files and system (this
+    // machine's) serve the twwmitests copy.
+    WMITestConfig(WmiContext& wmi, platform::Platform& platform);
 
     std::vector<WmiTestRow> rows;  // the list, columns as in kWmiTestColumns
     int selected = -1;             // the selected row, -1: none
@@ -48,8 +51,7 @@ class WMITestConfig {
 
   private:
     WmiContext& wmi_;
-    platform::FileWriter& files_;
-    platform::System& system_;
+    platform::Platform& platform_;
 };
 
 // Where "Save" leaves its copy of WMITests: "c:\windows\temp\twwmitests" on

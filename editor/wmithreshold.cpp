@@ -45,14 +45,16 @@ bool WMINumThreshold::ok() {
         double v[4];
         for (int i = 0; i < 4; ++i) v[i] = readnumber(figures[i]);
         if (!(v[0] <= v[1] && v[1] <= v[2] && v[2] <= v[3])) {
-            ui_.messageBox("The min/max values are not correct.", kShortErrorCaption, MessageKind::Error);
+            ui_.messageBox("The min/max values are not correct.", kShortErrorCaption,
+                           MessageKind::Error);
             return false;
         }
         result = figures[0] + ":" + figures[1] + "::" + figures[2] + ":" + figures[3];
     } else {
         result = trimmed(warning) + ":" + trimmed(panic);
         if (result.size() < 2) {
-            ui_.messageBox("The Warning and Panic value(s) can't be empty.", kShortErrorCaption, MessageKind::Error);
+            ui_.messageBox("The Warning and Panic value(s) can't be empty.", kShortErrorCaption,
+                           MessageKind::Error);
             return false;
         }
         std::erase(result, ' ');

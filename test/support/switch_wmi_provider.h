@@ -1,5 +1,5 @@
 // A WMI provider with failure switches around another one: refuse the
-// connections to a namespace, fail a query, answer it with no object or
+// connections to a machine or a namespace, fail a query, answer it with no object or
 // break its enumeration, fail the execution of a method, or answer a method
 // with a chosen ReturnValue; it records the queries, counts the method calls
 // by name and records the servers asked for. Servers named in `reachable`
@@ -24,7 +24,8 @@ class SwitchWmiProvider : public platform::WmiProvider {
 
     platform::WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         servers.push_back(server);
-        if (refuse.count(toUpper(ns))) return {nullptr, "refused by the test", {}};
+        if (refuse.count(toUpper(ns)) || refuseServers.count(server))
+            return {nullptr, "refused by the test", {}};
         auto r = inner_.connect(reachable.count(server) ? std::string() : server, ns);
         if (r.connection) r.connection = std::make_unique<Conn>(*this, std::move(r.connection));
         return r;
@@ -32,6 +33,9 @@ class SwitchWmiProvider : public platform::WmiProvider {
 
     // Namespaces (upper case, "ROOT\\DEFAULT") whose connections fail.
     std::set<std::string> refuse;
+    // Machines (as the context names them, without "\\\\") that refuse every
+    // connection.
+    std::set<std::string> refuseServers;
     // Queries (their exact text) that cannot run, that yield no object, or
     // whose first object cannot be fetched.
     std::set<std::string> failQueries, emptyQueries, brokenQueries;
