@@ -10,8 +10,9 @@ WMITestConfig::WMITestConfig(CtwntcfgDlg& dlg) : WMITestConfig(dlg.wmi(), dlg.pl
 WMITestConfig::WMITestConfig(WmiContext& wmi, platform::Platform& platform)
     : wmi_(wmi), platform_(platform) {
     wmi_.ConnectWMIDB(kRootDefault);
+    // Each read stands alone: a missing WMITests still offers the pool.
     std::string tests = wmi_.ReadRegKey("WMITests");
-    if (wmi_.success()) pool = wmi_.ReadRegKey("WMIPool");
+    pool = wmi_.ReadRegKey("WMIPool");
     wmi_.ConnectWMIDB(kRootCimv2);
     rows = parsewmitests(tests);
 }
