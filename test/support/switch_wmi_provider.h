@@ -33,7 +33,7 @@ class SwitchWmiProvider : public platform::WmiProvider {
 
     // Namespaces (upper case, "ROOT\\DEFAULT") whose connections fail.
     std::set<std::string> refuse;
-    // Machines (as the context names them, without "\\\\") that refuse every
+    // Machines (named without their leading backslashes) that refuse every
     // connection.
     std::set<std::string> refuseServers;
     // Queries (their exact text) that cannot run, that yield no object, or
