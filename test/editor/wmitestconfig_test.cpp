@@ -3,19 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "agent/wmitests/definitions.h"
-#include "editor/testquery.h"
 #include "test/support/editor_harness.h"
 
 namespace tw::editor {
 namespace {
 
 using testing::ShownMessage;
-
-const char kFixture[] = R"({
-    "Win32_ComputerSystem": [{"Name": "WEB1", "SystemType": "X86-based PC",
-                              "NumberOfProcessors": 4}],
-    "Win32_Processor": [{"Name": "Xeon", "LoadPercentage": 7}]
-})";
 
 // Three stored tests: a quoted "NA", an unquoted threshold, a page format
 // with two line breaks.
@@ -24,6 +17,7 @@ const char kStored[] =
     "cpus Numerical 0:0 noperf \"select NumberOfProcessors from Win32_ComputerSystem\" \"\"|"
     "load Numerical \"80:90\" perf \"select LoadPercentage from Win32_Processor\" "
     "\"Q: &query\r\nV: %value%\r\n\"";
+const char kCopy[] = "/work/tmp/twwmitests";
 
 std::vector<std::string> names(const WMITestConfig& c) {
     std::vector<std::string> out;
@@ -33,7 +27,10 @@ std::vector<std::string> names(const WMITestConfig& c) {
 
 class WmiTestConfigTest : public ::testing::Test {
   protected:
-    testing::EditorHarness h{kFixture};
+    testing::EditorHarness h{R"({
+        "Win32_ComputerSystem": [{"Name": "WEB1", "SystemType": "X86-based PC",
+                                  "NumberOfProcessors": 4}],
+        "Win32_Processor": [{"Name": "Xeon", "LoadPercentage": 7}]})"};
     void SetUp() override {
         h.store.setSetting("WMITests", kStored);
         h.store.setSetting("WMIPool", defaultwmipool());
@@ -42,7 +39,7 @@ class WmiTestConfigTest : public ::testing::Test {
     }
 };
 
-TEST_F(WmiTestConfigTest, OpeningLoadsTheListAndThePool) {
+TEST_F(WmiTestConfigTest, OpeningLoadsTheListAndSaveWritesItBack) {
     WMITestConfig c(h.wmi, h.p);
     ASSERT_EQ(c.rows.size(), 3u);
     EXPECT_EQ(c.rows[0],
@@ -51,22 +48,8 @@ TEST_F(WmiTestConfigTest, OpeningLoadsTheListAndThePool) {
     EXPECT_EQ(c.rows[2].pageformat, "Q: &query\\r\\nV: %value%\\r\\n");
     EXPECT_EQ(c.pool, defaultwmipool());
     EXPECT_FALSE(c.saveEnabled);
-    EXPECT_EQ(c.selected, -1);
-    // Back on ROOT\CIMV2 for the queries of the dialogs.
-    EXPECT_TRUE(h.wmi.connected());
-    EXPECT_EQ(runwmiquery(h.wmi, "select Name from Win32_Processor").value, "Xeon");
-    EXPECT_EQ(std::string(kWmiTestColumns[4]), "WMI Query Statement");
-}
+    EXPECT_TRUE(h.wmi.connected());  // back on ROOT\CIMV2 for the queries
 
-TEST_F(WmiTestConfigTest, AReadFailureLeavesOnlyItsOwnListEmpty) {
-    h.store.deleteKey(testing::kAgentKey + "WMITests");
-    WMITestConfig c(h.wmi, h.p);
-    EXPECT_TRUE(c.rows.empty());
-    EXPECT_EQ(c.pool, defaultwmipool());
-}
-
-TEST_F(WmiTestConfigTest, SaveWritesTheSettingAndThePrivateCopy) {
-    WMITestConfig c(h.wmi, h.p);
     c.selected = 0;
     c.remove();
     EXPECT_TRUE(c.saveEnabled);
@@ -78,44 +61,45 @@ TEST_F(WmiTestConfigTest, SaveWritesTheSettingAndThePrivateCopy) {
         "\"\"|load Numerical \"80:90\" perf \"select LoadPercentage from Win32_Processor\" "
         "\"Q: &query\r\nV: %value%\r\n\"";
     EXPECT_EQ(h.setting("WMITests"), saved);
-    // The copy as a text-mode file writes it, followed by a line break.
-    EXPECT_EQ(h.files.files["/work/tmp/twwmitests"],
-              "cpus Numerical \"0:0\" noperf \"select NumberOfProcessors from "
-              "Win32_ComputerSystem\" \"\"|load Numerical \"80:90\" perf \"select LoadPercentage "
-              "from Win32_Processor\" \"Q: &query\r\r\nV: %value%\r\r\n\"\r\n");
-    EXPECT_EQ(h.files.how["/work/tmp/twwmitests"], testing::MemoryFiles::How::Private);
+    // The private copy as a text-mode file writes the text and a line break.
+    std::string copy = saved;
+    for (size_t at = 0; (at = copy.find("\r\n", at)) != std::string::npos; at += 3)
+        copy.replace(at, 2, "\r\r\n");
+    EXPECT_EQ(h.files.files[kCopy], copy + "\r\n");
+    EXPECT_EQ(h.files.how[kCopy], testing::MemoryFiles::How::Private);
     EXPECT_TRUE(h.ui.messages.empty());
-    EXPECT_TRUE(h.wmi.connected());
 
     // An unchanged list loads and saves the same text again.
-    WMITestConfig again(h.wmi, h.p);
-    again.save();
+    WMITestConfig(h.wmi, h.p).save();
     EXPECT_EQ(h.setting("WMITests"), saved);
+    // A missing WMITests still offers the pool.
+    h.store.deleteKey(testing::kAgentKey + "WMITests");
+    WMITestConfig empty(h.wmi, h.p);
+    EXPECT_TRUE(empty.rows.empty());
+    EXPECT_EQ(empty.pool, defaultwmipool());
 }
 
-TEST_F(WmiTestConfigTest, AFailedWriteKeepsSaveEnabledAndWritesNoCopy) {
+TEST_F(WmiTestConfigTest, WhatCannotBeWrittenKeepsSaveEnabled) {
+    // Longer than the agent reads: refused before anything is written.
     WMITestConfig c(h.wmi, h.p);
-    c.selected = 2;
-    c.remove();
+    c.rows[0].pageformat = std::string(kSettingTextLimit, 'p');
+    const size_t tooLong = composewmitests(c.rows).size();
+    c.saveEnabled = true;
+    c.save();
+    // A write that fails (shown by the registry access, naming the setting).
+    c.rows[0].pageformat = "p";
     h.provider.failMethods.insert("SetStringValue");
     h.store.setHealthy(false);
     c.save();
     EXPECT_TRUE(c.saveEnabled);
-    EXPECT_TRUE(h.files.files.count("/work/tmp/twwmitests") == 0);
-    ASSERT_EQ(h.ui.messages.size(), 1u);
-    EXPECT_EQ(h.ui.messages[0].caption, "twntcfg Error");
-    EXPECT_NE(h.ui.messages[0].text.find("WMITests"), std::string::npos);
-}
-
-TEST_F(WmiTestConfigTest, TooLongForTheAgentIsNotSaved) {
-    WMITestConfig c(h.wmi, h.p);
-    c.rows[0].pageformat = std::string(kSettingTextLimit, 'p');
-    c.saveEnabled = true;
-    c.save();
-    EXPECT_TRUE(c.saveEnabled);
+    EXPECT_EQ(h.files.files.count(kCopy), 0u);
+    ASSERT_EQ(h.ui.messages.size(), 2u);
+    EXPECT_EQ(h.ui.messages[0].text, "The WMI tests are too long to be saved (" +
+                                         std::to_string(tooLong) + " characters, at most 102399).");
+    EXPECT_EQ(h.ui.messages[1].caption, "twntcfg Error");
+    EXPECT_NE(h.ui.messages[1].text.find("WMITests"), std::string::npos);
+    h.store.setHealthy(true);
     EXPECT_EQ(h.setting("WMITests"), kStored);
-    ASSERT_EQ(h.ui.messages.size(), 1u);
-    EXPECT_EQ(h.ui.messages[0].caption, "twntcfg Error");
 }
 
 TEST_F(WmiTestConfigTest, EditThenCancelPutsTheRowBackUnchangedWhereItWas) {
@@ -135,29 +119,12 @@ TEST_F(WmiTestConfigTest, EditThenCancelPutsTheRowBackUnchangedWhereItWas) {
     EXPECT_EQ(c.rows, before);
 }
 
-TEST_F(WmiTestConfigTest, EditThenOkAppendsTheEditedRow) {
-    WMITestConfig c(h.wmi, h.p);
-    c.selected = 1;
-    std::optional<AddWMITest> d = c.edit();
-    ASSERT_TRUE(d);
-    // Its own old name no longer counts as taken.
-    d->threshold = "1:2";
-    d->pageformat = "V: %value%";
-    EXPECT_TRUE(d->ok());
-    ASSERT_EQ(names(c), (std::vector<std::string>{"bat", "load", "cpus"}));
-    EXPECT_EQ(c.rows[2].threshold, "1:2");
-    EXPECT_EQ(c.rows[2].trend, "N");
-}
-
 TEST_F(WmiTestConfigTest, AddEditDeleteAndQuit) {
     WMITestConfig c(h.wmi, h.p);
     EXPECT_TRUE(c.quit()) << "no pending changes: no question";
-    EXPECT_TRUE(h.ui.questions.empty());
-
     EXPECT_FALSE(c.edit());
     EXPECT_EQ(h.ui.messages, (std::vector<ShownMessage>{{"You need select a test from the list",
                                                          "ERROR", MessageKind::Error}}));
-    EXPECT_FALSE(c.saveEnabled);
     c.remove();
     EXPECT_EQ(c.rows.size(), 3u) << "nothing selected";
 
@@ -165,18 +132,23 @@ TEST_F(WmiTestConfigTest, AddEditDeleteAndQuit) {
     EXPECT_TRUE(c.saveEnabled);
     d.chooseQuery("select NumberOfProcessors from Win32_ComputerSystem");
     EXPECT_TRUE(d.ok());
-    EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "cpus", "load", "NumberOfProcessors"}));
     AddWMITest twice = c.add();
     twice.chooseQuery("select NumberOfProcessors from Win32_ComputerSystem");
     EXPECT_FALSE(twice.ok()) << "the name is taken now";
     twice.cancel();
-    EXPECT_EQ(c.rows.size(), 4u);
+    EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "cpus", "load", "NumberOfProcessors"}));
+
+    // "OK" after "Edit": the row goes to the end; its own old name is free.
+    c.selected = 1;
+    std::optional<AddWMITest> e = c.edit();
+    ASSERT_TRUE(e);
+    e->pageformat = "V: %value%";
+    EXPECT_TRUE(e->ok());
+    EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "load", "NumberOfProcessors", "cpus"}));
 
     c.selected = 0;
     c.remove();
-    EXPECT_EQ(names(c), (std::vector<std::string>{"cpus", "load", "NumberOfProcessors"}));
-    EXPECT_EQ(c.selected, -1);
-
+    EXPECT_EQ(names(c), (std::vector<std::string>{"load", "NumberOfProcessors", "cpus"}));
     h.ui.answers = {false, true};
     EXPECT_FALSE(c.quit());
     EXPECT_TRUE(c.quit());
@@ -184,23 +156,6 @@ TEST_F(WmiTestConfigTest, AddEditDeleteAndQuit) {
               (std::vector<ShownMessage>(
                   2, {"Continue without saving?", "Changes not saved", MessageKind::Information})));
     EXPECT_EQ(h.setting("WMITests"), kStored) << "nothing written before Save";
-}
-
-TEST_F(WmiTestConfigTest, OpenedFromTheMainDialog) {
-    // A complete store, with the WMI tests enabled.
-    for (const SettingDef& def : kSettingsTable)
-        if (def.install) h.store.setSetting(def.name, def.install);
-    h.store.setSetting("TWDISPLAY", "display1");
-    h.store.setSetting("Tests", "wmitest:P");
-    h.store.setSetting("WMITests", kStored);
-    CtwntcfgDlg dlg(h.p, h.log, h.ui);
-    ASSERT_FALSE(dlg.OnInitDialog());
-    ASSERT_TRUE(dlg.click(ctl::kWmiTestConfig));
-    EXPECT_TRUE(dlg.enabled(ctl::kSave));
-    WMITestConfig c(dlg);
-    EXPECT_EQ(c.rows.size(), 3u);
-    c.save();
-    EXPECT_EQ(h.files.how["/work/tmp/twwmitests"], testing::MemoryFiles::How::Private);
 }
 
 class WindowsSystem : public testing::FakeSystem {

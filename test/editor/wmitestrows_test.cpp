@@ -13,87 +13,40 @@ std::string columns(const WmiTestRow& r) {
 }
 
 TEST(WmiTestRows, StoredEntriesLoadIntoSixColumns) {
-    struct Case {
-        const char* stored;
-        const char* shown;
-    } cases[] = {
-        // Quoted threshold, perf, a page format with two line breaks.
-        {"cpuload Numerical \"80:90\" perf \"select LoadPercentage from Win32_Processor\" "
-         "\"Query: &query\r\n&value: %value%\r\n\"",
-         "[cpuload][Numerical][80:90][Y][select LoadPercentage from Win32_Processor]"
-         "[Query: &query\\r\\n&value: %value%\\r\\n]"},
-        // "NA" in quotes shows an empty threshold.
-        {"bat String \"NA\" noperf \"select status from Win32_Battery\" \"x\"",
-         "[bat][String][][N][select status from Win32_Battery][x]"},
-        // An unquoted threshold ends at the next blank.
-        {"procs Numerical 0:0 noperf \"select NumberOfProcessors from Win32_ComputerSystem\" \"\"",
-         "[procs][Numerical][0:0][N][select NumberOfProcessors from Win32_ComputerSystem][]"},
-        // A threshold with blanks inside its quotes; PERF in capitals.
-        {"b String \"Lost Comm: Pred Fail \" PERF \"select status from Win32_BaseBoard\" \"p\"",
-         "[b][String][Lost Comm: Pred Fail][Y][select status from Win32_BaseBoard][p]"},
-        // Extra blanks between fields are skipped.
-        {"a  Numerical   \"1:2\"  noperf  \"select x from y\"  \"p\"",
-         "[a][Numerical][1:2][N][select x from y][p]"},
+    const char* cases[][2] = {
+        // Quoted "NA" shows empty; a page format's line breaks show as "\r\n".
+        {"b String \"NA\" perf \"select s from t\" \"Q: &query\r\nV: %value%\r\n\"",
+         "[b][String][][Y][select s from t][Q: &query\\r\\nV: %value%\\r\\n]"},
+        // An unquoted threshold ends at the next blank; extra blanks are skipped.
+        {"c  Numerical 0:0  noperf \"select n from t\" \"\"",
+         "[c][Numerical][0:0][N][select n from t][]"},
+        {"d String \" Lost Comm: Fail \" PERF \"q\" \"a\nb\"",
+         "[d][String][Lost Comm: Fail][Y][q][a\nb]"},
         // A query with an inner double quote ends there.
-        {"q String \"a:b\" noperf \"select Name from Win32_Service where Name=\"x\"\" \"p\"",
-         "[q][String][a:b][N][select Name from Win32_Service where Name=][x p]"},
-        // Missing fields: what is there is kept.
+        {"q String \"a:b\" noperf \"select N from S where N=\"x\"\" \"p\"",
+         "[q][String][a:b][N][select N from S where N=][x p]"},
         {"lonely", "[lonely][][][N][][]"},
     };
-    for (const Case& c : cases) {
-        std::vector<WmiTestRow> rows = parsewmitests(c.stored);
-        ASSERT_EQ(rows.size(), 1u) << c.stored;
-        EXPECT_EQ(columns(rows[0]), c.shown) << c.stored;
+    for (const auto& c : cases) {
+        std::vector<WmiTestRow> rows = parsewmitests(std::string(" | ") + c[0] + "\r\n||");
+        ASSERT_EQ(rows.size(), 1u) << c[0];
+        EXPECT_EQ(columns(rows[0]), c[1]);
     }
 }
 
-TEST(WmiTestRows, EntriesAreSplitAtBarsTrimmedAndEmptyOnesSkipped) {
-    std::vector<WmiTestRow> rows = parsewmitests(
-        "  a Numerical \"1:2\" noperf \"select x from y\" \"p\" || |\r\n"
-        "b String \"u:v\" perf \"select s from t\" \"q\"\r\n|");
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].name, "a");
-    EXPECT_EQ(columns(rows[1]), "[b][String][u:v][Y][select s from t][q]");
-    EXPECT_TRUE(parsewmitests("").empty());
-    EXPECT_TRUE(parsewmitests(" | ").empty());
-}
-
-TEST(WmiTestRows, ComposeWritesEveryFieldQuotedWithRealLineBreaks) {
+TEST(WmiTestRows, ComposeQuotesEveryFieldAndRoundTrips) {
     std::vector<WmiTestRow> rows = {
-        {" cpu ", "Numerical ", " 80:90 ", "Y", "select LoadPercentage from Win32_Processor",
-         "Query: &query\\r\\n&value: %value%\\r\\n"},
-        {"bat", "String", "", "N", "select status from Win32_Battery", ""},
-        {"x", "String", "a:b", "y", "select s from t", "\\r\\n"},
-    };
-    EXPECT_EQ(composewmitests(rows),
-              "cpu Numerical \"80:90\" perf \"select LoadPercentage from Win32_Processor\" "
-              "\"Query: &query\r\n&value: %value%\r\n\"|"
-              "bat String \"NA\" noperf \"select status from Win32_Battery\" \"\"|"
-              "x String \"a:b\" noperf \"select s from t\" \"\r\n\"");
-    EXPECT_EQ(composewmitests({}), "");
-}
-
-TEST(WmiTestRows, RoundTripKeepsTheStoredText) {
-    // The default pool, once written back by the editor, has every threshold
-    // quoted; after that a load and a save change nothing.
-    std::string once = composewmitests(parsewmitests(defaultwmipool()));
-    EXPECT_EQ(once.find("Numerical \"4:5\" noperf"), once.find("Numerical"));
-    EXPECT_EQ(composewmitests(parsewmitests(once)), once);
-    ASSERT_EQ(parsewmitests(once).size(), 6u);
-    EXPECT_EQ(parsewmitests(once), parsewmitests(defaultwmipool()));
-
-    const char* stored =
-        "a Numerical \"NA\" noperf \"select x from y\" \"one\r\ntwo\r\nthree\"|"
-        "b String \"Unknown;Lost Comm:Error\" perf \"select s from t\" \"\"";
+        {" cpu ", "Numerical ", " 80:90 ", "Y", "select L from P", "a\\r\\n"},
+        {"bat", "String", "", "y", "select s from B", ""}};
+    const std::string stored =
+        "cpu Numerical \"80:90\" perf \"select L from P\" \"a\r\n\"|"
+        "bat String \"NA\" noperf \"select s from B\" \"\"";
+    EXPECT_EQ(composewmitests(rows), stored);
     EXPECT_EQ(composewmitests(parsewmitests(stored)), stored);
-}
-
-TEST(WmiTestRows, LineBreaksAndSequencesConvertBothWays) {
-    EXPECT_EQ(linebreakstosequences("a\r\nb\r\n"), "a\\r\\nb\\r\\n");
-    // Only the pair counts as a line break.
-    EXPECT_EQ(linebreakstosequences("a\nb\r"), "a\nb\r");
-    EXPECT_EQ(sequencestolinebreaks("a\\r\\nb\\n"), "a\r\nb\\n");
-    EXPECT_EQ(trimmed(" \t a b \r\n"), "a b");
+    // The default pool's bare thresholds come back quoted, nothing else changes.
+    std::string once = composewmitests(parsewmitests(defaultwmipool()));
+    EXPECT_EQ(once.substr(0, 43), "ChassisBootupState Numerical \"4:5\" noperf \"");
+    EXPECT_EQ(parsewmitests(once), parsewmitests(defaultwmipool()));
 }
 
 }  // namespace
