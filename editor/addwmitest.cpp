@@ -98,7 +98,7 @@ void AddWMITest::setType(std::string_view newType) {
 }
 
 AddWMITest::ThresholdDialog AddWMITest::thresholdFocused() {
-    wmi_.ui().setFocus("WMI Query");
+    wmi_.ui().setFocus(kQueryField);
     if (type.empty()) {
         showerror(wmi_.ui(), "Please select data type first");
         return ThresholdDialog::None;

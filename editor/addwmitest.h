@@ -23,11 +23,14 @@ class AddWMITest {
   public:
     static constexpr const char* kCaption = "New WMI Test";
     static constexpr const char* kDataTypes[2] = {"Numerical", "String"};
+    // The control that takes the focus from "Threshold".
+    static constexpr const char* kQueryField = "WMI Query";
 
     // Opening for "Add" (no row) or "Edit" (the row that was taken out of
     // the list at index editedAt). list is the list dialog's rows: names are
-    // checked against it and the finished row is appended to it. Queries run
-    // on the target machine of wmi; messages go to its UI port.
+    // checked against it and the finished row is appended to it, so the list
+    // must outlive the dialog. Queries run on the target machine of wmi;
+    // messages go to its UI port.
     AddWMITest(std::vector<WmiTestRow>& list, std::string_view pool, WmiContext& wmi,
                std::optional<WmiTestRow> edited = std::nullopt, size_t editedAt = 0);
 
@@ -54,15 +57,16 @@ class AddWMITest {
     enum class ThresholdDialog { None, Numerical, String };
     ThresholdDialog thresholdFocused();
 
-    // "Browser": the class browser, which sets the "WMI Query" text on OK.
+    // "Browser": the class browser, which sets this dialog's "WMI Query"
+    // text on OK (the dialog stays in place while the browser is open).
     WMIBrowser browser();
     // "Show Class": the class detail of the query's class, after asking.
     void showClass();
     // "Test Query": checks and runs the test, showing the first problem or
     // the preview.
     bool testQuery();
-    // "OK": true when the row was appended (close); otherwise a message was
-    // shown and the dialog stays.
+    // "OK": true when the row was appended at the end of the list (close);
+    // otherwise a message was shown and the dialog stays.
     bool ok();
     // "Cancel": an edited row goes back unchanged to where it was; a new
     // test adds nothing.

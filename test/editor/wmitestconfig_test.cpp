@@ -164,13 +164,13 @@ class WindowsSystem : public testing::FakeSystem {
 };
 
 TEST(WmiTestsCopy, BesideTheExportFile) {
-    testing::FakeSystem linux;
-    linux.fallbacks[0] = "/tmp";
-    EXPECT_EQ(twwmitestspath(linux), "/tmp/twwmitests");
-    linux.env["TMP"] = "/var/tmp2";
-    EXPECT_EQ(twwmitestspath(linux), "/var/tmp2/twwmitests");
-    linux.env["TEMP"] = "/home/a/tmp/";
-    EXPECT_EQ(twwmitestspath(linux), "/home/a/tmp/twwmitests");
+    testing::FakeSystem posix;
+    posix.fallbacks[0] = "/tmp";
+    EXPECT_EQ(twwmitestspath(posix), "/tmp/twwmitests");
+    posix.env["TMP"] = "/var/tmp2";
+    EXPECT_EQ(twwmitestspath(posix), "/var/tmp2/twwmitests");
+    posix.env["TEMP"] = "/home/a/tmp/";
+    EXPECT_EQ(twwmitestspath(posix), "/home/a/tmp/twwmitests");
     WindowsSystem windows;
     windows.env["TEMP"] = "C:\\Users\\a\\Temp";
     EXPECT_EQ(twwmitestspath(windows), "c:\\windows\\temp\\twwmitests");
