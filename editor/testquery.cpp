@@ -79,13 +79,19 @@ void previewthresholds(std::string_view threshold, std::string& warning, std::st
         return;
     }
     std::string_view left = threshold.substr(0, sep), right = threshold.substr(sep + 2);
-    warning = "[" + std::string(left) + "][" + std::string(right) + "]";
-    for (char& c : warning)
-        if (c == ':') c = ',';
-    std::string_view minred = left.substr(0, left.find(':'));
+    // "[" left "][" right "]" with every ":" a ",".
+    warning.assign(1, '[');
+    for (std::string_view side : {left, right}) {
+        if (warning.size() > 1) warning.append(1, ']').append(1, '[');
+        for (char c : side) warning.push_back(c == ':' ? ',' : c);
+    }
+    warning.push_back(']');
+    // "(," minred "][" maxred ",)".
     size_t rc = right.find(':');
-    std::string_view maxred = rc == std::string_view::npos ? "" : right.substr(rc + 1);
-    panic = "(," + std::string(minred) + "][" + std::string(maxred) + ",)";
+    panic.assign(1, '(').append(1, ',').append(left.substr(0, left.find(':')));
+    panic.append(1, ']').append(1, '[');
+    if (rc != std::string_view::npos) panic.append(right.substr(rc + 1));
+    panic.append(1, ',').append(1, ')');
 }
 
 }  // namespace

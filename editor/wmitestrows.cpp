@@ -69,7 +69,7 @@ WmiTestRow parsewmitestentry(std::string_view e, bool sequences) {
     row.threshold = trimmed(withoutquotes(threshold));
     if (equalsNoCase(row.threshold, "NA")) row.threshold.clear();
 
-    row.trend = equalsNoCase(trimmed(field(e, pos, ' ')), "perf") ? "Y" : "N";
+    row.trend.assign(1, equalsNoCase(trimmed(field(e, pos, ' ')), "perf") ? 'Y' : 'N');
 
     size_t open = e.find('"', pos);
     if (open != std::string_view::npos) {
