@@ -1,8 +1,10 @@
 // A WMI provider with failure switches around another one: refuse the
-// connections to a namespace, fail the execution of a method, or answer a
-// method with a chosen ReturnValue; it counts the method calls by name and
-// records the servers asked for. Servers named in `reachable` are answered
-// by the inner provider as its own machine (a "remote" machine in tests).
+// connections to a machine or a namespace, fail a query, answer it with no object or
+// break its enumeration, fail the execution of a method, or answer a method
+// with a chosen ReturnValue; it records the queries, counts the method calls
+// by name and records the servers asked for. Servers named in `reachable`
+// are answered by the inner provider as its own machine (a "remote" machine
+// in tests).
 #pragma once
 
 #include <map>
@@ -12,6 +14,7 @@
 
 #include "agent/core/text.h"
 #include "platform/wmi_provider.h"
+#include "platform/wmi_table.h"
 
 namespace tw::testing {
 
@@ -21,7 +24,8 @@ class SwitchWmiProvider : public platform::WmiProvider {
 
     platform::WmiConnectResult connect(const std::string& server, const std::string& ns) override {
         servers.push_back(server);
-        if (refuse.count(toUpper(ns))) return {nullptr, "refused by the test", {}};
+        if (refuse.count(toUpper(ns)) || refuseServers.count(server))
+            return {nullptr, "refused by the test", {}};
         auto r = inner_.connect(reachable.count(server) ? std::string() : server, ns);
         if (r.connection) r.connection = std::make_unique<Conn>(*this, std::move(r.connection));
         return r;
@@ -29,6 +33,13 @@ class SwitchWmiProvider : public platform::WmiProvider {
 
     // Namespaces (upper case, "ROOT\\DEFAULT") whose connections fail.
     std::set<std::string> refuse;
+    // Machines (named without their leading backslashes) that refuse every
+    // connection.
+    std::set<std::string> refuseServers;
+    // Queries (their exact text) that cannot run, that yield no object, or
+    // whose first object cannot be fetched.
+    std::set<std::string> failQueries, emptyQueries, brokenQueries;
+    std::vector<std::string> queries;
     // Methods whose execution fails.
     std::set<std::string> failMethods;
     // Methods that answer this ReturnValue without doing anything.
@@ -38,11 +49,26 @@ class SwitchWmiProvider : public platform::WmiProvider {
     std::vector<std::string> servers;
 
   private:
+    class Broken : public platform::WmiEnumerator {
+      public:
+        platform::WmiNext next(int, std::unique_ptr<platform::WmiObject>&) override {
+            return platform::WmiNext::Failed;
+        }
+        std::string lastError() const override { return "broken by the test"; }
+    };
+
     class Conn : public platform::WmiConnection {
       public:
         Conn(SwitchWmiProvider& p, std::unique_ptr<platform::WmiConnection> c)
             : p_(p), c_(std::move(c)) {}
         std::unique_ptr<platform::WmiEnumerator> query(std::string_view wql) override {
+            const std::string q(wql);
+            p_.queries.push_back(q);
+            if (p_.failQueries.count(q)) return nullptr;
+            if (p_.emptyQueries.count(q))
+                return std::make_unique<platform::WmiListEnumerator>(
+                    std::vector<std::unique_ptr<platform::WmiObject>>{});
+            if (p_.brokenQueries.count(q)) return std::make_unique<Broken>();
             return c_->query(wql);
         }
         std::unique_ptr<platform::WmiObject> getObject(std::string_view path) override {
