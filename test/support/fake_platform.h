@@ -96,6 +96,8 @@ class FakeSystem : public platform::System {
     std::string tempFallback(int index) override { return fallbacks[index ? 1 : 0]; }
     char pathSeparator() override { return '/'; }
     std::unique_ptr<platform::CycleMutex> createCycleMutex(const std::string&) override;
+    // A plain file, unless the path is refused with its reason.
+    std::FILE* createPrivateFile(const std::string& path, std::string& why) override;
     void releaseConsole() override {}
     bool stopRequested() override { return stop; }
     void requestStop() override { stop = true; }
@@ -103,6 +105,7 @@ class FakeSystem : public platform::System {
 
     std::map<std::string, std::string> env;
     std::string fallbacks[2] = {"/nonexistent-a", "/nonexistent-b"};
+    std::map<std::string, std::string> refusedFiles;  // path -> why
     uint32_t lastError = 0;
     bool stop = false;
 };
