@@ -15,7 +15,10 @@ std::FILE* createPrivateFile(const std::string& path, std::string& why) {
     int fd = ::open(path.c_str(),
                     O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600);
     if (fd < 0) {
-        why = errno == ELOOP ? "a symbolic link, not followed" : std::strerror(errno);
+        // A FIFO without a reader answers ENXIO to a non-blocking writer.
+        why = errno == ELOOP   ? "a symbolic link, not followed"
+              : errno == ENXIO ? "not a regular file"
+                               : std::strerror(errno);
         return nullptr;
     }
     auto refuse = [&](std::string text) -> std::FILE* {

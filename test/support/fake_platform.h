@@ -4,6 +4,7 @@
 // environment.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,7 @@ class ManualClock : public platform::Clock {
         return true;
     }
     bool sleepMs(int64_t m) override {
+        if (onSleepMs) onSleepMs(m);
         ms += m;
         t += ms / 1000;
         ms %= 1000;
@@ -79,8 +81,9 @@ class ManualClock : public platform::Clock {
     long utcOffset = 0;
     std::string zone = "UTC";
     std::vector<int64_t> sleeps;
-    int stopAfterSleeps = 0;   // >0: the n-th sleep reports a stop
-    bool* stopFlag = nullptr;  // raised with that stop
+    std::function<void(int64_t)> onSleepMs;  // runs at every short sleep
+    int stopAfterSleeps = 0;                 // >0: the n-th sleep reports a stop
+    bool* stopFlag = nullptr;                // raised with that stop
 };
 
 class FakeSystem : public platform::System {
