@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target twnt twrecv
+cmake --build --preset default --target twnt twrecv twsetting
 bin=build/default
 state="$PWD/state"
 mkdir -p "$state"
@@ -34,8 +34,7 @@ done
 export TWNT_UNIT_DIR="$state/units"
 rm -rf "$TWNT_UNIT_DIR"; mkdir -p "$TWNT_UNIT_DIR"
 "$bin/twnt" -install 127.0.0.1 N "$port"
-scripts/set-setting.sh "$TWNT_REGISTRY" Timer "$timer"
-scripts/set-setting.sh "$TWNT_REGISTRY" Activatelog Y
+"$bin/twsetting" "Timer=$timer" Activatelog=Y
 
 echo "== twnt -app: $cycles cycles of $timer s, reporting to twrecv on 127.0.0.1:$port"
 "$bin/twnt" -app &

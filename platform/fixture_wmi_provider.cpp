@@ -198,6 +198,51 @@ std::string lineAndColumn(const std::string& text, size_t byte) {
     return "line " + std::to_string(line) + ", column " + std::to_string(col);
 }
 
+// Deeper documents are refused: no fixture needs them, and the library's
+// serializer recurses once per level.
+constexpr int kMaxFixtureDepth = 64;
+
+struct TooDeep {};
+
+// The fixture's data, or nullopt with where and why in error.
+std::optional<FixtureData> parseFixtureText(const std::string& text, std::string& error) {
+    Json doc;
+    try {
+        doc = Json::parse(text, [](int depth, Json::parse_event_t, Json&) {
+            if (depth > kMaxFixtureDepth) throw TooDeep{};
+            return true;
+        });
+    } catch (const TooDeep&) {
+        error = "(nested deeper than " + std::to_string(kMaxFixtureDepth) + " levels)";
+        return std::nullopt;
+    } catch (const Json::parse_error& e) {
+        error = "at " + lineAndColumn(text, e.byte) + " (byte " + std::to_string(e.byte) +
+                "): " + e.what();
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        error = std::string("(") + e.what() + ")";
+        return std::nullopt;
+    }
+    Malformed bad;
+    auto parsed = readFixture(doc, bad);
+    if (!parsed) {
+        error = "at " + bad.where + ": " + bad.what;
+        return std::nullopt;
+    }
+    error.clear();
+    return parsed;
+}
+
+}  // namespace
+
+std::string fixtureTextError(const std::string& text) {
+    std::string error;
+    parseFixtureText(text, error);
+    return error;
+}
+
+namespace {
+
 // The parts of an object path Class.Key='value' (or "value").
 struct ObjectPath {
     std::string cls, key, value;
@@ -262,21 +307,9 @@ struct FixtureState {
             return nullptr;
         }
         const std::string text = ss.str();
-        Json doc;
-        try {
-            doc = Json::parse(text);
-        } catch (const Json::parse_error& e) {
-            loadError = "WMI fixture " + path + " is malformed at " + lineAndColumn(text, e.byte) +
-                        " (byte " + std::to_string(e.byte) + "): " + e.what();
-            return nullptr;
-        } catch (const std::exception& e) {
-            loadError = "WMI fixture " + path + " is malformed: " + e.what();
-            return nullptr;
-        }
-        Malformed bad;
-        auto parsed = readFixture(doc, bad);
+        auto parsed = parseFixtureText(text, loadError);
         if (!parsed) {
-            loadError = "WMI fixture " + path + " is malformed at " + bad.where + ": " + bad.what;
+            loadError = "WMI fixture " + path + " is malformed " + loadError;
             return nullptr;
         }
         loadError.clear();

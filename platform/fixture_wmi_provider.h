@@ -18,4 +18,8 @@ namespace tw::platform {
 std::unique_ptr<WmiProvider> makeFixtureWmiProvider(std::string path, Clock& clock,
                                                     SettingsStore& store, HostInfo* host = nullptr);
 
+// Reads a fixture text as the fixture provider does: empty when it is
+// usable, else where and why it is refused.
+std::string fixtureTextError(const std::string& text);
+
 }  // namespace tw::platform

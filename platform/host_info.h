@@ -7,6 +7,9 @@
 
 namespace tw::platform {
 
+// The longest resolve() waits for the name service.
+inline constexpr int kHostResolveTimeoutMs = 10000;
+
 struct HostEntry {
     std::string officialName;  // the resolver's canonical name
     std::string firstIPv4;     // dotted-decimal, empty when the entry has none

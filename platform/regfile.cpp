@@ -208,9 +208,11 @@ std::string bytesFromUtf16le(std::string_view utf16) {
     for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
         unsigned unit = static_cast<unsigned char>(utf16[i]) |
                         static_cast<unsigned>(static_cast<unsigned char>(utf16[i + 1])) << 8;
-        if (unit == 0) break;
         out.push_back(unit <= 0xff ? static_cast<char>(unit) : '?');
     }
+    // The terminator goes; a zero inside the data stays, so that writing
+    // the value again keeps all of it (readers stop at the first zero).
+    if (!out.empty() && out.back() == '\0') out.pop_back();
     return out;
 }
 

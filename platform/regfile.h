@@ -46,7 +46,8 @@ std::string writeRegFile(const RegTree& tree);
 RegFileKey& ensureKey(RegTree& tree, const std::string& path);
 
 // Text <-> UTF-16LE with one byte per code unit (Latin-1), as the agent's
-// narrow texts travel.
+// narrow texts travel. The UTF-16 form ends in one zero unit; a zero inside
+// the text is kept both ways.
 std::string utf16leFromBytes(std::string_view text);
 std::string bytesFromUtf16le(std::string_view utf16);
 

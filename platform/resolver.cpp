@@ -119,4 +119,22 @@ std::optional<HostEntry> resolveHostIPv4(const std::string& name) {
     return e;
 }
 
+ResolveResult resolveWithin(std::function<ResolveResult()> lookup, const WaitBound& bound,
+                            int timedOutCode) {
+    ResolveResult result;
+    if (runbounded(std::move(lookup), bound, result) == WaitEnd::Done) return result;
+    result = ResolveResult{};
+    result.error = timedOutCode;
+    result.timedOut = true;
+    return result;
+}
+
+std::optional<HostEntry> resolveHostWithin(std::function<std::optional<HostEntry>()> lookup) {
+    std::optional<HostEntry> entry;
+    if (runbounded(std::move(lookup), WaitBound{kHostResolveTimeoutMs, {}}, entry) !=
+        WaitEnd::Done)
+        return std::nullopt;
+    return entry;
+}
+
 }  // namespace tw::platform

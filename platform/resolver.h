@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "platform/bounded_wait.h"
 #include "platform/host_info.h"
 #include "platform/sockets.h"
 
@@ -26,5 +28,13 @@ std::optional<HostEntry> resolveHostIPv4(const std::string& name);
 // A resolver's error text as resolverErrorText() answers it: line ends as
 // blanks, at most 1024 characters.
 std::string oneLineErrorText(std::string text);
+
+// getaddrinfo has no time limit of its own: these run a lookup on a helper
+// thread and wait for it within the bound. A lookup not answered in time
+// (or a stop) gives timedOut with timedOutCode as the error.
+ResolveResult resolveWithin(std::function<ResolveResult()> lookup, const WaitBound& bound,
+                            int timedOutCode);
+// At most kHostResolveTimeoutMs; a name not resolved in time does not resolve.
+std::optional<HostEntry> resolveHostWithin(std::function<std::optional<HostEntry>()> lookup);
 
 }  // namespace tw::platform

@@ -1,12 +1,15 @@
 // TCP client sockets for the status channel: name resolution, one stream
-// connection per message, send, shutdown and close. Calls block the caller;
-// failures are answered with the system's error code, never thrown.
+// connection per message, send, shutdown and close. Calls block the caller
+// within the bound they are given (a time limit, and a stop that ends the
+// wait); failures are answered with the system's error code, never thrown.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/bounded_wait.h"
 
 namespace tw::platform {
 
@@ -28,6 +31,7 @@ struct SocketAddress {
 struct ResolveResult {
     int error = 0;                         // 0, or the resolver's error code
     std::vector<SocketAddress> addresses;  // in the resolver's order
+    bool timedOut = false;                 // no answer within the bound (or a stop)
 };
 
 using SocketHandle = std::intptr_t;
@@ -43,19 +47,26 @@ class Sockets {
     virtual bool start() { return true; }
     virtual void stop() {}
 
-    virtual ResolveResult resolve(const std::string& host, uint16_t port,
-                                  const ResolveHints& hints) = 0;
+    // Ends within the bound: a resolver that does not answer in time gives
+    // an error with timedOut set.
+    virtual ResolveResult resolve(const std::string& host, uint16_t port, const ResolveHints& hints,
+                                  const WaitBound& bound) = 0;
     // The system's message for a resolver error code, on one line.
     virtual std::string resolverErrorText(int code) = 0;
 
     // A TCP stream socket of the family; kInvalidSocket with error set on failure.
     virtual SocketHandle open(AddressFamily family, int& error) = 0;
-    // 0 when connected, else the socket error code. Uses the system's time-out.
-    virtual int connect(SocketHandle s, const SocketAddress& to) = 0;
+    // 0 when connected, else the socket error code; a connection not made
+    // within the bound answers the time-out code (isTimeout), a stop the
+    // system's "interrupted" code.
+    virtual int connect(SocketHandle s, const SocketAddress& to, const WaitBound& bound) = 0;
     // Sends all of data. Answers the number of bytes sent; -1 with error set
-    // when nothing could be sent. A peer that takes nothing for timeoutMs ends
-    // the call with what was sent so far.
-    virtual long send(SocketHandle s, std::string_view data, int timeoutMs, int& error) = 0;
+    // when nothing could be sent. A peer that takes nothing for the bound's
+    // time, or a stop, ends the call with what was sent so far.
+    virtual long send(SocketHandle s, std::string_view data, const WaitBound& bound,
+                      int& error) = 0;
+    // Whether an error code says that the peer did not answer in time.
+    virtual bool isTimeout(int code) = 0;
     // Shuts the connection down in both directions.
     virtual void shutdown(SocketHandle s) = 0;
     virtual void close(SocketHandle s) = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,11 @@ class System {
     virtual char pathSeparator() = 0;
     // Creates the named mutex owned by the caller.
     virtual std::unique_ptr<CycleMutex> createCycleMutex(const std::string& name) = 0;
+    // Creates, or empties, a file that only its owner may read, for writing:
+    // mode 0600 whatever the umask (owner, SYSTEM and Administrators on
+    // Windows), never through a symbolic link or reparse point, only a plain
+    // file of our own. nullptr with why set when it cannot.
+    virtual std::FILE* createPrivateFile(const std::string& path, std::string& why) = 0;
     // Detaches from the console (-app); a no-op where there is nothing to detach.
     virtual void releaseConsole() = 0;
     // Stop requests: SIGINT/SIGTERM (or a service stop) set this; a sleep on

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bin=${1:-build/release}/twnt
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"; kill $pid 2>/dev/null || true' EXIT
-scripts/write-settings.sh "$dir/registry.reg" 127.0.0.1:9 600
+TWSETTING=${1:-build/release}/twsetting scripts/write-settings.sh "$dir/registry.reg" 127.0.0.1:9 600
 TWNT_REGISTRY="$dir/registry.reg" TWNT_EVENTLOG="$dir/events.log" TEMP="$dir" "$bin" -app &
 pid=$!
 for _ in $(seq 100); do

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "agent/core/config.h"
@@ -37,6 +39,13 @@ struct Agent {
     // test's previous snapshot.
     std::optional<std::vector<ProcessSample>> prevprocs;
     bool externalsLaunched = false;
+    // "host:port" of the destinations that timed out in cycle
+    // deadDestinationsCycle: skipped until the next cycle.
+    std::set<std::string> deadDestinations;
+    int deadDestinationsCycle = -1;
+    // Why TW.LOG could not be opened, as last written to the event log: a
+    // lasting problem is reported once, not every cycle.
+    std::string logFailure;
     NetdataState netdata;  // the counters of the last netdata run
     // Last: destroyed first, so its threads end while the rest still exists.
     AuxThreads aux;

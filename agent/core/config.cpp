@@ -141,6 +141,8 @@ LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
     twlog("Timer = <%d>\r\n", cfg.timer);
 
     cfg.keycode = settings.readsetting("KeyCode", 256);
+    cfg.keycodeUnusable =
+        cfg.keycode.empty() && !settings.readsetting("KeyCode", kUnlimitedSetting).empty();
     if (!cfg.keycode.empty())
         twlog("Key code = <****************> --- What do you expect !!!\r\n");
     else

@@ -44,6 +44,9 @@ struct Config {
     std::string sendPageAlerts = "N";
     int timer = 300;
     std::string keycode;
+    // A KeyCode is stored but does not fit its 255 characters: nothing may
+    // be sent, as it would go out in clear.
+    bool keycodeUnusable = false;
     std::string procs;
     std::string disklist;  // upper-cased
     std::string services;

@@ -41,6 +41,32 @@ bool stopping(Agent& a) {
     return a.serviceFlag.load() != 0 || a.p.system->stopRequested();
 }
 
+// Opens the diagnostic log; when it cannot be had, says so in the event log
+// (once for as long as the reason stays the same).
+void openlogorsay(Agent& a) {
+    std::string failure = openlog(a.settings, *a.p.system);
+    if (!failure.empty() && failure != a.logFailure)
+        logevent(*a.p.events, platform::EventType::Warning,
+                 "The diagnostic log TW.LOG cannot be opened: " + failure, kEventLogUnopenable);
+    a.logFailure = failure;
+}
+
+// A hand-edited file that no longer parses: say where, skip this cycle's
+// tests and try again at the next one. Nothing is rewritten.
+bool settingsreadable(Agent& a) {
+    if (a.p.settings->healthy()) return true;
+    std::string why = a.p.settings->lastError();
+    twlog("Settings cannot be read: %s\r\n", why.c_str());
+    logevent(*a.p.events, platform::EventType::Error, "Settings cannot be read: " + why,
+             kEventSettingsUnreadable);
+    return false;
+}
+
+// How long to wait before the settings are read a second time when TWDISPLAY
+// is missing: a settings file rewritten in place (an editor that truncates
+// and writes, a shell redirection) may have been caught half-way.
+constexpr int64_t kSettingsRereadMs = 1000;
+
 // Where the built-in tests' reports go: TWDISPLAY and TWPAGE.
 Delivery testdelivery(Agent& a) {
     return {[&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); },
@@ -68,24 +94,26 @@ enum class CycleEnd { Sleep, LeaveLoop, Fatal };
 
 // One monitoring cycle up to its sleep.
 CycleEnd runcycle(Agent& a) {
-    openlog(a.settings, *a.p.system);
+    openlogorsay(a);
     twlog("Sequence: %d\r\n", a.sequence);
 
-    if (!a.p.settings->healthy()) {
-        // A hand-edited file that no longer parses: say where, skip this
-        // cycle's tests and try again at the next one. Nothing is rewritten.
-        std::string why = a.p.settings->lastError();
-        twlog("Settings cannot be read: %s\r\n", why.c_str());
-        logevent(*a.p.events, platform::EventType::Error, "Settings cannot be read: " + why, 4);
-        return CycleEnd::Sleep;
-    }
+    if (!settingsreadable(a)) return CycleEnd::Sleep;
 
-    LoadResult r = loadconfig(a.settings, *a.p.host, a.cfg, [&](const std::string& externals) {
-        if (!a.externalsLaunched) {
-            a.externalsLaunched = true;
-            startexternals(a, externals);
-        }
-    });
+    auto load = [&a] {
+        return loadconfig(a.settings, *a.p.host, a.cfg, [&a](const std::string& externals) {
+            if (!a.externalsLaunched) {
+                a.externalsLaunched = true;
+                startexternals(a, externals);
+            }
+        });
+    };
+    LoadResult r = load();
+    if (r.outcome == LoadOutcome::NoDisplay) {
+        twlog("\r\nSettings read again in %d ms\r\n", static_cast<int>(kSettingsRereadMs));
+        if (!a.p.clock->sleepMs(kSettingsRereadMs)) return CycleEnd::LeaveLoop;
+        if (!settingsreadable(a)) return CycleEnd::Sleep;
+        r = load();
+    }
     if (r.outcome == LoadOutcome::NoDisplay) {
         logevent(*a.p.events, platform::EventType::Error, "TWDISPLAY not set", kEventNoDisplay);
         return CycleEnd::Fatal;
@@ -96,6 +124,12 @@ CycleEnd runcycle(Agent& a) {
                  kEventHostName);
         return CycleEnd::Fatal;
     }
+
+    if (a.cfg.keycodeUnusable)
+        logevent(*a.p.events, platform::EventType::Error,
+                 "The KeyCode is longer than 255 characters and cannot be used: no message is "
+                 "sent, none goes out in clear",
+                 kEventKeyCodeUnusable);
 
     auto cname = a.p.host->computerName();
     if (!cname) {
@@ -118,14 +152,13 @@ CycleEnd runcycle(Agent& a) {
     twlog("Number of CPUs = %d\r\n", a.numcpu);
     Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
     const Delivery delivery = testdelivery(a);
-    twdisk(a, delivery);
-    twmsgs(a, delivery);
+    // A stop skips the tests still to come: their reports could not be sent.
+    for (auto test : {twdisk, twmsgs})
+        if (!stopping(a)) test(a, delivery);
     handoversnapshot(a, std::move(snapshot));
-    twsvcs(a, delivery);
-    twpagefile(a, delivery);
-    twnetprotl(a, delivery);
-    twnetdata(a, delivery);
-    runwmitestsstep(a);
+    for (auto test : {twsvcs, twpagefile, twnetprotl, twnetdata})
+        if (!stopping(a)) test(a, delivery);
+    if (!stopping(a)) runwmitestsstep(a);
     return CycleEnd::Sleep;
 }
 
@@ -138,7 +171,7 @@ int twmain(Agent& a) {
         logevent(*a.p.events, platform::EventType::Error, "WSAStartup() failed", kEventWsaStartup);
         return 1;
     }
-    openlog(a.settings, *a.p.system);
+    openlogorsay(a);
     if (!startdelay(a)) {
         if (a.p.sockets) a.p.sockets->stop();
         return 0;

@@ -25,6 +25,9 @@ enum : uint32_t {
     kEventWsaStartup = 1,
     kEventNoDisplay = 2,
     kEventHostName = 3,
+    kEventSettingsUnreadable = 4,
+    kEventKeyCodeUnusable = 5,
+    kEventLogUnopenable = 6,
     kEventMessage = 256,
 };
 

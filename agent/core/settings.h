@@ -17,6 +17,7 @@ namespace tw {
 inline constexpr const char* kHklm = "HKEY_LOCAL_MACHINE\\";
 inline constexpr const char* kSettingsKey = "SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
 inline constexpr const char* kOldSettingsKey = "SOFTWARE\\Tallwatch\\twnt\\";
+inline constexpr size_t kUnlimitedSetting = static_cast<size_t>(-1);
 
 class Settings {
   public:
@@ -26,7 +27,8 @@ class Settings {
     void setKeyPath(const std::string& path) { keyPath_ = path.substr(0, 1023); }
     const std::string& keyPath() const { return keyPath_; }
 
-    // The setting's text when it and its terminator fit in bufsize, with
+    // The setting's text when it and its terminator fit in bufsize (any
+    // length with kUnlimitedSetting), with
     // leading white space removed; empty when missing, unreadable or too long.
     std::string readsetting(const std::string& name, size_t bufsize);
     // Stores the text as the subkey's default value. Failures are silent.

@@ -27,18 +27,19 @@ DiagLog& DiagLog::instance() {
 }
 
 bool DiagLog::open(const std::string& path) {
-    Impl& i = impl();
-    std::lock_guard<std::mutex> g(i.lock);
-    if (i.file) {
-        std::fclose(i.file);
-        i.file = nullptr;
-        i.path.clear();
-    }
     // Binary: the LF -> CR LF translation is ours, so the file is the same on
     // every platform.
-    i.file = std::fopen(path.c_str(), "wb");
-    if (i.file) i.path = path;
-    return i.file != nullptr;
+    close();
+    return adopt(std::fopen(path.c_str(), "wb"), path);
+}
+
+bool DiagLog::adopt(std::FILE* file, const std::string& path) {
+    Impl& i = impl();
+    std::lock_guard<std::mutex> g(i.lock);
+    if (i.file) std::fclose(i.file);
+    i.file = file;
+    i.path = file ? path : std::string();
+    return file != nullptr;
 }
 
 void DiagLog::close() {
@@ -116,11 +117,11 @@ void twlog(const char* fmt, ...) {
     va_end(ap);
 }
 
-void openlog(Settings& settings, platform::System& system) {
+std::string openlog(Settings& settings, platform::System& system) {
     DiagLog& log = DiagLog::instance();
     log.close();
     std::string active = settings.readsetting("Activatelog", 256);
-    if (active.empty() || (active[0] != 'Y' && active[0] != 'y')) return;
+    if (active.empty() || (active[0] != 'Y' && active[0] != 'y')) return {};
 
     // TEMP, then TMP; each limited to 258 characters as the path buffer allows.
     std::string dir;
@@ -132,9 +133,19 @@ void openlog(Settings& settings, platform::System& system) {
         }
     }
     const std::string sep(1, system.pathSeparator());
-    std::string first = dir.empty() ? system.tempFallback(0) : dir;
-    if (log.open(first + sep + "TW.LOG")) return;
-    log.open(system.tempFallback(1) + sep + "TW.LOG");
+    std::string failures;
+    for (const std::string& folder :
+         {dir.empty() ? system.tempFallback(0) : dir, system.tempFallback(1)}) {
+        const std::string path = folder + sep + "TW.LOG";
+        std::string why;
+        if (log.adopt(system.createPrivateFile(path, why), path)) {
+            if (!failures.empty()) twlog("TW.LOG cannot be opened at %s\r\n", failures.c_str());
+            return {};
+        }
+        if (!failures.empty()) failures += "; ";
+        failures += path + ": " + why;
+    }
+    return failures;
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdio>
 #include <string>
 
 namespace tw::platform {
@@ -20,6 +21,8 @@ class DiagLog {
   public:
     // Opens (truncating) the file at path; answers false when it cannot.
     bool open(const std::string& path);
+    // Takes an open file as the log (closing the one before); false for nullptr.
+    bool adopt(std::FILE* file, const std::string& path);
     void close();
     bool isOpen();
     void write(const std::string& text);
@@ -35,7 +38,12 @@ class DiagLog {
 
 // The C99 printf dialect is checked on every platform: the Windows build
 // formats with the standard-conforming printf (%zu, %lld), not Microsoft's.
+// (clang, which builds the fuzz targets, knows that dialect as printf.)
+#ifdef __clang__
+#define TW_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#else
 #define TW_PRINTF_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
+#endif
 
 // Writes one formatted line to the diagnostic log when it is open.
 void twlog(const char* fmt, ...) TW_PRINTF_FORMAT(1, 2);
@@ -47,7 +55,10 @@ std::string strformat(const char* fmt, ...) TW_PRINTF_FORMAT(1, 2);
 std::string vstrformat(const char* fmt, va_list ap);
 
 // Closes the log, reads Activatelog and, when it starts with Y or y, opens
-// TW.LOG in TEMP, TMP, or the system's fallback folders in turn.
-void openlog(Settings& settings, platform::System& system);
+// TW.LOG in TEMP, TMP, or the system's fallback folders in turn, as a
+// private file never reached through a symbolic link. Answers why no log
+// could be opened (every place tried, with its reason); empty when the log
+// is open or off.
+std::string openlog(Settings& settings, platform::System& system);
 
 }  // namespace tw

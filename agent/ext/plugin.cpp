@@ -54,6 +54,19 @@ size_t nextline(std::string_view t, size_t pos) {
     return nl == std::string_view::npos ? t.size() : nl + 1;
 }
 
+bool hascontrolchar(std::string_view s) {
+    for (unsigned char c : s)
+        if (c < 0x20 || c == 0x7f) return true;
+    return false;
+}
+
+// The text with each control character shown as '?', for a log line.
+std::string printable(std::string s) {
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return s;
+}
+
 bool validlevel(std::string_view level) {
     return level == "green" || level == "yellow" || level == "clear" || level == "red";
 }
@@ -201,6 +214,13 @@ bool pluginscan(Agent& a) {
             continue;
         }
         if (e.directory || e.readOnly || e.hidden || !e.regular) continue;
+        if (hascontrolchar(e.name)) {
+            // The name becomes the test column of the status line: a line
+            // feed in it would split the message.
+            twlog("twplugin: File name holds control characters, left alone: <%s>\r\n",
+                  printable(full).c_str());
+            continue;
+        }
         if (e.name.find('.') != std::string::npos || e.name == "-") {
             twlog("twplugin: File name is not of Workfile type (has an extension): <%s>\r\n",
                   full.c_str());

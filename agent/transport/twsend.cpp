@@ -8,6 +8,7 @@
 
 #include "agent/core/agent.h"
 #include "agent/core/twlog.h"
+#include "agent/ext/auxthreads.h"
 #include "agent/tests/datestamp.h"
 #include "agent/transport/crypto.h"
 #include "agent/transport/destination.h"
@@ -56,6 +57,30 @@ std::string stamp(Agent& a) {
     return twlogActive() && a.p.clock ? datestamp(*a.p.clock) : std::string();
 }
 
+// A stop of the agent (service stop, signal, or the auxiliary threads told
+// to end) ends a send in progress.
+bool sendstopping(Agent& a) {
+    return a.serviceFlag.load() != 0 || auxstopping(a);
+}
+
+platform::WaitBound bound(Agent& a, int timeoutMs) {
+    return {timeoutMs, [&a] { return sendstopping(a); }};
+}
+
+// Destinations that timed out are skipped for the rest of the cycle.
+bool skipped(Agent& a, const std::string& key) {
+    if (a.deadDestinationsCycle != a.sequence) {
+        a.deadDestinations.clear();
+        a.deadDestinationsCycle = a.sequence;
+    }
+    return a.deadDestinations.count(key) != 0;
+}
+
+void markdead(Agent& a, const std::string& key) {
+    a.deadDestinations.insert(key);
+    twlog("tw: <%s> did not answer in time; skipped for the rest of this cycle\r\n", key.c_str());
+}
+
 // Shuts the connection down and closes it on every way out.
 struct SocketGuard {
     platform::Sockets& net;
@@ -81,22 +106,41 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
     // zero byte after it is sent as the terminator.
     std::string_view data(text.c_str());
     twlog("\r\nSend <%s>\r\n", text.c_str());
+    if (a.cfg.keycodeUnusable) {
+        // The administrator asked for encryption: nothing goes out in clear.
+        twlog("twsend(): the KeyCode cannot be used; the message is not sent\r\n");
+        return 1;
+    }
 
     std::string envelope;
     bool crypted = false;
     for (const std::string& entry : list) {
+        if (sendstopping(a)) {
+            twlog("twsend(): stopping; the rest of the send is abandoned\r\n");
+            return 0;
+        }
         Destination d = parsedestination(entry, a.cfg.port());
         std::string portText = strformat("%5d", d.port);
         twlog("MAKING SOCKET CONNECTION...\r\n");
         std::string host = stripbrackets(d.host);
+        const std::string key = host + ":" + std::to_string(d.port);
+        if (skipped(a, key)) {
+            twlog("tw: <%s> skipped: it did not answer in time earlier in this cycle\r\n",
+                  key.c_str());
+            continue;
+        }
 
-        platform::ResolveResult res = net.resolve(host, d.port, hintsfor(host));
+        platform::ResolveResult res =
+            net.resolve(host, d.port, hintsfor(host), bound(a, kResolveTimeoutMs));
         if (res.error != 0 || res.addresses.empty()) {
             if (twlogActive()) {
-                std::string why =
-                    res.error != 0 ? net.resolverErrorText(res.error) : std::string("no address");
+                std::string why = res.timedOut
+                                      ? strformat("no answer within %d s", kResolveTimeoutMs / 1000)
+                                  : res.error != 0 ? net.resolverErrorText(res.error)
+                                                   : std::string("no address");
                 twlog("tw: Unknown host: %s - %s\r\n", host.c_str(), why.c_str());
             }
+            if (res.timedOut && !sendstopping(a)) markdead(a, key);
             continue;
         }
         const SocketAddress& addr = chooseaddress(res.addresses);
@@ -136,11 +180,12 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
         SocketGuard guard{net, s};
         twlog("SOCKET CONNECTED OK...\r\n");
         twlog("CONNECTING TO twd... at %s\r\n", stamp(a).c_str());
-        err = net.connect(s, addr);
+        err = net.connect(s, addr, bound(a, kConnectTimeoutMs));
         if (err != 0) {
             twlog("\r\ntw: CAN'T CONNECT TO twd @ <%s:%s> at %s\r\n", host.c_str(),
                   portText.c_str(), stamp(a).c_str());
             twlog(" error: %d\r\n", err);
+            if (net.isTimeout(err)) markdead(a, key);
         } else {
             twlog("CONNECTED TO twd on port %d ... at %s\r\n", d.port, stamp(a).c_str());
             twlog("SENDING ... at %s\r\n", stamp(a).c_str());
@@ -149,7 +194,7 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
             // Both the text and the envelope are followed by a zero byte in
             // memory, which goes out as the terminator.
             std::string_view wire(data.data(), data.size() + 1);
-            long sent = net.send(s, wire, kSendTimeoutMs, err);
+            long sent = net.send(s, wire, bound(a, kSendTimeoutMs), err);
             twlog("\r\nSent <%d> bytes to <%s> at %s\r\n", static_cast<int>(sent), host.c_str(),
                   stamp(a).c_str());
             // A send that broke off after a part went out failed as well.

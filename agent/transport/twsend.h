@@ -11,9 +11,15 @@ namespace tw {
 
 struct Agent;
 
-// A peer that accepts a connection but takes no data for this long ends the
-// send to it, so one stuck server cannot hold the cycle forever.
+// Every network wait of a send is bounded. A peer that accepts a connection
+// but takes no data for kSendTimeoutMs ends the send to it; a connection not
+// made within kConnectTimeoutMs, or a name not resolved within
+// kResolveTimeoutMs, skips the destination for the rest of the cycle, so one
+// dead server costs one time-out per cycle. A stop of the agent ends any send
+// at once (within a fraction of a second).
 inline constexpr int kSendTimeoutMs = 30000;
+inline constexpr int kConnectTimeoutMs = 10000;
+inline constexpr int kResolveTimeoutMs = 10000;
 
 // Delivers text to every destination of the list, in order, synchronously.
 // Answers 0 when the send was carried out (whatever happened per

@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "platform/regfile.h"
 
@@ -40,11 +42,30 @@ std::string dirOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool readAll(const std::string& path, std::string& out, bool& missing) {
+// The most a settings file may hold; anything larger is not one of ours.
+constexpr off_t kMaxSettingsFile = 16 * 1024 * 1024;
+
+// Reads the whole file; false with why set when it is missing, not a
+// regular file, larger than the cap or unreadable.
+bool readAll(const std::string& path, std::string& out, bool& missing, std::string& why) {
     missing = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO put in its place cannot hold the reader.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         missing = errno == ENOENT;
+        why = std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        why = std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxSettingsFile) {
+        why = !S_ISREG(st.st_mode) ? "not a regular file"
+                                   : "larger than " + std::to_string(kMaxSettingsFile) + " bytes";
+        ::close(fd);
         return false;
     }
     out.clear();
@@ -53,15 +74,51 @@ bool readAll(const std::string& path, std::string& out, bool& missing) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
+            why = std::strerror(errno);
             ::close(fd);
             return false;
         }
         if (n == 0) break;
         out.append(buf, static_cast<size_t>(n));
+        // It grew while being read.
+        if (out.size() > static_cast<size_t>(kMaxSettingsFile)) {
+            why = "larger than " + std::to_string(kMaxSettingsFile) + " bytes";
+            ::close(fd);
+            return false;
+        }
     }
     ::close(fd);
     return true;
 }
+
+// Holds the writers' lock file shared while a reader reads, so that no
+// writer of ours is half-way through; a lock file that does not exist means
+// no writer has run. A writer that holds it too long is not waited for.
+class SharedReadLock {
+  public:
+    explicit SharedReadLock(const std::string& lockPath) {
+        fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd_ < 0) return;
+        for (int tries = 0; tries < 250; ++tries) {
+            if (flock(fd_, LOCK_SH | LOCK_NB) == 0) return;
+            if (errno != EWOULDBLOCK && errno != EINTR) break;
+            struct timespec ts {
+                0, 20 * 1000 * 1000
+            };
+            nanosleep(&ts, nullptr);
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
+    ~SharedReadLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    SharedReadLock(const SharedReadLock&) = delete;
+    SharedReadLock& operator=(const SharedReadLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 class FileSettingsStore final : public SettingsStore {
   public:
@@ -209,30 +266,38 @@ class FileSettingsStore final : public SettingsStore {
         return s;
     }
 
-    // Brings tree_ up to date with the file; false when it cannot be parsed.
+    // Brings tree_ up to date with the file; false when it cannot be read or
+    // parsed. Only what a successful read produced is kept between calls: a
+    // file that could not be read is tried again at the next call (its
+    // permissions may have been mended without touching the file).
     bool refresh(bool force = false) {
-        Stamp now = stampNow();
-        if (!force && loaded_ && now == stamp_) {
+        if (!force && loaded_ && !readFailed_ && stampNow() == stamp_) {
             if (!parseOk_) error_ = parseError_;
             return parseOk_;
         }
+        // Writers hold this lock exclusively; modify() calls in with it held.
+        std::optional<SharedReadLock> shared;
+        if (!force) shared.emplace(path_ + ".lock");
+        Stamp now = stampNow();
         loaded_ = true;
+        readFailed_ = false;
         stamp_ = now;
         tree_.clear();
         if (!now.exists) {
             parseOk_ = true;
             return true;
         }
-        std::string text;
+        std::string text, why;
         bool missing = false;
-        if (!readAll(path_, text, missing)) {
+        if (!readAll(path_, text, missing, why)) {
             if (missing) {
                 stamp_.exists = false;
                 parseOk_ = true;
                 return true;
             }
+            readFailed_ = true;
             parseOk_ = false;
-            parseError_ = path_ + ": cannot be read: " + std::strerror(errno);
+            parseError_ = path_ + ": cannot be read: " + why;
             error_ = parseError_;
             return false;
         }
@@ -322,6 +387,7 @@ class FileSettingsStore final : public SettingsStore {
     RegTree tree_;
     Stamp stamp_;
     bool loaded_ = false;
+    bool readFailed_ = false;
     bool parseOk_ = true;
     std::string parseError_;
     std::string error_;

@@ -18,8 +18,10 @@ class PosixHostInfo final : public HostInfo {
         return std::string(buf);
     }
 
+    // The resolver has no time limit of its own: an unanswered lookup ends
+    // after kHostResolveTimeoutMs as a name that does not resolve.
     std::optional<HostEntry> resolve(const std::string& name) override {
-        return resolveHostIPv4(name);
+        return resolveHostWithin([name] { return resolveHostIPv4(name); });
     }
 
     std::optional<std::string> computerName() override {

@@ -4,11 +4,12 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/resolver.h"
@@ -17,14 +18,47 @@ namespace tw::platform {
 
 namespace {
 
+int64_t monotonicMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Waits until the socket is ready for events: 0, ETIMEDOUT after the
+// bound's time, EINTR once a stop is requested, or poll's own error.
+int waitready(int fd, short events, const WaitBound& bound) {
+    const int64_t end = monotonicMs() + bound.timeoutMs;
+    while (true) {
+        if (bound.stopRequested()) return EINTR;
+        int step = kStopPollMs;
+        if (bound.timeoutMs > 0) {
+            int64_t left = end - monotonicMs();
+            if (left <= 0) return ETIMEDOUT;
+            step = static_cast<int>(std::min<int64_t>(left, kStopPollMs));
+        }
+        pollfd p{fd, events, 0};
+        int r = ::poll(&p, 1, step);
+        if (r > 0) return 0;
+        if (r < 0 && errno != EINTR) return errno;
+    }
+}
+
+// EAI_SYSTEM carries its cause in errno (of the thread that resolved); keep
+// it so the text names it.
+ResolveResult resolvenow(const std::string& host, uint16_t port, const ResolveHints& hints) {
+    ResolveResult result = resolveStream(host, port, hints);
+    if (result.error == EAI_SYSTEM) result.error = errno ? errno : EAI_SYSTEM;
+    return result;
+}
+
 class PosixSockets final : public Sockets {
   public:
-    ResolveResult resolve(const std::string& host, uint16_t port,
-                          const ResolveHints& hints) override {
-        ResolveResult result = resolveStream(host, port, hints);
-        // EAI_SYSTEM carries its cause in errno; keep it so the text names it.
-        if (result.error == EAI_SYSTEM) result.error = errno ? errno : EAI_SYSTEM;
-        return result;
+    // A numeric host needs no name service and is answered here.
+    ResolveResult resolve(const std::string& host, uint16_t port, const ResolveHints& hints,
+                          const WaitBound& bound) override {
+        if (hints.numericHost) return resolvenow(host, port, hints);
+        return resolveWithin([host, port, hints] { return resolvenow(host, port, hints); },
+                             bound, EAI_AGAIN);
     }
 
     std::string resolverErrorText(int code) override {
@@ -34,8 +68,10 @@ class PosixSockets final : public Sockets {
         return oneLineErrorText(std::move(text));
     }
 
+    // Non-blocking: connect and send wait through poll, within their bounds.
     SocketHandle open(AddressFamily family, int& error) override {
-        int fd = ::socket(systemAddressFamily(family), SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+        int fd = ::socket(systemAddressFamily(family), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                          IPPROTO_TCP);
         if (fd < 0) {
             error = errno;
             return kInvalidSocket;
@@ -44,46 +80,47 @@ class PosixSockets final : public Sockets {
         return fd;
     }
 
-    int connect(SocketHandle s, const SocketAddress& to) override {
+    int connect(SocketHandle s, const SocketAddress& to, const WaitBound& bound) override {
         if (to.raw.empty()) return EINVAL;
         int fd = static_cast<int>(s);
         if (::connect(fd, reinterpret_cast<const sockaddr*>(to.raw.data()),
                       static_cast<socklen_t>(to.raw.size())) == 0)
             return 0;
-        if (errno != EINTR) return errno;
-        // A signal interrupted the call; the connection attempt goes on, so
-        // wait for its outcome.
-        pollfd p{fd, POLLOUT, 0};
-        while (::poll(&p, 1, -1) < 0) {
-            if (errno != EINTR) return errno;
-        }
+        // The attempt goes on (also after a signal); wait for its outcome.
+        if (errno != EINPROGRESS && errno != EINTR) return errno;
+        if (int w = waitready(fd, POLLOUT, bound)) return w;
         int err = 0;
         socklen_t len = sizeof err;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) return errno;
         return err;
     }
 
-    long send(SocketHandle s, std::string_view data, int timeoutMs, int& error) override {
+    long send(SocketHandle s, std::string_view data, const WaitBound& bound,
+              int& error) override {
         int fd = static_cast<int>(s);
         error = 0;
-        if (timeoutMs > 0) {
-            timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-        }
         size_t sent = 0;
         while (sent < data.size()) {
-            ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            ssize_t n =
+                ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
                 sent += static_cast<size_t>(n);
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
+            // The peer's window is full: wait, within the bound, for room.
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if ((error = waitready(fd, POLLOUT, bound)) != 0) break;
+                continue;
+            }
             error = n < 0 ? errno : EPIPE;
             break;
         }
         if (sent == 0 && !data.empty()) return -1;
         return static_cast<long>(sent);
     }
+
+    bool isTimeout(int code) override { return code == ETIMEDOUT; }
 
     void shutdown(SocketHandle s) override { ::shutdown(static_cast<int>(s), SHUT_RDWR); }
 

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/posix/posix.h"
+#include "platform/posix/private_file.h"
 
 namespace tw::platform::posix {
 
@@ -93,6 +94,9 @@ class PosixSystem final : public System {
     char pathSeparator() override { return '/'; }
     std::unique_ptr<CycleMutex> createCycleMutex(const std::string&) override {
         return std::make_unique<StdCycleMutex>();
+    }
+    std::FILE* createPrivateFile(const std::string& path, std::string& why) override {
+        return platform::createPrivateFile(path, why);
     }
     void releaseConsole() override {}
     bool stopRequested() override { return stopRaised(); }

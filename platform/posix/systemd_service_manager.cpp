@@ -225,7 +225,11 @@ std::string unitFileText(const ServiceDefinition& def) {
            "ExecStart=" +
            shellQuote(def.binaryPath) +
            "\n"
-           "Restart=no\n"
+           // An agent that ends with a failure (a fatal settings error, a
+           // crash) is started again after a pause, as administrators expect
+           // of an agent; a stop ends it for good.
+           "Restart=on-failure\n"
+           "RestartSec=60\n"
            "KillMode=process\n"
            "\n"
            "[Install]\n"

@@ -36,10 +36,14 @@ class Win32HostInfo final : public HostInfo {
         return std::string(buf);
     }
 
+    // The resolver has no time limit of its own: an unanswered lookup ends
+    // after kHostResolveTimeoutMs as a name that does not resolve.
     std::optional<HostEntry> resolve(const std::string& name) override {
-        WinsockScope ws;
-        if (!ws.ok()) return std::nullopt;
-        return resolveHostIPv4(name);
+        return resolveHostWithin([name]() -> std::optional<HostEntry> {
+            WinsockScope ws;
+            if (!ws.ok()) return std::nullopt;
+            return resolveHostIPv4(name);
+        });
     }
 
     std::optional<std::string> computerName() override {

@@ -10,9 +10,27 @@ namespace {
 // The manager starts the binary path as a command line: a path with blanks
 // ("C:\Program Files\...") must be quoted, or the manager would try
 // "C:\Program.exe" first.
+constexpr DWORD kRestartDelayMs = 60 * 1000;
+
 std::string commandLineFor(const std::string& path) {
     if (path.find(' ') == std::string::npos || (!path.empty() && path.front() == '"')) return path;
     return "\"" + path + "\"";
+}
+
+// After a failure (the agent ends with an error, or dies) the manager
+// starts the service again a minute later, every time; the count of
+// failures is reset after a day without one.
+void restartonfailure(SC_HANDLE svc) {
+    SC_ACTION actions[3];
+    for (SC_ACTION& a : actions) a = {SC_ACTION_RESTART, kRestartDelayMs};
+    SERVICE_FAILURE_ACTIONSA fa{};
+    fa.dwResetPeriod = 24 * 60 * 60;
+    fa.cActions = 3;
+    fa.lpsaActions = actions;
+    ChangeServiceConfig2A(svc, SERVICE_CONFIG_FAILURE_ACTIONS, &fa);
+    // A non-zero exit status counts as a failure, not only a crash.
+    SERVICE_FAILURE_ACTIONS_FLAG flag{TRUE};
+    ChangeServiceConfig2A(svc, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag);
 }
 
 class Win32ServiceManager final : public ServiceManager {
@@ -35,7 +53,9 @@ class Win32ServiceManager final : public ServiceManager {
         svc_ = CreateServiceA(scm_, def.name.c_str(), def.displayName.c_str(), SERVICE_ALL_ACCESS,
                               SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_IGNORE,
                               path.c_str(), nullptr, nullptr, kNoDependencies, nullptr, nullptr);
-        return svc_ != nullptr || fail();
+        if (!svc_) return fail();
+        restartonfailure(svc_);
+        return true;
     }
 
     bool openService(const std::string& name) override {
@@ -51,7 +71,9 @@ class Win32ServiceManager final : public ServiceManager {
         BOOL ok = ChangeServiceConfigA(svc_, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                                        SERVICE_NO_CHANGE, path.c_str(), nullptr, nullptr, nullptr,
                                        nullptr, nullptr, displayName.c_str());
-        return ok || fail();
+        if (!ok) return fail();
+        restartonfailure(svc_);
+        return true;
     }
 
     bool deleteService() override {

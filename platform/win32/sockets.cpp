@@ -1,7 +1,9 @@
 // TCP client sockets on Windows: Windows Sockets 1.1 start-up, resolution
-// with getaddrinfo, FormatMessage for the resolver's error texts, and one
-// blocking stream connection per message.
+// with getaddrinfo (on a helper thread, within its bound), FormatMessage for
+// the resolver's error texts, and one non-blocking stream connection per
+// message whose connect and send wait within their bounds.
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "platform/resolver.h"
@@ -10,6 +12,32 @@
 namespace tw::platform::win32 {
 
 namespace {
+
+// Waits until the socket can be written to (or has failed): 0, WSAETIMEDOUT
+// after the bound's time, WSAEINTR once a stop is requested, or select's own
+// error. select rather than WSAPoll: older WSAPoll never reports a refused
+// connection.
+int waitwritable(SOCKET s, const WaitBound& bound) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(bound.timeoutMs);
+    while (true) {
+        if (bound.stopRequested()) return WSAEINTR;
+        int step = kStopPollMs;
+        if (bound.timeoutMs > 0) {
+            ULONGLONG now = GetTickCount64();
+            if (now >= end) return WSAETIMEDOUT;
+            step = static_cast<int>(std::min<ULONGLONG>(end - now, kStopPollMs));
+        }
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval tv{step / 1000, (step % 1000) * 1000};
+        int r = select(0, nullptr, &writable, &failed, &tv);
+        if (r > 0) return 0;
+        if (r < 0) return WSAGetLastError();
+    }
+}
 
 class Win32Sockets final : public Sockets {
   public:
@@ -20,10 +48,13 @@ class Win32Sockets final : public Sockets {
 
     void stop() override { WSACleanup(); }
 
-    // getaddrinfo answers a Windows Sockets error code itself.
-    ResolveResult resolve(const std::string& host, uint16_t port,
-                          const ResolveHints& hints) override {
-        return resolveStream(host, port, hints);
+    // getaddrinfo answers a Windows Sockets error code itself. A numeric
+    // host needs no name service and is answered here.
+    ResolveResult resolve(const std::string& host, uint16_t port, const ResolveHints& hints,
+                          const WaitBound& bound) override {
+        if (hints.numericHost) return resolveStream(host, port, hints);
+        return resolveWithin([host, port, hints] { return resolveStream(host, port, hints); },
+                             bound, WSATRY_AGAIN);
     }
 
     std::string resolverErrorText(int code) override {
@@ -42,26 +73,33 @@ class Win32Sockets final : public Sockets {
         }
         // Not handed down to the external programs the agent starts.
         SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+        // Non-blocking: connect and send wait through select, within their bounds.
+        u_long one = 1;
+        ioctlsocket(s, FIONBIO, &one);
         error = 0;
         return static_cast<SocketHandle>(s);
     }
 
-    int connect(SocketHandle s, const SocketAddress& to) override {
+    int connect(SocketHandle s, const SocketAddress& to, const WaitBound& bound) override {
         if (to.raw.empty()) return WSAEINVAL;
-        if (::connect(static_cast<SOCKET>(s), reinterpret_cast<const sockaddr*>(to.raw.data()),
+        SOCKET sock = static_cast<SOCKET>(s);
+        if (::connect(sock, reinterpret_cast<const sockaddr*>(to.raw.data()),
                       static_cast<int>(to.raw.size())) == 0)
             return 0;
-        return WSAGetLastError();
+        int err = WSAGetLastError();
+        if (err != WSAEWOULDBLOCK && err != WSAEINPROGRESS) return err;
+        if (int w = waitwritable(sock, bound)) return w;
+        int soerr = 0;
+        int len = sizeof soerr;
+        if (getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soerr), &len) != 0)
+            return WSAGetLastError();
+        return soerr;
     }
 
-    long send(SocketHandle s, std::string_view data, int timeoutMs, int& error) override {
+    long send(SocketHandle s, std::string_view data, const WaitBound& bound,
+              int& error) override {
         SOCKET sock = static_cast<SOCKET>(s);
         error = 0;
-        if (timeoutMs > 0) {
-            DWORD ms = static_cast<DWORD>(timeoutMs);
-            setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms),
-                       sizeof ms);
-        }
         size_t sent = 0;
         while (sent < data.size()) {
             size_t chunk = std::min<size_t>(data.size() - sent, 1 << 30);
@@ -71,11 +109,18 @@ class Win32Sockets final : public Sockets {
                 continue;
             }
             error = n < 0 ? WSAGetLastError() : WSAECONNRESET;
+            // The peer's window is full: wait, within the bound, for room.
+            if (error == WSAEWOULDBLOCK) {
+                if ((error = waitwritable(sock, bound)) != 0) break;
+                continue;
+            }
             break;
         }
         if (sent == 0 && !data.empty()) return -1;
         return static_cast<long>(sent);
     }
+
+    bool isTimeout(int code) override { return code == WSAETIMEDOUT; }
 
     void shutdown(SocketHandle s) override { ::shutdown(static_cast<SOCKET>(s), SD_BOTH); }
 

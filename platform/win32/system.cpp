@@ -9,6 +9,9 @@
 
 #include "platform/win32/win32.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 namespace tw::platform::win32 {
 
 HANDLE stopEvent() {
@@ -60,6 +63,72 @@ class NamedMutex final : public CycleMutex {
   private:
     HANDLE h_ = nullptr;
 };
+
+// Only the file's owner, SYSTEM and the Administrators, nothing inherited
+// from a shared TEMP folder: the log holds every message in clear.
+constexpr const char* kPrivateFileSddl = "D:P(A;;FA;;;OW)(A;;FA;;;SY)(A;;FA;;;BA)";
+
+std::FILE* openPrivateFile(const std::string& path, std::string& why) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(kPrivateFileSddl, SDDL_REVISION_1, &sd,
+                                                         nullptr);
+    SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+    // A reparse point (symbolic link, junction) at the name is opened as
+    // itself, not followed, so that it can be recognised and refused.
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ, sd ? &sa : nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    DWORD err = GetLastError();
+    if (h == INVALID_HANDLE_VALUE) {
+        if (sd) LocalFree(sd);
+        why = systemErrorText(err);
+        if (why.empty()) why = "error " + std::to_string(err);
+        return nullptr;
+    }
+    const bool existed = err == ERROR_ALREADY_EXISTS;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const char* refused = nullptr;
+    if (!GetFileInformationByHandle(h, &info))
+        refused = "its kind cannot be read";
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        refused = "a symbolic link or reparse point, not followed";
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        refused = "not a regular file";
+    else if (info.nNumberOfLinks > 1)
+        refused = "a file with more than one name (hard link)";
+    else if (GetFileType(h) != FILE_TYPE_DISK)
+        refused = "not a regular file";
+    // A file that was already there keeps the permissions it was made with
+    // unless they are replaced.
+    if (!refused && existed) {
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        if (!sd || !GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted) ||
+            SetSecurityInfo(h, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, dacl, nullptr) != ERROR_SUCCESS)
+            refused = "its permissions cannot be made private";
+    }
+    if (sd) LocalFree(sd);
+    if (!refused && !SetEndOfFile(h)) refused = "it cannot be emptied";
+    if (refused) {
+        why = refused;
+        CloseHandle(h);
+        return nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY | _O_WRONLY);
+    if (fd < 0) {
+        CloseHandle(h);
+        why = "no file descriptor";
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, "wb");
+    if (!f) {
+        _close(fd);
+        why = "no stream";
+    }
+    return f;
+}
 
 BOOL WINAPI onConsoleControl(DWORD type) {
     switch (type) {
@@ -126,6 +195,10 @@ class Win32System final : public System {
 
     std::unique_ptr<CycleMutex> createCycleMutex(const std::string& name) override {
         return std::make_unique<NamedMutex>(name);
+    }
+
+    std::FILE* createPrivateFile(const std::string& path, std::string& why) override {
+        return openPrivateFile(path, why);
     }
 
     void releaseConsole() override { FreeConsole(); }

@@ -119,6 +119,8 @@ TEST(Config, KeyCodeOverItsLimitReadsEmptyAndIsLoggedAsSuch) {
     LogCapture log;
     auto l = load(fp);
     EXPECT_EQ(l.cfg.keycode, "");
+    // Stored but unusable: nothing may then go out in clear.
+    EXPECT_TRUE(l.cfg.keycodeUnusable);
     EXPECT_NE(log.text().find(
                   "Key code = <> It is either unset or too many characters were specified\r\n"),
               std::string::npos);
@@ -126,6 +128,11 @@ TEST(Config, KeyCodeOverItsLimitReadsEmptyAndIsLoggedAsSuch) {
     LogCapture log2;
     l = load(fp);
     EXPECT_EQ(l.cfg.keycode, "abc");
+    EXPECT_FALSE(l.cfg.keycodeUnusable);
+    for (const char* unset : {"", "   "}) {
+        fp.settings.setSetting("KeyCode", unset);
+        EXPECT_FALSE(load(fp).cfg.keycodeUnusable) << "<" << unset << ">";
+    }
     EXPECT_NE(log2.text().find("Key code = <****************> --- What do you expect !!!\r\n"),
               std::string::npos);
 }

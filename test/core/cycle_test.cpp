@@ -87,6 +87,59 @@ TEST_F(CycleFixture, MissingDisplayEndsWithStatusOneAndAnEventEntry) {
     EXPECT_EQ(fp.events.events[0].source, "TallwatchClient");
 }
 
+TEST_F(CycleFixture, SettingsRewrittenInPlaceAreReadAgainBeforeTheMissingDisplayIsFatal) {
+    // The first read catches the file half-written, without TWDISPLAY.
+    fp.settings.setSetting("TWDISPLAY", "");
+    fp.clock.onSleepMs = [this](int64_t) { fp.settings.setSetting("TWDISPLAY", "127.0.0.1"); };
+    fp.clock.stopAfterSleeps = 1;
+    EXPECT_EQ(twmain(agent), 0);
+    EXPECT_TRUE(fp.events.events.empty());
+    EXPECT_EQ(agent.cfg.twdisplay, "127.0.0.1");
+    EXPECT_NE(readFile(temp.file("TW.LOG"))
+                  .find("TWDISPLAY is not set\r\r\nSettings read again in 1000 ms\r\r\n"),
+              std::string::npos);
+}
+
+TEST_F(CycleFixture, UnusableKeyCodeIsAnErrorEntryInEveryCycle) {
+    fp.settings.setSetting("KeyCode", std::string(256, 'k'));
+    fp.clock.stopAfterSleeps = 2;
+    EXPECT_EQ(twmain(agent), 0);
+    ASSERT_EQ(fp.events.events.size(), 2u);
+    for (const auto& e : fp.events.events) {
+        EXPECT_EQ(e.identifier, 5u);
+        EXPECT_EQ(e.type, platform::EventType::Error);
+        EXPECT_NE(e.texts[0].find("KeyCode"), std::string::npos);
+    }
+}
+
+TEST_F(CycleFixture, RefusedLogFileIsReportedOnceAndTheFallbackIsUsed) {
+    TempDir fallback;
+    fp.system.fallbacks[1] = fallback.path();
+    fp.system.refusedFiles[temp.file("TW.LOG")] = "a symbolic link, not followed";
+    fp.clock.stopAfterSleeps = 2;
+    EXPECT_EQ(twmain(agent), 0);
+    EXPECT_EQ(readFile(temp.file("TW.LOG")), "");
+    const std::string log = readFile(fallback.file("TW.LOG"));
+    EXPECT_NE(log.find("TW.LOG cannot be opened at " + temp.file("TW.LOG") +
+                       ": a symbolic link, not followed\r\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_TRUE(fp.events.events.empty());
+
+    // Nowhere to write: one warning entry for as long as the reason lasts.
+    fp.system.refusedFiles[fallback.file("TW.LOG")] = "not a regular file";
+    Agent again(fp.p);
+    fp.clock.sleeps.clear();
+    EXPECT_EQ(twmain(again), 0);
+    ASSERT_EQ(fp.events.events.size(), 1u);
+    EXPECT_EQ(fp.events.events[0].identifier, 6u);
+    EXPECT_EQ(fp.events.events[0].type, platform::EventType::Warning);
+    EXPECT_EQ(fp.events.events[0].texts[0],
+              "The diagnostic log TW.LOG cannot be opened: " + temp.file("TW.LOG") +
+                  ": a symbolic link, not followed; " + fallback.file("TW.LOG") +
+                  ": not a regular file");
+}
+
 TEST_F(CycleFixture, UnresolvableHostEndsWithStatusOneAndEventThree) {
     fp.host.entry.reset();
     EXPECT_EQ(twmain(agent), 1);

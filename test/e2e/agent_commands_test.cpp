@@ -50,7 +50,7 @@ TEST_F(AgentCommands, InstallWritesUnitAndSettingsThenRemoveTakesThemAway) {
               std::string::npos);
     EXPECT_NE(unit.find("ExecStart=" + testing::binaryPath("twnt") + "\n"), std::string::npos)
         << unit;
-    EXPECT_NE(unit.find("Restart=no\n"), std::string::npos);
+    EXPECT_NE(unit.find("Restart=on-failure\nRestartSec=60\n"), std::string::npos) << unit;
     EXPECT_NE(unit.find("WantedBy=multi-user.target\n"), std::string::npos);
     for (const auto& def : kSettingsTable) EXPECT_TRUE(setting(def.name)) << def.name;
     EXPECT_EQ(*setting("IPport"), "2000");

@@ -205,6 +205,23 @@ TEST_F(Plugin, ScanSkipsWhatIsNotAWorkFileAndNamesItInTheLog) {
     EXPECT_EQ(t.find("RO>\r\ntwplugin: File name is"), std::string::npos);
 }
 
+TEST_F(Plugin, NameWithALineFeedWouldSplitTheStatusLineSoItIsLeftAlone) {
+    LogCapture log;
+    dir.add("vm\nname", "green fine");
+    dir.add("TAB\tX", "green fine");
+    dir.add("GOOD", "green fine");
+    ASSERT_TRUE(pluginscan(a()));
+    EXPECT_EQ(h.sent(), std::vector<std::string>{"status WEB1.GOOD green fine"});
+    EXPECT_TRUE(dir.has("vm\nname"));
+    EXPECT_TRUE(dir.has("TAB\tX"));
+    const std::string t = log.text();
+    EXPECT_NE(t.find("twplugin: File name holds control characters, left alone: "
+                     "</SPOOL/WORK/vm?name>\r\n"),
+              std::string::npos)
+        << t;
+    EXPECT_NE(t.find("left alone: </SPOOL/WORK/TAB?X>\r\n"), std::string::npos);
+}
+
 TEST_F(Plugin, UnopenableFileIsLoggedAndLeftAndTheScanGoesOn) {
     LogCapture log;
     dir.add("A", "green a");

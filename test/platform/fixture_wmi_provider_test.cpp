@@ -200,6 +200,19 @@ TEST(FixtureWmiProvider, MalformedFixtureFailsEveryQueryNamingFileAndPosition) {
     EXPECT_TRUE(c->query("SELECT * FROM Win32_Battery")) << "a repaired file is used again";
 }
 
+TEST(FixtureWmiProvider, DeeplyNestedFixtureIsRefusedNotACrash) {
+    // 50,000 nested arrays once overflowed the stack when the value was shown.
+    const std::string deep = std::string(50000, '[') + std::string(50000, ']');
+    FixturePlatform f(R"({"Win32_Battery": [{"Status": )" + deep + "}]}");
+    auto c = cimv2(f);
+    EXPECT_FALSE(c->query("SELECT Status FROM Win32_Battery"));
+    EXPECT_NE(c->lastError().find("nested deeper than 64 levels"), std::string::npos)
+        << c->lastError();
+
+    const std::string fine = std::string(60, '[') + std::string(60, ']');
+    EXPECT_EQ(fixtureTextError(R"({"Win32_Battery": [{"Status": )" + fine + "}]}"), "");
+}
+
 TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
     FixturePlatform f("{}");
     const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer";

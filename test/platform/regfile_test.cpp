@@ -51,6 +51,28 @@ TEST(RegFile, RoundTripKeepsEveryByteOfEveryValueType) {
     EXPECT_EQ(vals[4].value.data, std::string(5000, 'x') + "\t");
 }
 
+// Found by fuzzing: a hand-edited string holding zero bytes was written as
+// hex(1) and read back only up to its first zero, so the next write of any
+// setting dropped the rest of it.
+TEST(RegFile, ZeroBytesInsideAStringSurviveARewrite) {
+    const std::string file = std::string(
+                                 "Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\TWDISPLAY]\r\n"
+                                 "@=\"d*spl\xff\x01") +
+                             std::string(6, '\0') + "ple.org;[2001:db8::5]:1985\"\r\n";
+    RegParseError err;
+    auto first = parseRegFile(file, &err);
+    ASSERT_TRUE(first) << err.what;
+    const std::string written = writeRegFile(*first);
+    auto again = parseRegFile(written, &err);
+    ASSERT_TRUE(again) << err.what;
+    const std::string expected =
+        std::string("d*spl\xff\x01") + std::string(6, '\0') + "ple.org;[2001:db8::5]:1985";
+    EXPECT_EQ(again->at("HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\TWDISPLAY").values[0].value.data,
+              expected);
+    EXPECT_EQ(writeRegFile(*again), written);
+}
+
 TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
     const char* text =
         "Windows Registry Editor Version 5.00\r\n\r\n"

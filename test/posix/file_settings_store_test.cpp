@@ -1,10 +1,16 @@
 #include "platform/posix/file_settings_store.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 #include "test/support/fake_platform.h"
 
@@ -93,6 +99,84 @@ TEST(FileSettingsStore, DeleteKeyRefusesKeysWithSubkeysAndListsDirectChildrenOnl
     EXPECT_TRUE(s->deleteKey(kKey + "\\Tests\\Deeper"));
     EXPECT_TRUE(s->deleteKey(kKey + "\\Tests"));
     EXPECT_FALSE(s->subkeys(kKey + "\\Nope"));
+}
+
+// Runs fn as an unprivileged user when the tests run as root (root reads
+// any file whatever its mode); fn answers its failures as a count.
+int unprivileged(const std::function<int()>& fn) {
+    if (geteuid() != 0) return fn();
+    pid_t kid = fork();
+    if (kid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(100);
+        _exit(fn());
+    }
+    int status = 0;
+    waitpid(kid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+TEST(FileSettingsStore, ReadFailureIsNotCachedSoMendedPermissionsTakeEffect) {
+    TempDir dir;
+    chmod(dir.path().c_str(), 0777);
+    const std::string path = dir.file("r.reg");
+    int failures = unprivileged([&] {
+        writeFile(path,
+                  "Windows Registry Editor Version 5.00\n\n[" + kKey + "\\Timer]\n@=\"300\"\n");
+        chmod(path.c_str(), 0);
+        auto store = makeFileSettingsStore(path);
+        int bad = 0;
+        if (store->healthy()) ++bad;
+        if (store->lastError().find("cannot be read") == std::string::npos) ++bad;
+        // chmod leaves size and modification time as they were.
+        chmod(path.c_str(), 0600);
+        if (!store->healthy()) ++bad;
+        auto v = store->getValue(kKey + "\\Timer", "");
+        if (!v || v->data != "300") ++bad;
+        return bad;
+    });
+    EXPECT_EQ(failures, 0);
+}
+
+TEST(FileSettingsStore, EndlessOrHugeFileIsRefusedNotReadWithoutLimit) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.reg");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir.file("huge.reg");
+    writeFile(huge, "Windows Registry Editor Version 5.00\n");
+    ASSERT_EQ(truncate(huge.c_str(), 17 * 1024 * 1024), 0);
+    struct Case {
+        std::string path, why;
+    };
+    for (const Case& c : {Case{fifo, "not a regular file"}, Case{"/dev/zero", "not a regular file"},
+                          Case{huge, "larger than 16777216 bytes"}}) {
+        auto store = makeFileSettingsStore(c.path);
+        EXPECT_FALSE(store->healthy()) << c.path;
+        EXPECT_NE(store->lastError().find(c.path + ": cannot be read: " + c.why), std::string::npos)
+            << store->lastError();
+        EXPECT_FALSE(store->setValue(kKey + "\\Timer", "", RegValue::sz("1"))) << c.path;
+    }
+}
+
+TEST(FileSettingsStore, ReaderWaitsForAWriterThatHoldsTheLock) {
+    TempDir dir;
+    const std::string path = dir.file("r.reg");
+    const std::string full =
+        "Windows Registry Editor Version 5.00\n\n[" + kKey + "\\TWDISPLAY]\n@=\"host1\"\n";
+    int lock = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    // A writer half-way through rewriting the file in place.
+    writeFile(path, full.substr(0, 40));
+    auto store = makeFileSettingsStore(path);
+    std::optional<RegValue> seen;
+    std::thread reader([&] { seen = store->getValue(kKey + "\\TWDISPLAY", ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    writeFile(path, full);
+    flock(lock, LOCK_UN);
+    ::close(lock);
+    reader.join();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->data, "host1");
 }
 
 TEST(FileSettingsStore, TwoProcessesWritingAtOnceLoseNoWrite) {

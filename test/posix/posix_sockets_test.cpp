@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <functional>
 
 namespace tw::platform {
 namespace {
@@ -31,13 +33,13 @@ struct SilentListener {
 
 TEST(PosixSockets, NumericResolutionKeepsFamilyAndAddressText) {
     auto net = makePosixSockets();
-    ResolveResult r = net->resolve("127.0.0.1", 1984, {AddressFamily::IPv4, true});
+    ResolveResult r = net->resolve("127.0.0.1", 1984, {AddressFamily::IPv4, true}, {});
     ASSERT_EQ(r.error, 0);
     ASSERT_EQ(r.addresses.size(), 1u);
     EXPECT_EQ(r.addresses[0].family, AddressFamily::IPv4);
     EXPECT_EQ(r.addresses[0].text, "127.0.0.1");
 
-    r = net->resolve("::1", 1984, {AddressFamily::IPv6, true});
+    r = net->resolve("::1", 1984, {AddressFamily::IPv6, true}, {});
     ASSERT_EQ(r.error, 0);
     ASSERT_EQ(r.addresses.size(), 1u);
     EXPECT_EQ(r.addresses[0].family, AddressFamily::IPv6);
@@ -47,7 +49,7 @@ TEST(PosixSockets, NumericResolutionKeepsFamilyAndAddressText) {
 TEST(PosixSockets, FailedResolutionAnswersACodeWithAOneLineText) {
     auto net = makePosixSockets();
     // A numeric-only lookup of a name fails at once, without the network.
-    ResolveResult r = net->resolve("not-an-address", 1984, {AddressFamily::IPv4, true});
+    ResolveResult r = net->resolve("not-an-address", 1984, {AddressFamily::IPv4, true}, {});
     EXPECT_NE(r.error, 0);
     EXPECT_TRUE(r.addresses.empty());
     std::string text = net->resolverErrorText(r.error);
@@ -62,30 +64,104 @@ TEST(PosixSockets, ConnectToAClosedPortAnswersConnectionRefused) {
         port = l.port;
     }
     auto net = makePosixSockets();
-    ResolveResult r = net->resolve("127.0.0.1", port, {AddressFamily::IPv4, true});
+    ResolveResult r = net->resolve("127.0.0.1", port, {AddressFamily::IPv4, true}, {});
     ASSERT_EQ(r.addresses.size(), 1u);
     int err = 0;
     SocketHandle s = net->open(AddressFamily::IPv4, err);
     ASSERT_NE(s, kInvalidSocket);
-    EXPECT_EQ(net->connect(s, r.addresses[0]), ECONNREFUSED);
+    EXPECT_EQ(net->connect(s, r.addresses[0], {5000, {}}), ECONNREFUSED);
     net->close(s);
 }
 
 TEST(PosixSockets, SendToAPeerThatNeverReadsEndsAtTheTimeOutInsteadOfHanging) {
     SilentListener l;
     auto net = makePosixSockets();
-    ResolveResult r = net->resolve("127.0.0.1", l.port, {AddressFamily::IPv4, true});
+    ResolveResult r = net->resolve("127.0.0.1", l.port, {AddressFamily::IPv4, true}, {});
     ASSERT_EQ(r.addresses.size(), 1u);
     int err = 0;
     SocketHandle s = net->open(AddressFamily::IPv4, err);
-    ASSERT_EQ(net->connect(s, r.addresses[0]), 0);
+    ASSERT_EQ(net->connect(s, r.addresses[0], {5000, {}}), 0);
     // Far more than the kernel buffers of both ends hold.
     std::string big(64 * 1024 * 1024, 'x');
-    long sent = net->send(s, big, 300, err);
+    long sent = net->send(s, big, {300, {}}, err);
     EXPECT_GT(sent, 0);
     EXPECT_LT(sent, static_cast<long>(big.size()));
     net->shutdown(s);
     net->close(s);
+}
+
+// A server whose SYNs go unanswered: a listener whose one-entry backlog is
+// already taken by a connection nobody accepts.
+struct FullBacklog {
+    FullBacklog() {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        listen(fd, 0);
+        socklen_t len = sizeof sa;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+        port = ntohs(sa.sin_port);
+        filler = socket(AF_INET, SOCK_STREAM, 0);
+        connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    }
+    ~FullBacklog() {
+        close(filler);
+        close(fd);
+    }
+    int fd, filler;
+    uint16_t port;
+};
+
+// Raises its flag after ms milliseconds: a stop that comes during a wait.
+std::function<bool()> stopAfter(int ms) {
+    auto start = std::chrono::steady_clock::now();
+    return [start, ms] {
+        return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(ms);
+    };
+}
+
+TEST(PosixSockets, ConnectToAServerThatDropsSynsEndsAtTheBoundWithATimeOut) {
+    FullBacklog dead;
+    auto net = makePosixSockets();
+    ResolveResult r = net->resolve("127.0.0.1", dead.port, {AddressFamily::IPv4, true}, {});
+    ASSERT_EQ(r.addresses.size(), 1u);
+    int err = 0;
+    SocketHandle s = net->open(AddressFamily::IPv4, err);
+    int code = net->connect(s, r.addresses[0], {300, {}});
+    EXPECT_EQ(code, ETIMEDOUT);
+    EXPECT_TRUE(net->isTimeout(code));
+    EXPECT_FALSE(net->isTimeout(ECONNREFUSED));
+    net->close(s);
+
+    // A stop ends a connect that has no time limit of its own.
+    s = net->open(AddressFamily::IPv4, err);
+    EXPECT_EQ(net->connect(s, r.addresses[0], {0, stopAfter(200)}), EINTR);
+    net->close(s);
+}
+
+TEST(PosixSockets, StopEndsASendToAPeerThatNeverReads) {
+    SilentListener l;
+    auto net = makePosixSockets();
+    ResolveResult r = net->resolve("127.0.0.1", l.port, {AddressFamily::IPv4, true}, {});
+    int err = 0;
+    SocketHandle s = net->open(AddressFamily::IPv4, err);
+    ASSERT_EQ(net->connect(s, r.addresses[0], {5000, {}}), 0);
+    std::string big(64 * 1024 * 1024, 'x');
+    long sent = net->send(s, big, {60000, stopAfter(200)}, err);
+    EXPECT_LT(sent, static_cast<long>(big.size()));
+    EXPECT_EQ(err, EINTR);
+    net->close(s);
+}
+
+TEST(PosixSockets, NamesFromTheHostsFileResolveThroughTheBoundedLookup) {
+    auto net = makePosixSockets();
+    ResolveResult r = net->resolve("localhost", 1984, {AddressFamily::IPv4, false}, {10000, {}});
+    EXPECT_EQ(r.error, 0);
+    EXPECT_FALSE(r.timedOut);
+    ASSERT_FALSE(r.addresses.empty());
+    EXPECT_EQ(r.addresses[0].text, "127.0.0.1");
 }
 
 }  // namespace

@@ -148,6 +148,17 @@ std::unique_ptr<platform::CycleMutex> FakeSystem::createCycleMutex(const std::st
     return std::make_unique<PlainMutex>();
 }
 
+std::FILE* FakeSystem::createPrivateFile(const std::string& path, std::string& why) {
+    auto it = refusedFiles.find(path);
+    if (it != refusedFiles.end()) {
+        why = it->second;
+        return nullptr;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) why = "cannot be created";
+    return f;
+}
+
 void FakeSystem::exitProcess(int status) {
     throw std::runtime_error("exitProcess(" + std::to_string(status) + ")");
 }

@@ -4,6 +4,7 @@
 // environment.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,7 @@ class ManualClock : public platform::Clock {
         return true;
     }
     bool sleepMs(int64_t m) override {
+        if (onSleepMs) onSleepMs(m);
         ms += m;
         t += ms / 1000;
         ms %= 1000;
@@ -79,8 +81,9 @@ class ManualClock : public platform::Clock {
     long utcOffset = 0;
     std::string zone = "UTC";
     std::vector<int64_t> sleeps;
-    int stopAfterSleeps = 0;   // >0: the n-th sleep reports a stop
-    bool* stopFlag = nullptr;  // raised with that stop
+    std::function<void(int64_t)> onSleepMs;  // runs at every short sleep
+    int stopAfterSleeps = 0;                 // >0: the n-th sleep reports a stop
+    bool* stopFlag = nullptr;                // raised with that stop
 };
 
 class FakeSystem : public platform::System {
@@ -96,6 +99,8 @@ class FakeSystem : public platform::System {
     std::string tempFallback(int index) override { return fallbacks[index ? 1 : 0]; }
     char pathSeparator() override { return '/'; }
     std::unique_ptr<platform::CycleMutex> createCycleMutex(const std::string&) override;
+    // A plain file, unless the path is refused with its reason.
+    std::FILE* createPrivateFile(const std::string& path, std::string& why) override;
     void releaseConsole() override {}
     bool stopRequested() override { return stop; }
     void requestStop() override { stop = true; }
@@ -103,6 +108,7 @@ class FakeSystem : public platform::System {
 
     std::map<std::string, std::string> env;
     std::string fallbacks[2] = {"/nonexistent-a", "/nonexistent-b"};
+    std::map<std::string, std::string> refusedFiles;  // path -> why
     uint32_t lastError = 0;
     bool stop = false;
 };

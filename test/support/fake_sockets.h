@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -43,9 +44,18 @@ class FakeSockets final : public platform::Sockets {
     }
 
     platform::ResolveResult resolve(const std::string& host, uint16_t port,
-                                    const platform::ResolveHints& hints) override {
+                                    const platform::ResolveHints& hints,
+                                    const platform::WaitBound& bound) override {
         resolves.push_back({host, port, hints});
+        bounds.push_back({"resolve " + host, bound.timeoutMs});
         platform::ResolveResult r;
+        if (silentNames.count(host)) {
+            // The platform's bound ends the wait for a name service that
+            // does not answer.
+            r.error = kUnknownHostError;
+            r.timedOut = true;
+            return r;
+        }
         auto it = hosts_.find(host);
         if (it == hosts_.end()) {
             r.error = kUnknownHostError;
@@ -86,9 +96,14 @@ class FakeSockets final : public platform::Sockets {
         return h;
     }
 
-    int connect(platform::SocketHandle s, const platform::SocketAddress& to) override {
+    int connect(platform::SocketHandle s, const platform::SocketAddress& to,
+                const platform::WaitBound& bound) override {
         uint16_t port = static_cast<uint16_t>((to.raw.at(0) << 8) | to.raw.at(1));
         connects.push_back(to.text + " " + std::to_string(port));
+        bounds.push_back({"connect " + to.text, bound.timeoutMs});
+        if (onConnect) onConnect();
+        // SYNs dropped: the platform's bound ends the wait with its time-out.
+        if (dropSyns.count(to.text)) return kTimedOutError;
         auto f = refuse.find(to.text);
         if (f != refuse.end()) return f->second;
         conn_[s] = deliveries.size();
@@ -96,7 +111,9 @@ class FakeSockets final : public platform::Sockets {
         return 0;
     }
 
-    long send(platform::SocketHandle s, std::string_view data, int, int& error) override {
+    long send(platform::SocketHandle s, std::string_view data, const platform::WaitBound& bound,
+              int& error) override {
+        bounds.push_back({"send", bound.timeoutMs});
         if (failSend) {
             error = failSend;
             if (failSendAfter <= 0) return -1;
@@ -108,13 +125,25 @@ class FakeSockets final : public platform::Sockets {
         return static_cast<long>(data.size());
     }
 
+    bool isTimeout(int code) override { return code == kTimedOutError; }
+
     void shutdown(platform::SocketHandle) override { ++shutdowns; }
     void close(platform::SocketHandle s) override {
         openHandles.erase(s);
         ++closed;
     }
 
+    struct Bound {
+        std::string call;  // "resolve host", "connect address" or "send"
+        int timeoutMs;
+    };
+
     static constexpr int kUnknownHostError = -2;
+    static constexpr int kTimedOutError = 110;
+    std::set<std::string> silentNames;  // names whose resolution times out
+    std::set<std::string> dropSyns;     // addresses whose connects time out
+    std::function<void()> onConnect;    // runs at every connect
+    std::vector<Bound> bounds;
     bool failStart = false;  // the socket layer cannot start
     int starts = 0, stops = 0;
     int failOpen = 0;                   // non-zero: open fails with this code

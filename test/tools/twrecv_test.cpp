@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "agent/transport/crypto.h"
+#include "test/support/process.h"
 #include "test/support/twrecv_process.h"
 #include "tools/twrecv/receiver.h"
 
@@ -247,6 +248,43 @@ TEST(TwrecvOptions, DefaultsValuesAndErrors) {
     }
 }
 
+TEST(TwrecvOptions, KeyFileAndDeadline) {
+    const std::string file = scratch("key");
+    {
+        std::ofstream f(file, std::ios::binary);
+        f << "s3cret\r\nsecond line\n";
+    }
+    std::string err;
+    auto o = parseoptions({"--key-file", file, "--deadline", "5"}, err);
+    ASSERT_TRUE(o) << err;
+    EXPECT_EQ(o->key, "s3cret");
+    EXPECT_EQ(o->deadlineSeconds, 5);
+    EXPECT_EQ(parseoptions({}, err)->deadlineSeconds, 60);
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--key-file", file + ".none"},
+                                         {"--key-file", file, "--key", "k"},
+                                         {"--deadline", "0"}}) {
+        err.clear();
+        EXPECT_FALSE(parseoptions(bad, err)) << bad[0];
+        EXPECT_FALSE(err.empty());
+    }
+    std::remove(file.c_str());
+}
+
+TEST(TwrecvLimits, SlowestConnectionOlderThanTheGraceMakesRoom) {
+    const int64_t now = 100000;
+    std::vector<ConnectionLoad> conns = {
+        {now - 60000, 12},    // a trickler: 12 bytes in a minute
+        {now - 10000, 5000},  // busy
+        {now - 500, 0},       // just accepted: not yet had its chance
+        {now - 90000, 18},    // the same rate as the first, but older
+    };
+    EXPECT_EQ(slowestconnection(conns, now), 3u);
+    conns[0].bytes = 1;
+    EXPECT_EQ(slowestconnection(conns, now), 0u);
+    EXPECT_EQ(slowestconnection({{now - 100, 0}, {now, 0}}, now), static_cast<size_t>(-1));
+    EXPECT_EQ(slowestconnection({}, now), static_cast<size_t>(-1));
+}
+
 // ---- the program ---------------------------------------------------------
 
 bool sendRaw(uint16_t port, const std::string& bytes) {
@@ -356,6 +394,78 @@ TEST(TwrecvProgram, PortTakenInOneFamilyIsAnErrorFaultClaimedToListen) {
               "twrecv: cannot listen on port " + port + " for IPv4: Address already in use\n");
     std::remove(out.c_str());
     std::remove(err.c_str());
+}
+
+int connectTo(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TEST(TwrecvProgram, PeersHoldingEveryConnectionCannotKeepAGoodSenderOut) {
+    testing::TwrecvProcess r;
+    ASSERT_TRUE(r.start({"--bind", "127.0.0.1", "--json", "--count", "1"}));
+    // 256 connections, each with one byte of a message that never ends.
+    std::vector<int> hogs;
+    for (int i = 0; i < 256; ++i) {
+        int fd = connectTo(r.port());
+        ASSERT_GE(fd, 0) << i;
+        send(fd, "x", 1, MSG_NOSIGNAL);
+        hogs.push_back(fd);
+    }
+    testing::sleepMs(static_cast<int>(kGraceMs) + 500);
+    ASSERT_TRUE(sendRaw(r.port(), std::string("status H.cpu green", 18) + '\0'));
+    // Well before the hogs' idle time (30 s) runs out.
+    EXPECT_EQ(r.wait(10000), 0);
+    for (int fd : hogs) close(fd);
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 1u) << r.output();
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["text"], "status H.cpu green");
+}
+
+TEST(TwrecvProgram, MessageThatTricklesInIsEndedAtItsDeadline) {
+    testing::TwrecvProcess r;
+    ASSERT_TRUE(r.start({"--bind", "127.0.0.1", "--deadline", "1", "--json", "--count", "1"}));
+    int fd = connectTo(r.port());
+    ASSERT_GE(fd, 0);
+    // One byte every 200 ms for 2.4 s: never idle, never finished.
+    for (int i = 0; i < 12; ++i) {
+        send(fd, "t", 1, MSG_NOSIGNAL);
+        testing::sleepMs(200);
+    }
+    EXPECT_EQ(r.wait(5000), 0);
+    close(fd);
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 1u) << r.output();
+    auto j = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(j["terminated"], false);
+    // Cut off at its deadline, well before the trickle ended.
+    EXPECT_LT(j["text"].get<std::string>().size(), 10u);
+}
+
+TEST(TwrecvProgram, KeyFromAFileOpensEnvelopes) {
+    const std::string file = scratch("keyfile");
+    {
+        std::ofstream f(file, std::ios::binary);
+        f << "secret\n";
+    }
+    std::string env;
+    encryptmessage("status H.x red", env, "secret-0");
+    testing::TwrecvProcess r;
+    ASSERT_TRUE(r.start({"--key-file", file, "--json", "--count", "1"}));
+    ASSERT_TRUE(sendRaw(r.port(), env + '\0'));
+    EXPECT_EQ(r.wait(), 0);
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 1u) << r.output();
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["text"], "status H.x red");
+    std::remove(file.c_str());
 }
 
 TEST(TwrecvProgram, StopsOnSigtermAndRejectsBadOptions) {

@@ -7,7 +7,9 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "agent/transport/crypto.h"
 #include "test/support/fake_sockets.h"
@@ -295,6 +297,68 @@ TEST_F(Twpage, SwitchedOffOnlyLogsAndLowerCaseYIsOn) {
     EXPECT_EQ(paged().size(), 1u);
 }
 
+// ---- bounded waits ----------------------------------------------------------
+
+TEST_F(Twsend, EveryNetworkWaitIsBounded) {
+    net.addHost("a", {"10.0.0.1"});
+    twsend(a(), "a", "x");
+    std::vector<std::string> calls;
+    for (const auto& b : net.bounds) calls.push_back(b.call + " " + std::to_string(b.timeoutMs));
+    EXPECT_EQ(calls, (std::vector<std::string>{"resolve a 10000", "connect 10.0.0.1 10000",
+                                               "send 30000"}));
+}
+
+TEST_F(Twsend, DeadServerCostsOneTimeOutPerCycleNotOnePerMessage) {
+    LogCapture log;
+    net.addHost("dead", {"10.0.0.9"});
+    net.addHost("good", {"10.0.0.1"});
+    net.dropSyns.insert("10.0.0.9");
+    net.silentNames.insert("slow");
+    a().sequence = 4;
+    twsend(a(), "dead;slow;good", "first");
+    twsend(a(), "dead;slow;good:1985", "second");
+    EXPECT_EQ(net.connects,
+              (std::vector<std::string>{"10.0.0.9 1984", "10.0.0.1 1984", "10.0.0.1 1985"}));
+    ASSERT_EQ(net.deliveries.size(), 2u);
+    const std::string t = log.text();
+    EXPECT_NE(t.find("tw: Unknown host: slow - no answer within 10 s\r\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("tw: <dead:1984> did not answer in time; skipped for the rest of this "
+                     "cycle\r\n"),
+              std::string::npos);
+    EXPECT_NE(t.find("tw: <slow:1984> skipped: it did not answer in time earlier in this "
+                     "cycle\r\n"),
+              std::string::npos);
+
+    // The next cycle tries them again.
+    a().sequence = 5;
+    twsend(a(), "dead;slow", "third");
+    EXPECT_EQ(net.connects.size(), 4u);
+    EXPECT_EQ(net.resolves.size(), 6u);
+    EXPECT_EQ(net.opened, net.closed);
+}
+
+TEST_F(Twsend, StopEndsTheSendBeforeTheNextDestination) {
+    LogCapture log;
+    net.addHost("a", {"10.0.0.1"});
+    net.addHost("b", {"10.0.0.2"});
+    net.onConnect = [this] { a().serviceFlag.store(1); };
+    twsend(a(), "a;b;a", "x");
+    EXPECT_EQ(net.connects, std::vector<std::string>{"10.0.0.1 1984"});
+    EXPECT_NE(log.text().find("twsend(): stopping; the rest of the send is abandoned\r\n"),
+              std::string::npos);
+    EXPECT_EQ(net.opened, net.closed);
+}
+
+TEST_F(Twsend, OverlongKeyCodeSendsNothingRatherThanSendingInClear) {
+    LogCapture log;
+    net.addHost("a", {"10.0.0.1"});
+    h.cfg().keycodeUnusable = true;
+    EXPECT_EQ(twsend(a(), "a", "status X.cpu green secret"), 1);
+    EXPECT_TRUE(net.connects.empty());
+    EXPECT_NE(log.text().find("twsend(): the KeyCode cannot be used; the message is not sent\r\n"),
+              std::string::npos);
+}
+
 // ---- over the loopback to the real receiver -----------------------------
 // (Linux sockets and a twrecv child process; the Windows build checks the
 // same path end to end under Wine.)
@@ -394,6 +458,58 @@ TEST_F(TwsendLoopback, RefusedDestinationIsLoggedAndTheNextOneStillReceives) {
               std::string::npos)
         << log.text();
     EXPECT_NE(log.text().find(" error: 111\r\n"), std::string::npos);
+}
+
+// A server whose SYNs go unanswered: a listener whose one-entry backlog is
+// already taken by a connection nobody accepts.
+struct FullBacklog {
+    FullBacklog() {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        listen(fd, 0);
+        socklen_t len = sizeof sa;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+        port = ntohs(sa.sin_port);
+        filler = socket(AF_INET, SOCK_STREAM, 0);
+        connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    }
+    ~FullBacklog() {
+        close(filler);
+        close(fd);
+    }
+    int fd, filler;
+    uint16_t port;
+};
+
+TEST_F(TwsendLoopback, StopEndsAConnectToAServerThatDropsSynsAndNoMoreIsTried) {
+    FullBacklog dead;
+    testing::TwrecvProcess recv;
+    ASSERT_TRUE(recv.start({"--json", "--count", "1"}));
+    LogCapture log;
+    // The stop comes while the connect waits (the kernel alone would wait
+    // about two minutes).
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        h.agent->serviceFlag.store(1);
+    });
+    twsend(*h.agent,
+           "127.0.0.1:" + std::to_string(dead.port) + ";127.0.0.1:" + std::to_string(recv.port()),
+           "never");
+    stopper.join();
+    EXPECT_NE(log.text().find("twsend(): stopping; the rest of the send is abandoned\r\n"),
+              std::string::npos)
+        << log.text();
+
+    // Without the stop the next message reaches the good server.
+    h.agent->serviceFlag.store(0);
+    twsend(*h.agent, "127.0.0.1:" + std::to_string(recv.port()), "later");
+    EXPECT_EQ(recv.wait(), 0);
+    auto msgs = messages(recv);
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0]["text"], "later");
 }
 
 #endif  // _WIN32

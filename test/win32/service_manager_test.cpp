@@ -2,7 +2,9 @@
 // (skipped where the test runs without the rights to create services).
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
+#include <vector>
 
 #include "platform/win32/win32.h"
 
@@ -17,6 +19,67 @@ std::string imagePath(const std::string& name) {
                      &size) != ERROR_SUCCESS)
         return {};
     return buf;
+}
+
+// The failure actions the manager holds for the service; nullopt when the
+// manager keeps none at all (Wine's answers ERROR_INVALID_LEVEL).
+std::optional<std::vector<SC_ACTION>> failureActions(SC_HANDLE svc) {
+    DWORD needed = 0;
+    if (!QueryServiceConfig2A(svc, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed) &&
+        GetLastError() == ERROR_INVALID_LEVEL)
+        return std::nullopt;
+    std::vector<BYTE> buf(needed ? needed : 1);
+    if (!QueryServiceConfig2A(svc, SERVICE_CONFIG_FAILURE_ACTIONS, buf.data(), needed, &needed))
+        return std::vector<SC_ACTION>{};
+    auto* fa = reinterpret_cast<SERVICE_FAILURE_ACTIONSA*>(buf.data());
+    return std::vector<SC_ACTION>(fa->lpsaActions, fa->lpsaActions + fa->cActions);
+}
+
+std::optional<std::vector<SC_ACTION>> failureActionsOf(const std::string& name) {
+    SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE svc = scm ? OpenServiceA(scm, name.c_str(), SERVICE_QUERY_CONFIG) : nullptr;
+    std::optional<std::vector<SC_ACTION>> out =
+        svc ? failureActions(svc) : std::vector<SC_ACTION>{};
+    if (svc) CloseServiceHandle(svc);
+    if (scm) CloseServiceHandle(scm);
+    return out;
+}
+
+TEST(Win32ServiceManager, InstallAndUpgradeLetTheManagerRestartTheAgentAfterAFailure) {
+    auto sm = makeServiceManager();
+    if (!sm->openManager(true)) GTEST_SKIP() << "no right to create services here";
+    const std::string name = "TallwatchTest" + std::to_string(std::random_device{}() % 100000);
+    ASSERT_TRUE(sm->createService({name, "Tallwatch Test", "C:\\twnt\\twnt.exe"}));
+    if (!failureActionsOf(name)) {
+        sm->deleteService();
+        sm->closeAll();
+        GTEST_SKIP() << "this service manager keeps no failure actions";
+    }
+    auto expectRestarts = [&](const char* after) {
+        std::vector<SC_ACTION> actions = failureActionsOf(name).value_or(std::vector<SC_ACTION>{});
+        ASSERT_FALSE(actions.empty()) << after;
+        for (const SC_ACTION& a : actions) {
+            EXPECT_EQ(a.Type, SC_ACTION_RESTART) << after;
+            EXPECT_EQ(a.Delay, 60000u) << after;
+        }
+    };
+    expectRestarts("install");
+
+    // An older installation without them gets them from the upgrade.
+    SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE svc = OpenServiceA(scm, name.c_str(), SERVICE_ALL_ACCESS);
+    // No actions: a count of 0 with an array (without one nothing changes).
+    SC_ACTION dummy{};
+    SERVICE_FAILURE_ACTIONSA none{};
+    none.lpsaActions = &dummy;
+    ChangeServiceConfig2A(svc, SERVICE_CONFIG_FAILURE_ACTIONS, &none);
+    CloseServiceHandle(svc);
+    CloseServiceHandle(scm);
+    ASSERT_TRUE(sm->openService(name));
+    ASSERT_TRUE(sm->changeService("C:\\twnt\\twnt.exe", "Tallwatch Test"));
+    expectRestarts("upgrade");
+    EXPECT_TRUE(sm->deleteService());
+    sm->closeAll();
 }
 
 TEST(Win32ServiceManager, CreateQueryChangeAndDeleteAService) {

@@ -18,13 +18,13 @@ struct Winsock : ::testing::Test {
 TEST_F(Winsock, NumericAddressesResolveWithoutALookup) {
     ResolveHints h;
     h.numericHost = true;
-    ResolveResult r = net->resolve("127.0.0.1", 1984, h);
+    ResolveResult r = net->resolve("127.0.0.1", 1984, h, {});
     ASSERT_EQ(r.error, 0);
     ASSERT_EQ(r.addresses.size(), 1u);
     EXPECT_EQ(r.addresses[0].family, AddressFamily::IPv4);
     EXPECT_EQ(r.addresses[0].text, "127.0.0.1");
     EXPECT_EQ(r.addresses[0].raw.size(), sizeof(sockaddr_in));
-    r = net->resolve("not an address", 1984, h);
+    r = net->resolve("not an address", 1984, h, {});
     EXPECT_NE(r.error, 0);
     std::string text = net->resolverErrorText(r.error);
     EXPECT_FALSE(text.empty());
@@ -52,14 +52,14 @@ TEST_F(Winsock, TextAndZeroByteReachALoopbackListener) {
 
     ResolveHints h;
     h.numericHost = true;
-    ResolveResult r = net->resolve("127.0.0.1", port, h);
+    ResolveResult r = net->resolve("127.0.0.1", port, h, {});
     ASSERT_EQ(r.error, 0);
     int err = 0;
     SocketHandle s = net->open(AddressFamily::IPv4, err);
     ASSERT_NE(s, kInvalidSocket) << err;
-    ASSERT_EQ(net->connect(s, r.addresses[0]), 0);
+    ASSERT_EQ(net->connect(s, r.addresses[0], {5000, {}}), 0);
     std::string wire("status H.disk green", 20);  // with its zero byte
-    EXPECT_EQ(net->send(s, wire, 5000, err), 20);
+    EXPECT_EQ(net->send(s, wire, {5000, {}}, err), 20);
     net->shutdown(s);
     net->close(s);
     server.join();
@@ -68,8 +68,43 @@ TEST_F(Winsock, TextAndZeroByteReachALoopbackListener) {
 
     // Nobody listens there any more.
     s = net->open(AddressFamily::IPv4, err);
-    EXPECT_EQ(net->connect(s, r.addresses[0]), WSAECONNREFUSED);
+    EXPECT_EQ(net->connect(s, r.addresses[0], {5000, {}}), WSAECONNREFUSED);
     net->close(s);
+}
+
+TEST_F(Winsock, ConnectToAServerThatDropsSynsEndsAtTheBoundOrAtAStop) {
+    // A listener whose one-entry backlog is taken by a connection nobody
+    // accepts leaves further SYNs unanswered.
+    SOCKET l = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(l, 0), 0);
+    int len = sizeof a;
+    getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+    SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+
+    ResolveHints h;
+    h.numericHost = true;
+    ResolveResult r = net->resolve("127.0.0.1", ntohs(a.sin_port), h, {});
+    ASSERT_EQ(r.error, 0);
+    int err = 0;
+    SocketHandle s = net->open(AddressFamily::IPv4, err);
+    int code = net->connect(s, r.addresses[0], {300, {}});
+    EXPECT_EQ(code, WSAETIMEDOUT);
+    EXPECT_TRUE(net->isTimeout(code));
+    net->close(s);
+
+    const ULONGLONG start = GetTickCount64();
+    s = net->open(AddressFamily::IPv4, err);
+    EXPECT_EQ(
+        net->connect(s, r.addresses[0], {0, [start] { return GetTickCount64() - start > 200; }}),
+        WSAEINTR);
+    net->close(s);
+    closesocket(filler);
+    closesocket(l);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "platform/win32/win32.h"
@@ -79,6 +80,57 @@ TEST(Win32System, StopRequestEndsASleepAtOnce) {
     EXPECT_TRUE(sys->stopRequested());
     EXPECT_FALSE(clock->sleepMs(0));
     ResetEvent(stopEvent());  // later tests sleep normally
+}
+
+std::string scratchPath(const char* name) {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + "twtest_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+}
+
+std::string contentOf(const std::string& path) {
+    std::string out;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        std::fclose(f);
+    }
+    return out;
+}
+
+TEST(Win32System, PrivateFileIsEmptiedAndALinkAtItsNameIsRefused) {
+    auto sys = makeSystem();
+    const std::string log = scratchPath("TW.LOG"), target = scratchPath("target.txt"),
+                      link = scratchPath("LINK.LOG");
+    FILE* f = std::fopen(log.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("yesterday", f);
+    std::fclose(f);
+    std::string why;
+    f = sys->createPrivateFile(log, why);
+    ASSERT_TRUE(f) << why;
+    std::fputs("today", f);
+    std::fclose(f);
+    EXPECT_EQ(contentOf(log), "today");
+
+    f = std::fopen(target.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("precious", f);
+    std::fclose(f);
+    // Wine answers success without making a link: only a real one is tried.
+    CreateSymbolicLinkA(link.c_str(), target.c_str(), 0);
+    const DWORD attrs = GetFileAttributesA(link.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        EXPECT_EQ(sys->createPrivateFile(link, why), nullptr);
+        EXPECT_EQ(why, "a symbolic link or reparse point, not followed");
+        EXPECT_EQ(contentOf(target), "precious");
+        DeleteFileA(link.c_str());
+    } else {
+        std::printf("(no symbolic links can be made here)\n");
+    }
+    DeleteFileA(log.c_str());
+    DeleteFileA(target.c_str());
 }
 
 TEST(Win32Clock, LocalTimeCarriesItsOffsetAndConvertsBack) {

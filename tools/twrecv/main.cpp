@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <list>
 #include <string>
 #include <vector>
@@ -21,8 +22,13 @@ using tw::recv::Options;
 namespace sys = tw::recv::sys;
 using sys::Sock;
 
-// Each open connection may hold up to a 1 MiB message; this bounds memory.
+// Each open connection may hold up to a 1 MiB message; at the limit the
+// slowest connection makes room for a newcomer, so that peers trickling
+// bytes cannot keep good senders out.
 constexpr size_t kMaxConnections = 256;
+// Unfinished messages of all connections together; beyond it the connection
+// holding the most is closed.
+constexpr size_t kPendingLimit = 64 * 1024 * 1024;
 
 int64_t nowMs() {
     using namespace std::chrono;
@@ -188,7 +194,15 @@ struct Connection {
     std::string peer;
     tw::recv::Assembler assembler;
     int64_t lastActivity;
+    int64_t opened;        // when it was accepted
+    int64_t messageStart;  // when its current message began
 };
+
+std::vector<tw::recv::ConnectionLoad> loads(const std::list<Connection>& conns) {
+    std::vector<tw::recv::ConnectionLoad> out;
+    for (const Connection& c : conns) out.push_back({c.opened, c.assembler.totalBytes()});
+    return out;
+}
 
 class Output {
   public:
@@ -277,9 +291,22 @@ int run(const Options& o) {
         msgs.clear();
     };
 
+    auto closeConn = [&](Connection& c, const char* why, bool keepMessage) {
+        std::fprintf(stderr, "twrecv: %s %s; closed\n", c.peer.c_str(), why);
+        if (keepMessage) {
+            c.assembler.finish(msgs);
+            deliver(c);
+        }
+        sys::closeSock(c.fd);
+        c.fd = sys::kNoSock;
+    };
+
     while (!sys::stopRequested() && !done) {
         std::vector<pollfd> pfds;
-        bool accepting = conns.size() < kMaxConnections && !acceptPaused;
+        // At the limit a newcomer is taken only when a connection can make room.
+        bool accepting = !acceptPaused && (conns.size() < kMaxConnections ||
+                                           tw::recv::slowestconnection(loads(conns), monoMs()) !=
+                                               static_cast<size_t>(-1));
         if (accepting)
             for (Sock fd : listeners) pfds.push_back({fd, POLLIN, 0});
         size_t firstConn = pfds.size();
@@ -316,6 +343,8 @@ int run(const Options& o) {
                 sys::IoSize n = recv(c.fd, buf.data(), static_cast<int>(buf.size()), 0);
                 if (n > 0) {
                     c.assembler.feed(std::string_view(buf.data(), static_cast<size_t>(n)), msgs);
+                    // A completed message starts the next one's deadline.
+                    if (!msgs.empty()) c.messageStart = now;
                     deliver(c);
                     if (done) break;
                     continue;
@@ -335,12 +364,46 @@ int run(const Options& o) {
                 break;
             }
         }
+        // One message may take so long, however busy its sender looks.
+        const int64_t deadlineMs = static_cast<int64_t>(o.deadlineSeconds) * 1000;
+        size_t pending = 0;
+        for (Connection& c : conns) {
+            if (done || c.fd == sys::kNoSock) continue;
+            if (now - c.messageStart > deadlineMs) {
+                std::string why =
+                    "took more than " + std::to_string(o.deadlineSeconds) + " s for one message";
+                closeConn(c, why.c_str(), true);
+                continue;
+            }
+            pending += c.assembler.pendingBytes();
+        }
+        while (!done && pending > kPendingLimit) {
+            Connection* most = nullptr;
+            for (Connection& c : conns)
+                if (c.fd != sys::kNoSock &&
+                    (!most || c.assembler.pendingBytes() > most->assembler.pendingBytes()))
+                    most = &c;
+            if (!most) break;
+            pending -= most->assembler.pendingBytes();
+            closeConn(*most, "holds too much unfinished data", true);
+        }
         conns.remove_if([](const Connection& c) { return c.fd == sys::kNoSock; });
         if (done) break;
 
         for (size_t i = 0; i < firstConn; ++i) {
             if (!(pfds[i].revents & POLLIN)) continue;
-            while (conns.size() < kMaxConnections) {
+            while (true) {
+                if (conns.size() >= kMaxConnections) {
+                    auto all = loads(conns);
+                    size_t victim = tw::recv::slowestconnection(all, now);
+                    if (victim == static_cast<size_t>(-1)) break;
+                    auto it = std::next(conns.begin(), static_cast<long>(victim));
+                    std::string why = "was the slowest of " + std::to_string(conns.size()) +
+                                      " connections (" + std::to_string(all[victim].bytes) +
+                                      " bytes) and made room for a newcomer";
+                    closeConn(*it, why.c_str(), false);
+                    conns.erase(it);
+                }
                 sockaddr_storage ss{};
                 socklen_t len = sizeof ss;
                 Sock fd = sys::acceptStream(pfds[i].fd, reinterpret_cast<sockaddr*>(&ss), &len);
@@ -353,7 +416,7 @@ int run(const Options& o) {
                     }
                     break;
                 }
-                conns.push_back({fd, peerText(ss), tw::recv::Assembler(o.key), now});
+                conns.push_back({fd, peerText(ss), tw::recv::Assembler(o.key), now, now, now});
             }
         }
     }

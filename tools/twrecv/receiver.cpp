@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -249,20 +250,57 @@ std::string formatjson(const Message& m, const std::string& peer, const std::str
     return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
+size_t slowestconnection(const std::vector<ConnectionLoad>& conns, int64_t nowMs) {
+    size_t best = static_cast<size_t>(-1);
+    double bestRate = 0;
+    for (size_t i = 0; i < conns.size(); ++i) {
+        const int64_t age = nowMs - conns[i].openedMs;
+        if (age < kGraceMs) continue;
+        const double rate = static_cast<double>(conns[i].bytes) / static_cast<double>(age);
+        if (best == static_cast<size_t>(-1) || rate < bestRate ||
+            (rate == bestRate && conns[i].openedMs < conns[best].openedMs)) {
+            best = i;
+            bestRate = rate;
+        }
+    }
+    return best;
+}
+
 const char* const kUsage =
-    "usage: twrecv [--port N] [--bind ADDRESS] [--key KEYCODE] [--out DIR] [--json]\n"
-    "              [--count N] [--idle SECONDS] [--quiet]\n"
+    "usage: twrecv [--port N] [--bind ADDRESS] [--key KEYCODE | --key-file FILE] [--out DIR]\n"
+    "              [--json] [--count N] [--idle SECONDS] [--deadline SECONDS] [--quiet]\n"
     "Receives status and page messages as a display or pager server does.\n"
     "  --port N        TCP port to listen on (default 1984; 0 picks a free port)\n"
     "  --bind ADDRESS  listen on this address only (default: all IPv4 and IPv6)\n"
     "  --key KEYCODE   the agents' KeyCode, to open encrypted messages\n"
+    "  --key-file FILE the KeyCode as the first line of FILE (not visible in ps)\n"
     "  --out DIR       also write each message text to DIR/msg-NNNNNN.txt\n"
     "  --json          print each message as one JSON line\n"
     "  --count N       stop after N messages\n"
     "  --idle SECONDS  close a connection silent this long (default 30)\n"
+    "  --deadline SECONDS  close a connection whose message takes longer (default 60)\n"
     "  --quiet         print no messages, only the start and end lines\n";
 
 namespace {
+
+// The KeyCode as the first line of a file (its line end not included).
+bool readkeyfile(const std::string& path, std::string& key, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line)) {
+        error = "--key-file " + path + " cannot be read";
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // The agent's KeyCode holds at most 255 characters.
+    if (line.empty() || line.size() > 255) {
+        error =
+            "--key-file " + path + " must hold a KeyCode of 1 to 255 characters on its first line";
+        return false;
+    }
+    key = line;
+    return true;
+}
 
 bool parsenumber(const std::string& text, uint64_t max, uint64_t& out) {
     if (text.empty() || text.size() > 20) return false;
@@ -280,6 +318,7 @@ bool parsenumber(const std::string& text, uint64_t max, uint64_t& out) {
 
 std::optional<Options> parseoptions(const std::vector<std::string>& args, std::string& error) {
     Options o;
+    bool keyFromFile = false, keyGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i], value;
         bool inlineValue = false;
@@ -328,6 +367,18 @@ std::optional<Options> parseoptions(const std::vector<std::string>& args, std::s
                 return std::nullopt;
             }
             o.idleSeconds = static_cast<int>(n);
+        } else if (name == "--deadline") {
+            if (!takeValue()) return std::nullopt;
+            if (!parsenumber(value, 86400, n) || n == 0) {
+                error =
+                    "--deadline needs a number of seconds from 1 to 86400, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            o.deadlineSeconds = static_cast<int>(n);
+        } else if (name == "--key-file") {
+            if (!takeValue()) return std::nullopt;
+            if (!readkeyfile(value, o.key, error)) return std::nullopt;
+            keyFromFile = true;
         } else if (name == "--bind" || name == "--key" || name == "--out") {
             if (!takeValue()) return std::nullopt;
             if (value.empty() && name != "--key") {
@@ -335,10 +386,15 @@ std::optional<Options> parseoptions(const std::vector<std::string>& args, std::s
                 return std::nullopt;
             }
             (name == "--bind" ? o.bind : name == "--key" ? o.key : o.outDir) = value;
+            keyGiven = keyGiven || name == "--key";
         } else {
             error = "unknown option \"" + args[i] + "\"";
             return std::nullopt;
         }
+    }
+    if (keyFromFile && keyGiven) {
+        error = "--key and --key-file exclude each other";
+        return std::nullopt;
     }
     return o;
 }

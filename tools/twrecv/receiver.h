@@ -47,6 +47,8 @@ class Assembler {
     void finish(std::vector<Message>& out);
 
     size_t totalBytes() const { return total_; }
+    // Bytes held for the message not yet complete.
+    size_t pendingBytes() const { return buf_.size(); }
 
   private:
     enum class Mode { Undecided, Plain, Envelope };
@@ -76,13 +78,30 @@ struct Options {
     std::string key;     // the KeyCode; empty: envelopes are not opened
     std::string outDir;  // empty: no files
     bool json = false;
-    bool quiet = false;    // no per-message output
-    uint64_t count = 0;    // 0: run until stopped
-    int idleSeconds = 30;  // a connection silent this long is closed
+    bool quiet = false;        // no per-message output
+    uint64_t count = 0;        // 0: run until stopped
+    int idleSeconds = 30;      // a connection silent this long is closed
+    int deadlineSeconds = 60;  // one message may take at most this long
     bool help = false;
 };
 
-// Parses argv; on error answers nullopt with the reason in error.
+// What the listener knows of an open connection, for choosing one to close.
+struct ConnectionLoad {
+    int64_t openedMs = 0;  // when it was accepted
+    uint64_t bytes = 0;    // received so far
+};
+
+// A connection younger than this is never the one closed to make room: it
+// has not had the time to send anything yet.
+inline constexpr int64_t kGraceMs = 2000;
+
+// At the connection limit, the one to close for a newcomer: the slowest of
+// those open for at least kGraceMs (fewest bytes per second since it was
+// accepted; the oldest of equals). npos when every connection is younger.
+size_t slowestconnection(const std::vector<ConnectionLoad>& conns, int64_t nowMs);
+
+// Parses argv; on error answers nullopt with the reason in error. The
+// KeyCode of --key-file FILE (its first line) is read here.
 std::optional<Options> parseoptions(const std::vector<std::string>& args, std::string& error);
 
 extern const char* const kUsage;

@@ -1,0 +1,11 @@
+// The /proc/cpuinfo parser.
+#include "fuzz/fuzz.h"
+#include "platform/posix/linux_sources.h"
+
+namespace L = tw::platform::linuxsrc;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view in = tw::fuzz::text(data, size);
+    for (const L::CpuSocket& s : L::parseCpuinfo(in)) TW_FUZZ_CHECK(s.logical >= 0);
+    return 0;
+}

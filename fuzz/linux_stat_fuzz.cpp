@@ -1,0 +1,12 @@
+// The /proc/stat parser.
+#include "fuzz/fuzz.h"
+#include "platform/posix/linux_sources.h"
+
+namespace L = tw::platform::linuxsrc;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view in = tw::fuzz::text(data, size);
+    L::SystemStat s = L::parseSystemStat(in);
+    if (!s.valid) TW_FUZZ_CHECK(s.totalTicks == 0);
+    return 0;
+}

@@ -1,0 +1,28 @@
+// twsetting: reads and changes the agent's settings from a shell, through
+// the settings store itself, so that every change takes the store's lock
+// and is written atomically like the agent's and the editor's own.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tw::platform {
+class SettingsStore;
+}
+
+namespace tw::setting {
+
+extern const char* const kUsage;
+
+// The store's file: --file FILE when given (it is taken out of args), else
+// the agent's own (TWNT_REGISTRY, then the default path).
+std::string storepath(std::vector<std::string>& args);
+
+// Runs the command on the store: NAME prints the setting's text; one or more
+// NAME=VALUE set them. Answers the exit status: 0 done, 1 the store refused
+// (the reason is written to err), 2 wrong arguments.
+int twsetting(const std::vector<std::string>& args, platform::SettingsStore& store,
+              std::ostream& out, std::ostream& err);
+
+}  // namespace tw::setting
