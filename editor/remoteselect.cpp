@@ -78,9 +78,7 @@ RemoteSelect::RemoteSelect(const std::vector<std::string>& blocks) {
             start = end + 1;
         }
     }
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return toLower(a) < toLower(b);
-    });
+    std::stable_sort(names.begin(), names.end(), lessNoCase);
 }
 
 const std::string& RemoteSelect::run(UiPort& ui) {

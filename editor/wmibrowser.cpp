@@ -84,9 +84,7 @@ WMIBrowser::WMIBrowser(WmiContext& wmi, std::string& query) : wmi_(wmi), query_(
                            return !v || v->type != platform::WmiType::String || buffer.add(v->s);
                        });
     // The list keeps its entries sorted, without regard to case.
-    std::stable_sort(
-        classes.begin(), classes.end(),
-        [](const std::string& a, const std::string& b) { return toLower(a) < toLower(b); });
+    std::stable_sort(classes.begin(), classes.end(), lessNoCase);
     if (!classes.empty()) selectClass(0);
 }
 

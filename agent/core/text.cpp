@@ -1,5 +1,6 @@
 #include "agent/core/text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace tw {
@@ -48,6 +49,14 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
         if (x != y) return false;
     }
     return true;
+}
+
+bool lessNoCase(std::string_view a, std::string_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
 }
 
 size_t findNoCase(std::string_view hay, std::string_view needle) {
