@@ -67,16 +67,6 @@ class PreviousIndex {
     std::unordered_map<Key, std::vector<uint32_t>, KeyHash> index_;
 };
 
-bool lessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) {
-            unsigned char u = static_cast<unsigned char>(c);
-            return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-        };
-        return lower(x) < lower(y);
-    });
-}
-
 // A kilobyte figure for the log's integer formats.
 unsigned long long logfigure(double kb) {
     if (!(kb >= 0)) return 0;
