@@ -270,7 +270,9 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
             if (t.back() != ']' || t.size() < 3) return fail(startLine, "malformed key line");
             std::string_view path = t.substr(1, t.size() - 2);
             if (path.front() == '-') return fail(startLine, "key deletion is not supported");
-            if (path.find("\\\\") != std::string_view::npos)
+            // A key name is never empty: a path that begins with a backslash
+            // would give a nameless ancestor that no file can hold.
+            if (path.find("\\\\") != std::string_view::npos || path.front() == '\\')
                 return fail(startLine, "empty key name");
             current = &ensureKey(tree, std::string(path));
             continue;

@@ -149,6 +149,7 @@ want=(/usr/bin/twnt /usr/bin/twrecv /usr/lib/systemd/system/TallwatchClient.serv
       /usr/share/doc/twnt/README.md /usr/share/doc/twnt/copyright
       /usr/share/doc/twnt/changelog.Debian.gz)
 has_program build/package twwmi && want+=(/usr/bin/twwmi)
+has_program build/package twsetting && want+=(/usr/bin/twsetting)
 missing=""
 for f in "${want[@]}"; do
   { grep -qx "$f" <<<"$listing" && [ -f "$f" ]; } || missing+="$f "

@@ -168,7 +168,8 @@ TEST(FixtureWmiProvider, ChangedFileIsReadAgain) {
     // Same size, new modification time.
     writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Pred Fail"}]})");
     const std::filesystem::path file = f.fixture();
-    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
+    std::filesystem::last_write_time(
+        file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
     EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery")[1]->get("Status"),
               WmiValue::string("Pred Fail"));
     std::remove(f.fixture().c_str());
@@ -209,6 +210,10 @@ TEST(FixtureWmiProvider, DeeplyNestedFixtureIsRefusedNotACrash) {
     EXPECT_NE(c->lastError().find("nested deeper than 64 levels"), std::string::npos)
         << c->lastError();
 
+    // Brackets in strings are text, not nesting.
+    EXPECT_EQ(fixtureTextError(R"({"Win32_Battery": [{"Status": ")" + std::string(100, '[') +
+                               R"(\"{"}]})"),
+              "");
     const std::string fine = std::string(60, '[') + std::string(60, ']');
     EXPECT_EQ(fixtureTextError(R"({"Win32_Battery": [{"Status": )" + fine + "}]}"), "");
 }

@@ -96,6 +96,22 @@ TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
     EXPECT_EQ(twnt->second.path, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt");
 }
 
+// Found by fuzzing: a key path that began with a backslash was read, and the
+// nameless ancestor it made was written as "[]", which no reader takes, so
+// the next write by any writer left the file unreadable.
+TEST(RegFile, KeyPathWithAnEmptyFirstNameIsRefusedNotMadeUnreadableByTheNextWrite) {
+    const std::string file =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\TWDISPLAY]\r\n"
+        "@=\"display1.example.org;[2001:db8::5]:1985\"\r\n\r\n"
+        "[\\Orvane Software\\THKEY_LOCAL_mACHINE\\SOFTWAL_MACOINE\\SYSTEn\\TallwatchClient]\r\n"
+        "@=\"300\"\r\n";
+    RegParseError err;
+    EXPECT_FALSE(parseRegFile(file, &err));
+    EXPECT_EQ(err.line, 6);
+    EXPECT_EQ(err.what, "empty key name");
+}
+
 TEST(RegFile, ParseErrorsNameTheLine) {
     struct Case {
         const char* text;
