@@ -20,6 +20,8 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "editor/qt/wmitestdialogs.h"
+#include "editor/remoteselect.h"
 #include "editor/servicecontrol.h"
 
 namespace tw::editor::qt {
@@ -489,7 +491,14 @@ void TwntcfgDialog::afterModel() {
 }
 
 void TwntcfgDialog::clicked(const std::string& name) {
-    model_.click(name);
+    if (name == ctl::kAddExternal) {
+        AddExternal(model_);
+    } else if (name == ctl::kLogLocationBrowse) {
+        BrowseSaveLogLocation(model_);
+    } else if (model_.click(name) && name == ctl::kWmiTestConfig) {
+        WmiTestConfigDialog tests(model_, this);
+        tests.exec();
+    }
     afterModel();
 }
 

@@ -154,7 +154,7 @@ void ModalScript::start() {
 }
 
 void ModalScript::poll() {
-    if (steps_.empty() || !errors.isEmpty()) return;
+    if (failed_) return;
     std::weak_ptr<bool> alive = alive_;
     auto again = [this, alive] {
         QTimer::singleShot(10, qApp, [this, alive] {
@@ -162,30 +162,44 @@ void ModalScript::poll() {
         });
     };
     QWidget* front = QApplication::activeModalWidget();
-    if (front && front->isVisible() && front->windowTitle() == steps_.front().title) {
+    const bool above =
+        front && front->isVisible() && !front->inherits("tw::editor::qt::TwntcfgDialog");
+    if (!steps_.empty() && above && front->windowTitle() == steps_.front().title) {
         Step step = std::move(steps_.front());
         steps_.pop_front();
         seen.push_back({front->windowTitle(), messageText(front)});
+        acted_.push_back(front);
         deadline_ = QDateTime::currentMSecsSinceEpoch() + timeoutMs_;
         // Later steps may answer windows that this one opens.
         again();
         step.action(front);
         return;
     }
-    if (QDateTime::currentMSecsSinceEpoch() > deadline_) {
-        errors << QString("no window '%1' came up (in front: '%2')")
-                      .arg(steps_.front().title, front ? front->windowTitle() : QString());
-        // Close what is open above the window the test drives, so that it
-        // does not hang.
-        for (int i = 0; i < 20; ++i) {
-            QWidget* w = QApplication::activeModalWidget();
-            auto* d = qobject_cast<QDialog*>(w);
-            if (!d || qobject_cast<editor::qt::TwntcfgDialog*>(d)) break;
-            d->done(QDialog::Rejected);
-        }
+    const bool unexpected = above && !acted_.contains(front);
+    if ((unexpected || !steps_.empty()) && QDateTime::currentMSecsSinceEpoch() > deadline_) {
+        errors << (steps_.empty()
+                       ? QString("unexpected window '%1'").arg(front->windowTitle())
+                       : QString("no window '%1' came up (in front: '%2')")
+                             .arg(steps_.front().title, front ? front->windowTitle() : QString()));
+        failed_ = true;
+        closeAll();
         return;
     }
     again();
+}
+
+// After a failure every modal window above the one the test drives is
+// closed as it comes up, until the script ends, so that the test never hangs.
+void ModalScript::closeAll() {
+    for (int i = 0; i < 20; ++i) {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d || d->inherits("tw::editor::qt::TwntcfgDialog")) break;
+        d->done(QDialog::Rejected);
+    }
+    std::weak_ptr<bool> alive = alive_;
+    QTimer::singleShot(10, qApp, [this, alive] {
+        if (auto a = alive.lock(); a && *a) closeAll();
+    });
 }
 
 void click(QWidget* root, const QString& name) {

@@ -107,12 +107,15 @@ class ModalScript {
     void start();
 
     bool done() const { return steps_.empty() && errors.isEmpty(); }
+    // Keeps watching until the script ends: a window nobody answers (or
+    // one that does not come) fails the script after the time limit.
     // Every modal window a step acted on, in order.
     std::vector<SeenModal> seen;
     QStringList errors;
 
   private:
     void poll();
+    void closeAll();
     struct Step {
         QString title;
         Action action;
@@ -121,6 +124,8 @@ class ModalScript {
     int timeoutMs_;
     qint64 deadline_ = 0;
     std::shared_ptr<bool> alive_;
+    QList<QPointer<QWidget>> acted_;
+    bool failed_ = false;
 };
 
 // Presses a button (by name) of a window through the mouse.
