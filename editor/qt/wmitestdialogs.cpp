@@ -173,14 +173,24 @@ AddWmiTestDialog::AddWmiTestDialog(AddWMITest& model, UiPort& ui, QWidget* paren
     trend_->setText(m.mark("Trend"));
 
     auto* form = new QGridLayout;
-    auto row = [&, r = 0](const char* text, QWidget* field, QWidget* extra = nullptr) mutable {
-        form->addWidget(fieldLabel(text, field, m), r, 0, Qt::AlignTop);
-        form->addWidget(field, r, 1, 1, extra ? 1 : 2);
+    auto row = [&, r = 0](const char* text, QWidget* field, QWidget* extra = nullptr,
+                          QWidget* shown = nullptr) mutable {
+        // The multi-line field's label stays at its top.
+        const auto align = field == pageformat_ ? Qt::AlignTop : Qt::AlignVCenter;
+        form->addWidget(fieldLabel(text, field, m), r, 0, align);
+        form->addWidget(shown ? shown : field, r, 1, 1, extra ? 1 : 2);
         if (extra) form->addWidget(extra, r, 2);
         ++r;
     };
+    auto* typeRow = named(new QWidget, "Data Type row");
+    auto* typeLayout = new QHBoxLayout(typeRow);
+    typeLayout->setContentsMargins(0, 0, 0, 0);
+    typeLayout->addWidget(type_);
+    typeLayout->addSpacing(12);
+    typeLayout->addWidget(trend_);
+    typeLayout->addStretch(1);
     row("TW Test Name", name_);
-    row("Data Type", type_, trend_);
+    row("Data Type", type_, nullptr, typeRow);
     row("WMI Query", query_, browser);
     row("Threshold", threshold_, showClass);
     row("TW Page Format", pageformat_);

@@ -162,9 +162,9 @@ void ModalScript::poll() {
         });
     };
     QWidget* front = QApplication::activeModalWidget();
-    const bool above =
-        front && front->isVisible() && !front->inherits("tw::editor::qt::TwntcfgDialog");
-    if (!steps_.empty() && above && front->windowTitle() == steps_.front().title) {
+    const bool shown = front && front->isVisible();
+    const bool above = shown && !front->inherits("tw::editor::qt::TwntcfgDialog");
+    if (!steps_.empty() && shown && front->windowTitle() == steps_.front().title) {
         Step step = std::move(steps_.front());
         steps_.pop_front();
         seen.push_back({front->windowTitle(), messageText(front)});
@@ -200,6 +200,24 @@ void ModalScript::closeAll() {
     QTimer::singleShot(10, qApp, [this, alive] {
         if (auto a = alive.lock(); a && *a) closeAll();
     });
+}
+
+QStringList unnamedControls(QWidget* root) {
+    QStringList out;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        const bool control = w->inherits("QLabel") || w->inherits("QAbstractButton") ||
+                             w->inherits("QLineEdit") || w->inherits("QComboBox") ||
+                             w->inherits("QAbstractItemView") || w->inherits("QPlainTextEdit") ||
+                             w->inherits("QGroupBox");
+        if (!control || w->inherits("QHeaderView")) continue;
+        bool inside = false;
+        for (QWidget* p = w->parentWidget(); p && p != root; p = p->parentWidget())
+            inside = inside || p->inherits("QComboBox");
+        if (inside) continue;
+        if (w->objectName().isEmpty() || w->accessibleName() != w->objectName())
+            out << QString("%1 '%2'").arg(w->metaObject()->className(), w->objectName());
+    }
+    return out;
 }
 
 void click(QWidget* root, const QString& name) {

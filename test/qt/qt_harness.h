@@ -128,6 +128,11 @@ class ModalScript {
     bool failed_ = false;
 };
 
+// The controls of a window (labels, buttons, fields, lists, groups) whose
+// object name is empty or differs from their accessible name, as
+// "Class 'name'"; the insides of Qt's own compound widgets are left out.
+QStringList unnamedControls(QWidget* root);
+
 // Presses a button (by name) of a window through the mouse.
 void click(QWidget* root, const QString& name);
 // Replaces a line edit's text by typing it, as a person does.

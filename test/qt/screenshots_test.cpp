@@ -7,6 +7,7 @@
 
 #include "editor/qt/remoteselectdialog.h"
 #include "editor/qt/twntcfgdialog.h"
+#include "editor/qt/wmitestdialogs.h"
 #include "test/qt/qt_harness.h"
 #include "test/support/editor_fixture.h"
 
@@ -31,6 +32,57 @@ class ScreenshotsTest : public QObject {
         EditorUnderTest e(kCompleteSettings);
         e.window->resize(e.window->sizeHint());
         QVERIFY(shoot(e.window.get(), "twntcfg-main.png"));
+    }
+
+    void wmiTestWindows() {
+        auto settings = kCompleteSettings;
+        settings.emplace_back("WMIPool",
+                              "procs Numerical \"100:200\" noperf \"select NumberOfProcesses from "
+                              "Win32_OperatingSystem\" \"Processes: %value%\r\nof &query\"");
+        EditorUnderTest e(settings);
+        auto& wmi = e.model->wmi();
+        {
+            tw::editor::qt::WmiTestConfigDialog d(*e.model);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QVERIFY(shoot(&d, "wmi-test-configuration.png"));
+        }
+        std::vector<tw::editor::WmiTestRow> rows;
+        tw::editor::AddWMITest t(rows,
+                                 "procs Numerical \"100:200\" noperf \"select "
+                                 "NumberOfProcesses from Win32_OperatingSystem\" \"x\"",
+                                 wmi);
+        t.chooseQuery("select NumberOfProcesses from Win32_OperatingSystem");
+        {
+            tw::editor::qt::AddWmiTestDialog d(t, e.ui);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QVERIFY(shoot(&d, "new-wmi-test.png"));
+        }
+        {
+            std::string threshold = "5:10::20:30";
+            tw::editor::WMINumThreshold n(threshold, e.ui);
+            tw::editor::qt::NumThresholdDialog d(n);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QVERIFY(shoot(&d, "numerical-threshold.png"));
+        }
+        {
+            std::string threshold = "down;failed:stopped";
+            tw::editor::WMIStrThreshold n(threshold, e.ui);
+            tw::editor::qt::StrThresholdDialog d(n);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QVERIFY(shoot(&d, "string-threshold.png"));
+        }
+        {
+            std::string query;
+            tw::editor::WMIBrowser b(wmi, query);
+            tw::editor::qt::WmiBrowserDialog d(b);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QVERIFY(shoot(&d, "wmi-class-browser.png"));
+        }
     }
 
     void remoteSelect() {

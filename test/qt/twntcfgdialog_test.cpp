@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
+#include <QListView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,15 +90,7 @@ class TwntcfgDialogTest : public QObject {
              {"CPU default Warning", "Commit Charge Panic", "DISPLAY hosts Add", "PAGER hosts Del",
               "DISPLAY hosts entry", "Processes List pick list", "Network IFs pick list"})
             QVERIFY2(e.window->findChild<QWidget*>(name), name);
-        const auto all = e.window->findChildren<QWidget*>();
-        for (QWidget* w : all) {
-            if (w->inherits("QLabel") || w->inherits("QAbstractButton") ||
-                w->inherits("QLineEdit") || w->inherits("QComboBox") ||
-                w->inherits("QListWidget") || w->inherits("QGroupBox")) {
-                QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());
-                QCOMPARE(w->accessibleName(), w->objectName());
-            }
-        }
+        QCOMPARE(unnamedControls(e.window.get()), QStringList());
     }
 
     void buttonsHaveDistinctMnemonicsAndLabelsFocusTheirFields() {
@@ -332,6 +326,82 @@ class TwntcfgDialogTest : public QObject {
         e.window->resize(1600, 1000);
         QTRY_COMPARE(e.window->size(), QSize(1600, 1000));
         QVERIFY(e.widget(ctl::kProcs)->width() > 300);
+    }
+
+    void addExternalAndBrowseUseTheLocalPickers() {
+        EditorUnderTest e(kCompleteSettings);
+        const QString program = e.path("check.sh");
+        writeFile(ss(program), "#!/bin/sh\n");
+        ModalScript script;
+        script.on("Open", [&](QWidget* w) {
+            auto* picker = qobject_cast<QFileDialog*>(w);
+            QVERIFY(picker);
+            picker->selectFile(program);
+            static_cast<QDialog*>(picker)->accept();
+        });
+        script.on("Pick a Directory", [&](QWidget* w) {
+            auto* picker = qobject_cast<QFileDialog*>(w);
+            QVERIFY(picker);
+            picker->selectFile(e.dir.path());
+            static_cast<QDialog*>(picker)->accept();
+        });
+        script.start();
+        click(e.window.get(), ctl::kAddExternal);
+        click(e.window.get(), ctl::kLogLocationBrowse);
+        QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(script.errors.join("; ")), 10000);
+        QCOMPARE(text(e, ctl::kExternals), program + " /INT=300;/opt/check.sh /INT=300");
+        QCOMPARE(text(e, ctl::kLogLocation), e.dir.path());
+        QVERIFY(e.button(ctl::kSave)->isEnabled());
+    }
+
+    // A remote machine: twwmi --serve over the machine's own fixture and
+    // settings file, started through TWNT_REMOTE_COMMAND.
+    void loadOfARemoteMachineThenItsFileListAndSave() {
+        EditorUnderTest e(kCompleteSettings);
+        const QString remoteRegistry = e.path("db2.reg"), remoteFixture = e.path("db2.json");
+        auto remoteSettings = kCompleteSettings;
+        for (auto& [name, text] : remoteSettings) {
+            if (name == "TWDISPLAY") text = "db-mon.corp.lan";
+            if (name == "AliasName") text = "Database";
+        }
+        writeSettings(ss(remoteRegistry), remoteSettings);
+        writeFile(ss(remoteFixture), R"({
+          "Win32_ComputerSystem": [{"Name": "DB2", "SystemType": "X86-based PC"}],
+          "Win32_Service": [{"Name": "MSSQL", "DisplayName": "SQL Server", "Started": true}],
+          "CIM_DataFile": [{"Name": "c:\\tools\\check.exe"}, {"Name": "C:\\boot.ini"}]
+        })");
+        ScopedEnv remote("TWNT_REMOTE_COMMAND",
+                         QString("env TWNT_WMI_FIXTURE=%1 TWNT_REGISTRY=%2 %3/twwmi --serve")
+                             .arg(remoteFixture, remoteRegistry, TW_BINARY_DIR));
+        QWidget* win = e.window.get();
+        typeInto(win, ctl::kComputerName, "\\\\DB2");
+        QVERIFY(!e.button(ctl::kSave)->isEnabled());
+        click(win, ctl::kLoad);
+        QCOMPARE(text(e, ctl::kAlias), QString("Database"));
+        QCOMPARE(items(e.widget(ctl::kDisplayHosts)), QStringList({"db-mon.corp.lan"}));
+        QCOMPARE(items(e.widget(ctl::kServicesPick)), QStringList({"SQL Server"}));
+        QCOMPARE(e.button(ctl::kService)->text().remove('&'), QString("Start Service"));
+
+        ModalScript script;
+        script.press("Remote Machine Directory", "Yes");
+        script.on("Remote Select", [&](QWidget* w) {
+            auto* list = w->findChild<QListView*>("Names");
+            QCOMPARE(list->model()->rowCount(), 2);
+            QCOMPARE(list->model()->index(0, 0).data().toString(), QString("C:\\boot.ini"));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(list->model()->index(1, 0)).center());
+            click(w, "OK");
+        });
+        script.start();
+        click(win, ctl::kAddExternal);
+        QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(script.errors.join("; ")), 10000);
+        QCOMPARE(text(e, ctl::kExternals),
+                 QString("c:\\tools\\check.exe /INT=300;/opt/check.sh /INT=300"));
+        click(win, ctl::kSave);
+        QCOMPARE(readSetting(ss(remoteRegistry), "Externals").value_or(""),
+                 std::string("c:\\tools\\check.exe /INT=300;/opt/check.sh /INT=300"));
+        QCOMPARE(readSetting(e.registryPath, "Externals").value_or(""),
+                 std::string("/opt/check.sh /INT=300"));
     }
 
     // ---- the program's command line ----

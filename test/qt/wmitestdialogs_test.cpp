@@ -62,6 +62,41 @@ QStringList column(QWidget* root, int c) {
 class WmiTestDialogsTest : public QObject {
     Q_OBJECT
   private slots:
+    void everyWidgetCarriesItsLabelAsNames() {
+        EditorUnderTest e(withPool());
+        auto& wmi = e.model->wmi();
+        std::vector<tw::editor::WmiTestRow> rows;
+        tw::editor::AddWMITest t(rows, kPool, wmi);
+        std::string threshold, query;
+        tw::editor::WMINumThreshold n(threshold, e.ui);
+        tw::editor::WMIStrThreshold s(threshold, e.ui);
+        tw::editor::WMIBrowser b(wmi, query);
+        tw::editor::qt::WmiTestConfigDialog list(*e.model);
+        tw::editor::qt::AddWmiTestDialog add(t, e.ui);
+        tw::editor::qt::NumThresholdDialog num(n);
+        tw::editor::qt::StrThresholdDialog str(s);
+        tw::editor::qt::WmiBrowserDialog browser(b);
+        const std::pair<QDialog*, QStringList> dialogs[] = {
+            {&list, {"WMI Test List", "Add", "Edit", "Delete", "Save", "Quit"}},
+            {&add,
+             {"TW Test Name", "Data Type", "WMI Query", "Threshold", "Trend", "TW Page Format",
+              "Test Query", "Browser", "Show Class", "OK", "Cancel"}},
+            {&num,
+             {"Warning", "Panic", "or", "Panic Min Value", "Warning Min Value", "Warning Max Value",
+              "Panic Max Value", "OK", "Cancel"}},
+            {&str, {"Warning String(s)", "Panic String(s)", "OK", "Cancel"}},
+            {&browser, {"WMI Class Name", "WMI Class Property", "OK", "Cancel"}},
+        };
+        for (const auto& [d, names] : dialogs) {
+            QCOMPARE(d->accessibleName(), d->windowTitle());
+            QCOMPARE(unnamedControls(d), QStringList());
+            for (const QString& name : names) {
+                auto* w = d->findChild<QWidget*>(name);
+                QVERIFY2(w && w->accessibleName() == name, qPrintable(name));
+            }
+        }
+    }
+
     void addFromThePoolTestQueryOkAndSaveWriteWMITests() {
         EditorUnderTest e(withPool());
         ModalScript script;
