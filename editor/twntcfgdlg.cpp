@@ -413,6 +413,8 @@ std::optional<int> CtwntcfgDlg::OnInitDialog() {
     }
     log_.write("OnInitDialog::WMI initialization success.");
     wmi_.clearLocalMachineName();
+    // A remote or slow machine keeps the first load busy.
+    WaitCursor wait(ui_);
     InitializeComponentValues();
     return std::nullopt;
 }

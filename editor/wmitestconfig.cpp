@@ -9,6 +9,8 @@ WMITestConfig::WMITestConfig(CtwntcfgDlg& dlg) : WMITestConfig(dlg.wmi(), dlg.pl
 
 WMITestConfig::WMITestConfig(WmiContext& wmi, platform::Platform& platform)
     : wmi_(wmi), platform_(platform) {
+    // A remote machine keeps the reads busy.
+    WaitCursor wait(wmi_.ui());
     wmi_.ConnectWMIDB(kRootDefault);
     // Each read stands alone: a missing WMITests still offers the pool.
     std::string tests = wmi_.ReadRegKey("WMITests");
@@ -57,9 +59,13 @@ void WMITestConfig::save() {
                              kErrorCaption, MessageKind::Error);
         return;
     }
-    wmi_.ConnectWMIDB(kRootDefault);
-    const bool written = wmi_.WriteRegKey("WMITests", text);
-    wmi_.ConnectWMIDB(kRootCimv2);
+    bool written;
+    {
+        WaitCursor wait(wmi_.ui());
+        wmi_.ConnectWMIDB(kRootDefault);
+        written = wmi_.WriteRegKey("WMITests", text);
+        wmi_.ConnectWMIDB(kRootCimv2);
+    }
     if (!written) return;
     saveEnabled = false;
     // A failure to write the copy is not reported.

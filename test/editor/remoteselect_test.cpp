@@ -80,6 +80,7 @@ struct Picker {
             dlg.wmi().ConnectWMIDB(kRootCimv2);
         }
         h.ui.clear();
+        h.ui.waits = 0;
         h.provider.queries.clear();
     }
     testing::EditorHarness h{kFixture};

@@ -630,8 +630,16 @@ TEST(CtwntcfgDlg, QuitAsksOnlyWithUnsavedChanges) {
     EXPECT_TRUE(h.dlg.closed());
 }
 
+TEST(CtwntcfgDlg, DialogStartLoadsUnderTheWaitCursor) {
+    DialogHarness h;
+    h.start();
+    EXPECT_EQ(h.ui.waits, 1);
+    EXPECT_EQ(h.ui.waitDepth, 0);
+}
+
 TEST(CtwntcfgDlg, LoadWithUnsavedChangesReloadsOnlyOnYes) {
     Started h;
+    h.ui.waits = 0;
     h.dlg.setText(ctl::kTimer, "120");
     h.ui.answers = {false};
     h.dlg.click(ctl::kLoad);

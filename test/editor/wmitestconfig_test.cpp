@@ -49,12 +49,15 @@ TEST_F(WmiTestConfigTest, OpeningLoadsTheListAndSaveWritesItBack) {
     EXPECT_EQ(c.pool, defaultwmipool());
     EXPECT_FALSE(c.saveEnabled);
     EXPECT_TRUE(h.wmi.connected());  // back on ROOT\CIMV2 for the queries
+    EXPECT_EQ(h.ui.waits, 1) << "the reads under the wait cursor";
 
     c.selected = 0;
     c.remove();
     EXPECT_TRUE(c.saveEnabled);
     c.save();
     EXPECT_FALSE(c.saveEnabled);
+    EXPECT_EQ(h.ui.waits, 2) << "the write under the wait cursor";
+    EXPECT_EQ(h.ui.waitDepth, 0);
     // Thresholds come back quoted, the page format with real line breaks.
     const std::string saved =
         "cpus Numerical \"0:0\" noperf \"select NumberOfProcessors from Win32_ComputerSystem\" "
