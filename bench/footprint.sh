@@ -14,6 +14,12 @@
 # ratios agent / collectd (at or below 1 for memory, 0.5 for processor time is
 # the goal).
 #
+# Processor time per cycle grows with the number of processes on the host
+# (both read every process's /proc entry, collectd three files of it). With
+# FOOTPRINT_PIDNS=1 (root) everything runs in a process namespace of its
+# own, as on a host with a handful of processes; it also hides other twnt
+# processes, which end a twnt -app at its start.
+#
 # Memory figures are the largest of one sample a second (kB, from
 # /proc/PID/smaps_rollup). Processor time is the run time of all of a
 # process's threads (/proc/PID/task/*/schedstat, ns) plus that of the
@@ -23,6 +29,9 @@
 # program's pages and halve each other's PSS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${FOOTPRINT_PIDNS:-0}" = 1 ] && [ -z "${FOOTPRINT_IN_PIDNS:-}" ]; then
+  exec env FOOTPRINT_IN_PIDNS=1 unshare --pid --fork --mount-proc "$0" "$@"
+fi
 build=${1:-build/release}
 seconds=${FOOTPRINT_SECONDS:-30}
 
@@ -111,7 +120,11 @@ collectd_pid=$!
 # Start-up is not what we measure: let every program settle first.
 sleep 3
 for p in "${pids[@]}"; do
-  kill -0 "$p" 2>/dev/null || { echo "a program under test ended early (pid $p)" >&2; exit 1; }
+  kill -0 "$p" 2>/dev/null || {
+    echo "a program under test ended early (pid $p; twnt -app ends when another twnt runs:" \
+      "try FOOTPRINT_PIDNS=1)" >&2
+    exit 1
+  }
 done
 
 # Run time in ns of a process's threads plus its waited-for children.
@@ -155,6 +168,7 @@ done
 t1=$(date +%s%N)
 c1=$(cycles)
 load=$(cut -d' ' -f1-3 /proc/loadavg)
+nprocs=$(find /proc -maxdepth 1 -name '[0-9]*' | wc -l)
 declare -A cpu
 for n in "${names[@]}"; do
   cpu[$n]=$(($(cpu_ns "${pid[$n]}") - cpu0[$n]))
@@ -174,7 +188,8 @@ declare -A percycle=(
   [collectd]=$(per "${cpu[collectd]}" "$intervals")
 )
 declare -A label=([cycling]="twnt cycling" [idle]="twnt idle" [recv]="twrecv idle" [collectd]="collectd")
-echo "window $(((t1 - t0) / 1000000)) ms, $ncycles agent cycles, $intervals collectd intervals, load average $load"
+echo "window $(((t1 - t0) / 1000000)) ms, $ncycles agent cycles, $intervals collectd intervals," \
+  "load average $load, $nprocs processes"
 printf '%-14s %8s %8s %11s %16s\n' "" "RSS kB" "PSS kB" "private kB" "CPU ms/cycle"
 for n in "${names[@]}"; do
   printf '%-14s %8s %8s %11s %16s\n' "${label[$n]}" "${rss[$n]}" "${pss[$n]}" "${priv[$n]}" "${percycle[$n]}"

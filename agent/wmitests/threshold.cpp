@@ -110,8 +110,12 @@ double readnumber(std::string_view s) {
                 text += c;
         }
         // Out of range, strtod answers infinity when too large and zero when
-        // too small; a subnormal keeps its value.
-        v = std::strtod(text.c_str(), nullptr);
+        // too small; a subnormal keeps its value. Hexadecimal numbers go
+        // through strtold: the Windows run-time's strtod reads no hex digits.
+        // The long double holds 64 binary digits, so every hex number of up
+        // to 16 digits is converted exactly, then rounded once.
+        v = hex ? static_cast<double>(std::strtold(text.c_str(), nullptr))
+                : std::strtod(text.c_str(), nullptr);
     }
     return neg ? -v : v;
 }

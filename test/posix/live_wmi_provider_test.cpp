@@ -373,6 +373,15 @@ TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     EXPECT_FALSE(live.c->query("SELECT * FROM Win32_OperatingSystem"));
     EXPECT_NE(live.c->lastError().find("meminfo"), std::string::npos);
     EXPECT_FALSE(live.c->query("SELECT * FROM Win32_Fan"));
+    // A source is needed only by the queries that show what it gives.
+    EXPECT_FALSE(live.c->query("SELECT * FROM Win32_ComputerSystem"));
+    EXPECT_FALSE(live.c->query("SELECT TotalPhysicalMemory FROM Win32_ComputerSystem"));
+    EXPECT_FALSE(live.rows("SELECT NumberOfProcessors FROM Win32_ComputerSystem").empty());
+    std::remove((tree.roots.proc + "/cpuinfo").c_str());
+    EXPECT_FALSE(live.c->query("SELECT NumberOfLogicalProcessors FROM Win32_ComputerSystem"));
+    auto cs = live.rows("SELECT Name FROM Win32_ComputerSystem");
+    ASSERT_EQ(cs.size(), 1u);
+    EXPECT_FALSE(s(*cs[0], "Name").empty());
 }
 
 }  // namespace
