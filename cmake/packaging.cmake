@@ -108,6 +108,17 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TW_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libcrypto and libsystemd are loaded when first needed (dlopen), which
+# dpkg-shlibdeps cannot see: the agent depends on the packages holding them.
+set(TW_DLOPEN_DEPENDS)
+foreach(soname ${TW_LIBCRYPTO_SONAME} libsystemd.so.0)
+  execute_process(COMMAND dpkg-query -S "*/${soname}" OUTPUT_VARIABLE owner ERROR_QUIET)
+  string(REGEX MATCH "^[^:,]+" owner "${owner}")
+  if(owner)
+    list(APPEND TW_DLOPEN_DEPENDS ${owner})
+  endif()
+endforeach()
+list(JOIN TW_DLOPEN_DEPENDS ", " CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_AGENT_PACKAGE_NAME twnt)

@@ -6,12 +6,11 @@
 // service states set by StartService/StopService) survives re-reads.
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "platform/fixture_wmi_provider.h"
 #include "platform/stdregprov.h"
@@ -24,6 +23,17 @@ namespace tw::platform {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+bool readWhole(const std::string& path, std::string& out) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[8192];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
 
 std::string upperName(std::string_view s) {
     std::string out(s);
@@ -322,14 +332,13 @@ struct FixtureState {
         mtimeNs = mt;
         size = sz;
         data.reset();
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        if (!in) {
+        // C stdio rather than streams: the streams would bring the whole
+        // locale machinery into the program.
+        std::string text;
+        if (!readWhole(path, text)) {
             loadError = "WMI fixture " + path + " cannot be read";
             return nullptr;
         }
-        const std::string text = ss.str();
         auto parsed = parseFixtureText(text, loadError);
         if (!parsed) {
             loadError = "WMI fixture " + path + " is malformed " + loadError;

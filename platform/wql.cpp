@@ -460,6 +460,14 @@ bool wqlCompare(const std::optional<WmiValue>& value, WqlOp op, const WqlLiteral
     }
 }
 
+bool wqlReads(const WqlQuery& query, std::string_view property) {
+    if (query.properties.empty()) return true;
+    for (const auto* names : {&query.properties, &query.whereNames})
+        for (const auto& n : *names)
+            if (sameNoCase(n, property)) return true;
+    return false;
+}
+
 bool wqlMatches(const WqlQuery& query, const WqlSlotReader& read) {
     return !query.where || eval(*query.where, read);
 }

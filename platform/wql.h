@@ -59,6 +59,11 @@ using WqlSlotReader = std::function<std::optional<WmiValue>(size_t slot)>;
 // Whether the object satisfies the query's condition (true without one).
 bool wqlMatches(const WqlQuery& query, const WqlSlotReader& read);
 
+// Whether the answer to the query can show the property: selected (SELECT *
+// selects all) or read by the condition. A provider may leave a costly
+// property unfilled when not.
+bool wqlReads(const WqlQuery& query, std::string_view property);
+
 // One comparison as the condition evaluates it; exposed for tests.
 bool wqlCompare(const std::optional<WmiValue>& value, WqlOp op, const WqlLiteral& literal);
 

@@ -12,6 +12,7 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/tests/datestamp.h"
+#include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "platform/clock.h"
 
@@ -28,7 +29,6 @@ namespace {
 class PreviousIndex {
   public:
     explicit PreviousIndex(const std::vector<ProcessSample>& previous) : rows_(previous) {
-        index_.reserve(previous.size());
         for (size_t i = 0; i < previous.size(); ++i) {
             const ProcessSample& p = previous[i];
             if (p.pid == 0 || std::isnan(p.timestamp)) continue;  // never looked up
@@ -102,7 +102,7 @@ std::string memoryblock(const MemoryInfo& m, const std::string& uptimeLine) {
     auto units = [](double kb) { return inunits(wholemegabytes(kb)); };
     double permille = 0;  // used, in tenths of a percent; 0 without a total
     if (m.physTotal > 0) {
-        double p = std::trunc(1000 - m.physFree * 1000 / m.physTotal);
+        double p = wholepart(1000 - m.physFree * 1000 / m.physTotal);
         if (std::isfinite(p)) permille = p;
     }
     const MemSize pt = units(m.physTotal), pf = units(m.physFree), ct = units(m.commitTotal),
@@ -202,11 +202,13 @@ double cpuload(const std::vector<ProcessSample>& previous,
 }
 
 int loadpercent(double sum) {
+    // Rounded half up, i.e. floor(sum + 0.5), in whole numbers.
     if (std::isnan(sum)) return 0;
-    double r = std::floor(sum + 0.5);
-    if (r <= INT_MIN) return INT_MIN;
-    if (r >= INT_MAX) return INT_MAX;
-    return static_cast<int>(r);
+    const double x = sum + 0.5;
+    if (x < static_cast<double>(INT_MIN) + 1) return INT_MIN;
+    if (x >= INT_MAX) return INT_MAX;
+    const int t = static_cast<int>(x);
+    return t > x ? t - 1 : t;
 }
 
 std::string uptimetext(int64_t seconds) {

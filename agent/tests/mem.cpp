@@ -6,6 +6,7 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/tests/datestamp.h"
+#include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "platform/clock.h"
 
@@ -144,7 +145,7 @@ std::optional<MemoryInfo> wmimemoryinfo(WmiSession& session) {
 }
 
 double wholemegabytes(double kilobytes) {
-    return std::trunc(kilobytes / 1024) + 1;
+    return wholepart(kilobytes / 1024) + 1;
 }
 
 MemSize inunits(double megabytes) {

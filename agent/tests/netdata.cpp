@@ -88,8 +88,9 @@ std::optional<InterfaceLimit> parseentry(std::string_view written) {
 // A 64-bit whole number of bytes per second for the table. The rate is not
 // taken modulo 2^32: a busy fast link moves more than 4 GB between cycles.
 unsigned long long rate(double bytes, int64_t seconds) {
-    const double r = std::floor(bytes / static_cast<double>(seconds));
-    if (!(r > 0)) return 0;
+    // The whole part, as floor() would give it: below one is nothing.
+    const double r = bytes / static_cast<double>(seconds);
+    if (!(r >= 1)) return 0;
     if (r >= 18446744073709551615.0) return 18446744073709551615ULL;
     return static_cast<unsigned long long>(r);
 }

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace tw {
 
@@ -16,6 +17,11 @@ int truncint(double v) {
     if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
     if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
     return static_cast<int>(v);
+}
+
+double wholepart(double v) {
+    if (!(std::fabs(v) < 4503599627370496.0)) return v;
+    return std::copysign(static_cast<double>(static_cast<int64_t>(v)), v);
 }
 
 bool fitreport(std::string& report, size_t limit) {

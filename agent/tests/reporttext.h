@@ -24,6 +24,11 @@ std::string fitwidth(std::string_view text, size_t width);
 // at its ends instead of wrapping.
 int truncint(double v);
 
+// std::trunc, without calling into the maths library (which the size-optimised
+// build would otherwise load for this alone): the whole part of v, its sign
+// kept; NaN, infinities and numbers past 2^52 (whole already) unchanged.
+double wholepart(double v);
+
 // The line that ends a report which had to lose lines.
 inline constexpr std::string_view kCutMarker = "...\r\n";
 

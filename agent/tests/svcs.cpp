@@ -75,7 +75,6 @@ SvcsResult checkservices(const std::vector<ServiceEntry>& entries,
     // Every row is indexed, however long the list: a service that the
     // machine has is never reported "Not found".
     std::unordered_map<std::string, size_t> index;
-    index.reserve(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) index.emplace(servicekey(rows[i].displayName), i);
 
     SvcsResult r;

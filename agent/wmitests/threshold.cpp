@@ -1,8 +1,9 @@
 #include "agent/wmitests/threshold.h"
 
-#include <charconv>
+#include <clocale>
 #include <cmath>
-#include <system_error>
+#include <cstdlib>
+#include <limits>
 
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
@@ -46,37 +47,33 @@ std::string exprmessage(std::string_view expr, std::string_view tail) {
     return m;
 }
 
-// Whether an out-of-range number (as far as it was read) is too large rather
-// than too small: its order of magnitude, in its base, is positive.
-bool overflows(std::string_view num, bool hex) {
+// The length of the number at the start of s in the C reading of numbers
+// (digits with an optional point and exponent; hex digits with an optional
+// point and binary exponent); 0 when there is none.
+size_t numberlength(std::string_view s, bool hex) {
     auto isdig = hex ? isxdigitc : isdigitc;
-    long long order = 0;
-    bool seen = false, afterPoint = false;
-    size_t i = 0;
-    for (; i < num.size(); ++i) {
-        char c = num[i];
-        if (c == '.') {
-            afterPoint = true;
-        } else if (isdig(c)) {
-            if (!seen && c != '0') seen = true;
-            if (!afterPoint && seen) ++order;
-            if (afterPoint && !seen) --order;
-        } else {
-            break;
+    size_t i = 0, digits = 0;
+    for (; i < s.size() && isdig(s[i]); ++i) ++digits;
+    if (i < s.size() && s[i] == '.')
+        for (++i; i < s.size() && isdig(s[i]); ++i) ++digits;
+    if (digits == 0) return 0;
+    const char e = hex ? 'p' : 'e';
+    if (i < s.size() && (s[i] == e || s[i] == e - 'a' + 'A')) {
+        size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        if (j < s.size() && isdigitc(s[j])) {
+            while (j < s.size() && isdigitc(s[j])) ++j;
+            i = j;
         }
     }
-    if (!seen) return false;
-    long long exp = 0;
-    if (i < num.size()) {
-        ++i;  // e, E, p or P
-        bool neg = false;
-        if (i < num.size() && (num[i] == '+' || num[i] == '-')) neg = num[i++] == '-';
-        for (; i < num.size() && isdigitc(num[i]); ++i)
-            if (exp < 1000000000) exp = exp * 10 + (num[i] - '0');
-        if (neg) exp = -exp;
-    }
-    // Hexadecimal digits count four binary places each against a binary exponent.
-    return (hex ? order * 4 : order) + exp > 0;
+    return i;
+}
+
+bool startsNoCase(std::string_view s, std::string_view word) {
+    if (s.size() < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if ((s[i] | 0x20) != word[i]) return false;
+    return true;
 }
 
 }  // namespace
@@ -88,16 +85,38 @@ double readnumber(std::string_view s) {
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
     std::string_view rest = s.substr(i);
     if (rest.empty() || rest[0] == '+' || rest[0] == '-') return 0.0;
-    bool hex = rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
-               (isxdigitc(rest[2]) || (rest[2] == '.' && rest.size() > 3 && isxdigitc(rest[3])));
-    std::string_view body = hex ? rest.substr(2) : rest;
     double v = 0.0;
-    auto r = std::from_chars(body.data(), body.data() + body.size(), v,
-                             hex ? std::chars_format::hex : std::chars_format::general);
-    if (r.ec == std::errc::invalid_argument) return 0.0;
-    if (r.ec == std::errc::result_out_of_range)
-        v = overflows(body.substr(0, static_cast<size_t>(r.ptr - body.data())), hex) ? HUGE_VAL
-                                                                                     : 0.0;
+    if (startsNoCase(rest, "inf")) {
+        v = std::numeric_limits<double>::infinity();
+    } else if (startsNoCase(rest, "nan")) {
+        v = std::numeric_limits<double>::quiet_NaN();
+    } else {
+        bool hex =
+            rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+            (isxdigitc(rest[2]) || (rest[2] == '.' && rest.size() > 3 && isxdigitc(rest[3])));
+        std::string_view body = hex ? rest.substr(2) : rest;
+        const size_t n = numberlength(body, hex);
+        if (n == 0) return 0.0;
+        // strtod reads the point of the current locale (a graphical editor sets
+        // the user's); the number is handed over with that point, so it reads
+        // the same everywhere. strtod rather than from_chars keeps the program
+        // clear of the maths library.
+        const std::string_view point = std::localeconv()->decimal_point;
+        std::string text = hex ? "0x" : "";
+        for (char c : body.substr(0, n)) {
+            if (c == '.')
+                text.append(point.empty() ? std::string_view(".") : point);
+            else
+                text += c;
+        }
+        // Out of range, strtod answers infinity when too large and zero when
+        // too small; a subnormal keeps its value. Hexadecimal numbers go
+        // through strtold: the Windows run-time's strtod reads no hex digits.
+        // The long double holds 64 binary digits, so every hex number of up
+        // to 16 digits is converted exactly, then rounded once.
+        v = hex ? static_cast<double>(std::strtold(text.c_str(), nullptr))
+                : std::strtod(text.c_str(), nullptr);
+    }
     return neg ? -v : v;
 }
 

@@ -4,12 +4,9 @@
 #include <cstring>
 #include <map>
 
+#include "platform/posix/library_loaders.h"
 #include "platform/posix/linux_sources.h"
 #include "platform/posix/live_wmi.h"
-
-#ifdef TW_HAVE_SYSTEMD
-#include <systemd/sd-journal.h>
-#endif
 
 namespace tw::platform::livewmi {
 
@@ -25,8 +22,11 @@ std::optional<WmiTable> buildNTLogEvent(const LiveClass& cls, Context& c, const 
         err = "no journal";
         return std::nullopt;
     }
+    // A journal without files has no records; its reader is not even loaded.
+    if (!journalHasFiles(journalDirectories())) return cls.table();
+    const JournalLibrary* lib = journalLibrary();
     sd_journal* j = nullptr;
-    if (sd_journal_open(&j, SD_JOURNAL_LOCAL_ONLY) < 0) {
+    if (!lib || lib->open(&j, SD_JOURNAL_LOCAL_ONLY) < 0) {
         err = "the systemd journal cannot be opened";
         return std::nullopt;
     }
@@ -37,13 +37,13 @@ std::optional<WmiTable> buildNTLogEvent(const LiveClass& cls, Context& c, const 
     if (bg && (!bound || *bg > *bound)) bound = bg;
     bool ok;
     if (bound) {
-        ok = sd_journal_seek_realtime_usec(
+        ok = lib->seekRealtimeUsec(
                  j, static_cast<uint64_t>(std::max<int64_t>(*bound, 0)) * 1000000) >= 0;
     } else {
         // Without a time condition: the newest records, up to the row limit.
-        ok = sd_journal_seek_tail(j) >= 0;
-        if (ok) sd_journal_previous_skip(j, kJournalRows);
-        if (ok) sd_journal_previous(j);
+        ok = lib->seekTail(j) >= 0;
+        if (ok) lib->previousSkip(j, kJournalRows);
+        if (ok) lib->previous(j);
     }
     static const char* kFields[] = {"MESSAGE",         "PRIORITY",
                                     "SYSLOG_FACILITY", "SYSLOG_IDENTIFIER",
@@ -53,20 +53,20 @@ std::optional<WmiTable> buildNTLogEvent(const LiveClass& cls, Context& c, const 
     static const char* kTypeWords[] = {"", "Error", "Warning", "Information"};
     const int64_t deadline = c.clock.monotonicMs() + kJournalMs;
     int32_t record = 0;
-    while (ok && t.rows.size() < kJournalRows && sd_journal_next(j) > 0) {
+    while (ok && t.rows.size() < kJournalRows && lib->next(j) > 0) {
         if (c.clock.monotonicMs() > deadline) break;
         std::map<std::string, std::string> fields;
         for (const char* f : kFields) {
             const void* data = nullptr;
             size_t len = 0;
-            if (sd_journal_get_data(j, f, &data, &len) >= 0) {
+            if (lib->getData(j, f, &data, &len) >= 0) {
                 const size_t skip = std::strlen(f) + 1;
                 if (len >= skip)
                     fields[f] = std::string(static_cast<const char*>(data) + skip, len - skip);
             }
         }
         uint64_t rt = 0;
-        sd_journal_get_realtime_usec(j, &rt);
+        lib->getRealtimeUsec(j, &rt);
         linuxsrc::JournalEvent e = linuxsrc::mapJournalRecord(fields, static_cast<int64_t>(rt));
         ++record;
         WmiRowValues& r = t.addRow();
@@ -82,7 +82,7 @@ std::optional<WmiTable> buildNTLogEvent(const LiveClass& cls, Context& c, const 
         t.set(r, "ComputerName", str(e.computer));
         t.set(r, "RecordNumber", i32(record));
     }
-    sd_journal_close(j);
+    lib->close(j);
     return t;
 #else
     (void)cls;

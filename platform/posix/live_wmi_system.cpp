@@ -73,6 +73,8 @@ uint64_t availableKb(std::map<std::string, uint64_t>& m) {
     return m.count("MemAvailable") ? m["MemAvailable"] : m["MemFree"] + m["Cached"] + m["Buffers"];
 }
 
+// The processes now running: the numeric entries of /proc. Listing /proc is
+// costly on a busy host, so it is only done for a query that shows the count.
 int countProcesses(const Context& c) {
     int n = 0;
     if (DIR* d = opendir(c.roots.proc.c_str())) {
@@ -119,27 +121,37 @@ LiveClass processorClass() {
 
 // ---- Win32_ComputerSystem -------------------------------------------------------
 
+// The agent asks this class for its name and for the memory size each
+// cycle; the sources of what a query cannot show are neither read nor
+// required.
 static std::optional<WmiTable> buildComputerSystem(const LiveClass& cls, Context& c,
-                                                   std::string& err) {
-    auto m = meminfo(c, err);
-    auto s = sockets(c, err);
-    if (!m || !s) return std::nullopt;
+                                                   const WqlQuery& q, std::string& err) {
+    std::optional<std::map<std::string, uint64_t>> m;
+    if (wqlReads(q, "TotalPhysicalMemory") && !(m = meminfo(c, err))) return std::nullopt;
+    std::optional<std::vector<linuxsrc::CpuSocket>> s;
+    if ((wqlReads(q, "NumberOfProcessors") || wqlReads(q, "NumberOfLogicalProcessors")) &&
+        !(s = sockets(c, err)))
+        return std::nullopt;
     int logical = 0;
-    for (const auto& k : *s) logical += k.logical;
+    if (s)
+        for (const auto& k : *s) logical += k.logical;
+    auto dmi = [&](const char* property, const char* file) {
+        return str(wqlReads(q, property) ? firstLine(readFile(c.sys(file))) : std::string());
+    };
     const std::string name = c.computerName();
     WmiTable t = cls.table();
     WmiRowValues& r = t.addRow();
     t.set(r, "Name", str(name));
     t.set(r, "Caption", str(name));
-    t.set(r, "TotalPhysicalMemory", num((*m)["MemTotal"] * 1024));
-    t.set(r, "NumberOfProcessors", i32(static_cast<int64_t>(s->size())));
+    t.set(r, "TotalPhysicalMemory", num(m ? (*m)["MemTotal"] * 1024 : 0));
+    t.set(r, "NumberOfProcessors", i32(s ? static_cast<int64_t>(s->size()) : 0));
     t.set(r, "NumberOfLogicalProcessors", i32(logical));
     t.set(r, "SystemType", str(machine().systemType));
     t.set(r, "ChassisBootupState", i32(3));
     t.set(r, "PowerSupplyState", i32(3));
     t.set(r, "ThermalState", i32(3));
-    t.set(r, "Manufacturer", str(firstLine(readFile(c.sys("class/dmi/id/sys_vendor")))));
-    t.set(r, "Model", str(firstLine(readFile(c.sys("class/dmi/id/product_name")))));
+    t.set(r, "Manufacturer", dmi("Manufacturer", "class/dmi/id/sys_vendor"));
+    t.set(r, "Model", dmi("Model", "class/dmi/id/product_name"));
     t.set(r, "Status", str("OK"));
     return t;
 }
@@ -149,13 +161,13 @@ LiveClass computerSystemClass() {
                      {"Name", "Caption", "TotalPhysicalMemory", "NumberOfProcessors",
                       "NumberOfLogicalProcessors", "SystemType", "ChassisBootupState",
                       "PowerSupplyState", "ThermalState", "Manufacturer", "Model", "Status"},
-                     ignoringQuery(buildComputerSystem));
+                     buildComputerSystem);
 }
 
 // ---- Win32_OperatingSystem ----------------------------------------------------
 
 static std::optional<WmiTable> buildOperatingSystem(const LiveClass& cls, Context& c,
-                                                    std::string& err) {
+                                                    const WqlQuery& q, std::string& err) {
     auto m = meminfo(c, err);
     auto stat = readFile(c.proc("stat"));
     if (!m) return std::nullopt;
@@ -182,7 +194,7 @@ static std::optional<WmiTable> buildOperatingSystem(const LiveClass& cls, Contex
     t.set(r, "FreeVirtualMemory", num(avail + swapFree));
     t.set(r, "SizeStoredInPagingFiles", num(swapTotal));
     t.set(r, "FreeSpaceInPagingFiles", num(swapFree));
-    t.set(r, "NumberOfProcesses", i32(countProcesses(c)));
+    t.set(r, "NumberOfProcesses", i32(wqlReads(q, "NumberOfProcesses") ? countProcesses(c) : 0));
     t.set(r, "Status", str("OK"));
     return t;
 }
@@ -193,7 +205,7 @@ LiveClass operatingSystemClass() {
                       "LocalDateTime", "TotalVisibleMemorySize", "FreePhysicalMemory",
                       "TotalVirtualMemorySize", "FreeVirtualMemory", "SizeStoredInPagingFiles",
                       "FreeSpaceInPagingFiles", "NumberOfProcesses", "Status"},
-                     ignoringQuery(buildOperatingSystem));
+                     buildOperatingSystem);
 }
 
 // ---- Win32_PerfFormattedData_PerfOS_Memory --------------------------------------
@@ -224,7 +236,8 @@ LiveClass perfMemoryClass() {
 
 // ---- Win32_PerfFormattedData_PerfOS_System --------------------------------------
 
-static std::optional<WmiTable> buildPerfSystem(const LiveClass& cls, Context& c, std::string& err) {
+static std::optional<WmiTable> buildPerfSystem(const LiveClass& cls, Context& c, const WqlQuery& q,
+                                               std::string& err) {
     auto up = readFile(c.proc("uptime"));
     auto secs = up ? linuxsrc::parseUptime(*up) : std::nullopt;
     if (!secs) {
@@ -243,7 +256,7 @@ static std::optional<WmiTable> buildPerfSystem(const LiveClass& cls, Context& c,
     WmiTable t = cls.table();
     WmiRowValues& r = t.addRow();
     t.set(r, "SystemUpTime", num(static_cast<uint64_t>(*secs)));
-    t.set(r, "Processes", i32(countProcesses(c)));
+    t.set(r, "Processes", i32(wqlReads(q, "Processes") ? countProcesses(c) : 0));
     t.set(r, "Threads", i32(threads));
     t.set(r, "ProcessorQueueLength", i32(queue));
     return t;
@@ -252,7 +265,7 @@ static std::optional<WmiTable> buildPerfSystem(const LiveClass& cls, Context& c,
 LiveClass perfSystemClass() {
     return liveClass("Win32_PerfFormattedData_PerfOS_System",
                      {"SystemUpTime", "Processes", "Threads", "ProcessorQueueLength"},
-                     ignoringQuery(buildPerfSystem));
+                     buildPerfSystem);
 }
 
 }  // namespace tw::platform::livewmi

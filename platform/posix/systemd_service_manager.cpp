@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "platform/posix/run_command.h"
 
@@ -189,11 +188,15 @@ class SystemdServiceManager final : public ServiceManager {
 
     bool writeUnit(const std::string& path, const ServiceDefinition& def) {
         std::string tmp = path + ".tmp";
-        {
-            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            if (!out) return fail(kErrAccessDenied, tmp + ": " + std::strerror(errno));
-            out << unitFileText(def);
-            if (!out.flush()) return fail(kErrAccessDenied, tmp + ": " + std::strerror(errno));
+        const std::string text = unitFileText(def);
+        std::FILE* out = std::fopen(tmp.c_str(), "wb");
+        if (!out) return fail(kErrAccessDenied, tmp + ": " + std::strerror(errno));
+        const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        const int saved = errno;
+        if (std::fclose(out) != 0 || !written) {
+            const int err = written ? errno : saved;
+            unlink(tmp.c_str());
+            return fail(kErrAccessDenied, tmp + ": " + std::strerror(err));
         }
         chmod(tmp.c_str(), 0644);
         if (rename(tmp.c_str(), path.c_str()) != 0) {

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/posix/file_settings_store.h"
 #include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
+#include "test/support/twrecv_process.h"
 
 namespace tw {
 namespace {
@@ -112,6 +115,59 @@ TEST_F(AgentApp, UnparsableSettingsFileIsReportedEachCycleAndLeftUntouched) {
     agent.signal(SIGTERM);
     EXPECT_TRUE(agent.wait(3000));
     EXPECT_EQ(readFile(reg), broken);
+}
+
+// libcrypto is loaded only when a KeyCode is first used. When it cannot be
+// loaded (here a broken file of its name comes first in the search), the
+// message is not sent at all rather than sent in clear.
+TEST_F(AgentApp, KeyCodeWithoutLoadableLibcryptoSendsNothingInClear) {
+    for (bool broken : {false, true}) {
+        SCOPED_TRACE(broken ? "broken libcrypto" : "system libcrypto");
+        TempDir run;
+        std::filesystem::create_directories(run.file("out"));
+        std::filesystem::create_directories(run.file("lib"));
+        testing::writeFile(run.file("lib/" TW_LIBCRYPTO_SONAME), "not a library");
+        testing::writeFile(run.file("fixture.json"), R"({"Win32_NTLogEvent": []})");
+        testing::TwrecvProcess recv;
+        ASSERT_TRUE(
+            recv.start({"--out", run.file("out"), "--bind", "127.0.0.1", "--key", "secret"}));
+        const std::string file = run.file("registry.reg");
+        setSetting(file, "TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
+        setSetting(file, "KeyCode", "secret");
+        setSetting(file, "Activatelog", "Y");
+        setSetting(file, "Timer", "60");
+        setSetting(
+            file, "Tests",
+            "procs:D msgs:P cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
+        auto e = testing::agentEnv(run.path(), run.file("fixture.json"));
+        if (broken) e["LD_LIBRARY_PATH"] = run.file("lib");
+        Process agent(testing::binaryPath("twnt"), {"-app"}, e, run.path());
+        const std::string log = run.file("TW.LOG");
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const std::string text = readFile(log);
+                return text.find("twmain: Sleeping for ") != std::string::npos;
+            },
+            15000))
+            << readFile(log) << agent.err();
+        agent.signal(SIGTERM);
+        EXPECT_TRUE(agent.wait(3000));
+        const std::string text = readFile(log);
+        auto files = testing::receivedFiles(run.file("out"));
+        // What was sent may still be on its way into the receiver's folder;
+        // a refused message never left (the send stops before connecting).
+        if (!broken)
+            waitFor([&] { return !(files = testing::receivedFiles(run.file("out"))).empty(); },
+                    5000);
+        if (broken) {
+            EXPECT_NE(text.find("CAN'T ENCRYPT MESSAGE IN twsend()"), std::string::npos) << text;
+            EXPECT_TRUE(files.empty()) << readFile(files.front());
+        } else {
+            EXPECT_EQ(text.find("CAN'T ENCRYPT"), std::string::npos) << text;
+            ASSERT_EQ(files.size(), 1u);
+            EXPECT_EQ(readFile(files[0]).rfind("status ", 0), 0u) << readFile(files[0]);
+        }
+    }
 }
 
 TEST_F(AgentApp, WithoutArgumentsOutsideAServiceManagerTheDispatcherFails) {

@@ -33,6 +33,17 @@ TEST(Wql, SelectListsClassAndKeywordsInAnyCase) {
     EXPECT_EQ(star->whereNames, std::vector<std::string>{"__Class"});
 }
 
+TEST(Wql, ReadsTheSelectedAndTheConditionsPropertiesInAnyCase) {
+    auto star = parseWql("SELECT * FROM Win32_Process");
+    auto some = parseWql("select Name, workingsetsize FROM Win32_Process WHERE ProcessId > 4");
+    ASSERT_TRUE(star && some);
+    EXPECT_TRUE(wqlReads(*star, "ThreadCount"));
+    EXPECT_TRUE(wqlReads(*some, "NAME"));
+    EXPECT_TRUE(wqlReads(*some, "WorkingSetSize"));
+    EXPECT_TRUE(wqlReads(*some, "processid"));
+    EXPECT_FALSE(wqlReads(*some, "ThreadCount"));
+}
+
 TEST(Wql, SyntaxErrorsNameTheirPosition) {
     WqlError e;
     EXPECT_FALSE(parseWql("SELECT FROM x", &e));

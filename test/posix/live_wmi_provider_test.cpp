@@ -334,6 +334,20 @@ TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     auto sys = live.rows("SELECT * FROM Win32_PerfFormattedData_PerfOS_System");
     EXPECT_EQ(n(*sys[0], "Threads"), 345);
     EXPECT_EQ(n(*sys[0], "Processes"), 3);
+    // The count is made for every query that can show it, and only those.
+    EXPECT_EQ(n(*live.rows("SELECT Processes FROM Win32_PerfFormattedData_PerfOS_System")[0],
+                "Processes"),
+              3);
+    EXPECT_EQ(live.rows("SELECT SystemUpTime FROM Win32_PerfFormattedData_PerfOS_System "
+                        "WHERE Processes = 3")
+                  .size(),
+              1u);
+    EXPECT_EQ(n(*live.rows("SELECT NumberOfProcesses FROM Win32_OperatingSystem")[0],
+                "NumberOfProcesses"),
+              3);
+    EXPECT_EQ(
+        live.rows("SELECT Caption FROM Win32_OperatingSystem WHERE NumberOfProcesses = 3").size(),
+        1u);
     auto disks = live.rows("SELECT Name, VolumeName FROM Win32_LogicalDisk");
     // "/" first as C:; the second /proc mount and the mount over a file are no drives.
     ASSERT_EQ(disks.size(), 2u);
@@ -359,6 +373,15 @@ TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     EXPECT_FALSE(live.c->query("SELECT * FROM Win32_OperatingSystem"));
     EXPECT_NE(live.c->lastError().find("meminfo"), std::string::npos);
     EXPECT_FALSE(live.c->query("SELECT * FROM Win32_Fan"));
+    // A source is needed only by the queries that show what it gives.
+    EXPECT_FALSE(live.c->query("SELECT * FROM Win32_ComputerSystem"));
+    EXPECT_FALSE(live.c->query("SELECT TotalPhysicalMemory FROM Win32_ComputerSystem"));
+    EXPECT_FALSE(live.rows("SELECT NumberOfProcessors FROM Win32_ComputerSystem").empty());
+    std::remove((tree.roots.proc + "/cpuinfo").c_str());
+    EXPECT_FALSE(live.c->query("SELECT NumberOfLogicalProcessors FROM Win32_ComputerSystem"));
+    auto cs = live.rows("SELECT Name FROM Win32_ComputerSystem");
+    ASSERT_EQ(cs.size(), 1u);
+    EXPECT_FALSE(s(*cs[0], "Name").empty());
 }
 
 }  // namespace

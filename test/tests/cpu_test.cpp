@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <random>
 
 #include "agent/core/config.h"
 #include "agent/core/text.h"
+#include "agent/tests/reporttext.h"
 #include "agent/wmi/wmi.h"
 #include "test/support/fake_sockets.h"
 #include "test/support/report_recorder.h"
@@ -367,6 +369,22 @@ TEST(CpuFigures, LoadRoundsHalfUpWithinTheIntRange) {
     EXPECT_EQ(loadpercent(34.49), 34);
     EXPECT_EQ(loadpercent(1e300), INT_MAX);
     EXPECT_EQ(loadpercent(std::nan("")), 0);
+    EXPECT_EQ(loadpercent(-0.5), 0);
+    EXPECT_EQ(loadpercent(-0.51), -1);
+    EXPECT_EQ(loadpercent(-1e300), INT_MIN);
+    EXPECT_EQ(loadpercent(2147483646.5), INT_MAX);
+    EXPECT_EQ(loadpercent(-2147483648.6), INT_MIN);
+    EXPECT_EQ(loadpercent(-2147483647.4), -2147483647);
+}
+
+// The whole part is taken without the maths library; it must agree with it.
+TEST(CpuFigures, WholePartAgreesWithTruncIncludingSignAndEnds) {
+    for (double v : {0.0, -0.0, 0.3, -0.3, 999.99, -1000.5, 4503599627370495.5, 4503599627370496.0,
+                     -9007199254740993.0, 1e300, -1e-300, HUGE_VAL, -HUGE_VAL}) {
+        EXPECT_EQ(wholepart(v), std::trunc(v)) << v;
+        EXPECT_EQ(std::signbit(wholepart(v)), std::signbit(std::trunc(v))) << v;
+    }
+    EXPECT_TRUE(std::isnan(wholepart(std::nan(""))));
 }
 
 TEST(CpuFetches, UsersAreComputerSystemRowsAndUptimeMustBeAText) {

@@ -198,6 +198,15 @@ TEST(Threshold, NumbersAreReadAsTheStandardReadingDoesRegardlessOfLocale) {
     EXPECT_EQ(readnumber("0." + std::string(400, '0') + "1"), 0);
     EXPECT_EQ(readnumber("1e-400"), 0);
     EXPECT_TRUE(std::isinf(readnumber("0x1p99999")));
+    EXPECT_EQ(readnumber("0x1.8p1"), 3);
+    EXPECT_EQ(readnumber("0x.8"), 0.5);
+    EXPECT_EQ(readnumber("1e+"), 1);
+    EXPECT_EQ(readnumber("2E2x"), 200);
+    EXPECT_EQ(readnumber("1e-310"), 1e-310);  // a subnormal keeps its value
+    EXPECT_EQ(readnumber("-Infinity"), -HUGE_VAL);
+    EXPECT_EQ(readnumber("inf;5"), HUGE_VAL);
+    EXPECT_TRUE(std::isnan(readnumber("nan")));
+    EXPECT_EQ(readnumber("in"), 0);
     // A 400-digit threshold is infinite, and no finite value reaches it.
     Threshold t = valid(DataType::Numerical, "1:" + std::string(400, '9'));
     EXPECT_EQ(thresholdcolor(t, "1e300"), std::string("yellow"));

@@ -1,7 +1,5 @@
 #include "tools/twrecv/receiver.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -16,10 +14,6 @@
 namespace tw::recv {
 
 namespace {
-
-struct CtxFree {
-    void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
-};
 
 // An envelope holds at most a 1 MiB text, its zero byte and a padding block.
 constexpr size_t kEnvelopeLimit = 7 + kMessageLimit + 16;
@@ -43,21 +37,26 @@ Decrypted decryptenvelope(std::string_view envelope, const std::string& keycode)
                   " bytes of ciphertext are not whole 8-byte blocks";
         return d;
     }
+    const platform::CryptoLibrary* lib = platform::cryptoLibrary();
+    if (!lib) {
+        d.error = "cannot decrypt: the cipher library (libcrypto) cannot be loaded";
+        return d;
+    }
     KeyMaterial km;
-    std::unique_ptr<EVP_CIPHER_CTX, CtxFree> ctx(EVP_CIPHER_CTX_new());
+    platform::CipherCtx ctx = platform::newCipherCtx(*lib);
     std::string plain(cipher.size() + 8, '\0');
     auto* out = reinterpret_cast<unsigned char*>(plain.data());
     int upd = 0, fin = 0;
-    bool setup = ctx && derivekey(*pass, km) &&
-                 EVP_CipherInit(ctx.get(), EVP_des_ede3_cbc(), km.key.data(), km.iv.data(), 0) == 1;
+    bool setup = ctx && derivekey(*lib, *pass, km) &&
+                 lib->cipherInit(ctx.get(), lib->desEde3Cbc(), km.key.data(), km.iv.data(), 0) == 1;
     if (!setup) {
         d.error = "the cipher library failed";
         return d;
     }
-    bool ok = EVP_CipherUpdate(ctx.get(), out, &upd,
-                               reinterpret_cast<const unsigned char*>(cipher.data()),
-                               static_cast<int>(cipher.size())) == 1 &&
-              EVP_CipherFinal(ctx.get(), out + upd, &fin) == 1;
+    bool ok = lib->cipherUpdate(ctx.get(), out, &upd,
+                                reinterpret_cast<const unsigned char*>(cipher.data()),
+                                static_cast<int>(cipher.size())) == 1 &&
+              lib->cipherFinal(ctx.get(), out + upd, &fin) == 1;
     if (!ok) {
         d.error = "cannot decrypt: wrong key (the padding does not check)";
         return d;
