@@ -1,0 +1,89 @@
+// What the editor's Win32 dialogs share: the system headers, a modal dialog
+// whose procedure is a member function, the texts and entries of controls
+// in the ANSI code page (the model's texts), and accessible names.
+//
+// Accessible names: every control a model names carries that name for
+// assistive technology (MSAA), also where the visible label is shorter
+// ("Add" beside "DISPLAY hosts" is "DISPLAY hosts Add"). The control answers
+// WM_GETOBJECT with the system's own accessible object, whose name is
+// replaced by ours; everything else is the system's.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw::editor::win32 {
+
+class Win32Ui;
+
+// A modal dialog from the program's resources. The dialog in front is known
+// to the UI port (message box owner, focus by name) while it is open.
+class ModalDialog {
+  public:
+    explicit ModalDialog(Win32Ui& ui) : ui_(ui) {}
+    virtual ~ModalDialog() = default;
+    ModalDialog(const ModalDialog&) = delete;
+    ModalDialog& operator=(const ModalDialog&) = delete;
+
+    // Shows the dialog over the dialog in front and waits until it ends;
+    // EndDialog's code, -1 when the dialog could not be created.
+    INT_PTR run(int resource);
+    HWND hwnd() const { return hwnd_; }
+    // The control that a model names, nullptr when this dialog has none.
+    virtual HWND named(std::string_view name) const;
+
+  protected:
+    // The dialog's messages, as a dialog procedure answers them.
+    virtual INT_PTR message(UINT msg, WPARAM wp, LPARAM lp) = 0;
+    HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+    Win32Ui& ui() { return ui_; }
+
+    HWND hwnd_ = nullptr;
+
+  private:
+    static INT_PTR CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    Win32Ui& ui_;
+};
+
+// The module whose resources the dialogs come from (the program itself).
+HINSTANCE resources();
+
+// Text in the ANSI code page.
+std::string windowText(HWND h);
+// Sets the text unless the control already shows it; the caret goes to
+// the beginning. Answers whether the text changed.
+bool showText(HWND h, const std::string& text);
+std::string itemText(HWND dialog, int id);
+
+// The entries of a list box or a combo box, replaced when they differ from
+// the ones shown; the selection (-1: none) is set either way.
+void showEntries(HWND h, const std::vector<std::string>& entries, int selected);
+void showSelection(HWND h, int selected);
+int selection(HWND h);
+// A list box's horizontal scroll range: the widest entry plus one average
+// character width.
+void widenToEntries(HWND listBox, const std::vector<std::string>& entries);
+
+void showChecked(HWND h, bool on);
+bool isChecked(HWND h);
+void showEnabled(HWND h, bool on);
+
+// Gives a control its accessible name (see above) for the rest of its life.
+void setAccessibleName(HWND control, const std::string& name);
+// Splits a text at real line breaks ("\r\n" or "\n") into the edit control's
+// line ends and back: multi-line edit controls show "\r\n" only.
+std::string toEditLineEnds(std::string_view text);
+
+}  // namespace tw::editor::win32
