@@ -34,6 +34,20 @@ INT_PTR CALLBACK ModalDialog::proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
         return TRUE;
     }
+    if (msg == kMoveFocus) {
+        HWND control = reinterpret_cast<HWND>(wp);
+        if (IsWindowEnabled(hwnd)) {
+            self->pendingFocus_ = nullptr;
+            if (IsWindow(control)) SendMessageA(hwnd, WM_NEXTDLGCTL, wp, TRUE);
+        } else {
+            self->pendingFocus_ = control;
+        }
+        return TRUE;
+    }
+    if (msg == WM_ENABLE && wp && self->pendingFocus_) {
+        PostMessageA(hwnd, kMoveFocus, reinterpret_cast<WPARAM>(self->pendingFocus_), 0);
+        self->pendingFocus_ = nullptr;
+    }
     INT_PTR r = self->message(msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         self->ui_.pop(self);
@@ -41,6 +55,16 @@ INT_PTR CALLBACK ModalDialog::proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
     }
     return r;
+}
+
+HWND namedControl(HWND dialog, const std::vector<ControlBinding>& controls, std::string_view name) {
+    for (const auto& c : controls)
+        if (name == c.name) return GetDlgItem(dialog, c.id);
+    return nullptr;
+}
+
+void nameControls(HWND dialog, const std::vector<ControlBinding>& controls) {
+    for (const auto& c : controls) setAccessibleName(GetDlgItem(dialog, c.id), c.name);
 }
 
 HINSTANCE resources() {

@@ -28,6 +28,12 @@ namespace tw::editor::win32 {
 
 class Win32Ui;
 
+// Posted to a dialog to move its input focus to a control (wParam). A
+// dialog that is disabled (a message box or another dialog in front of it)
+// moves it once it is enabled again, so that nothing behind the one in
+// front takes the keyboard.
+inline constexpr UINT kMoveFocus = WM_APP + 1;
+
 // A modal dialog from the program's resources. The dialog in front is known
 // to the UI port (message box owner, focus by name) while it is open.
 class ModalDialog {
@@ -55,7 +61,19 @@ class ModalDialog {
   private:
     static INT_PTR CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     Win32Ui& ui_;
+    HWND pendingFocus_ = nullptr;
 };
+
+// A model's control name and the identifier of its control in a dialog
+// resource.
+struct ControlBinding {
+    const char* name;
+    int id;
+};
+// The control of a dialog that has that name, nullptr when none has.
+HWND namedControl(HWND dialog, const std::vector<ControlBinding>& controls, std::string_view name);
+// Gives every bound control of a dialog its name as its accessible name.
+void nameControls(HWND dialog, const std::vector<ControlBinding>& controls);
 
 // The module whose resources the dialogs come from (the program itself).
 HINSTANCE resources();

@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 
+#include "editor/remoteselect.h"
 #include "editor/servicecontrol.h"
 #include "editor/win32/resource.h"
+#include "editor/win32/wmitestviews.h"
 
 namespace tw::editor::win32 {
 
@@ -73,6 +75,9 @@ const std::vector<ControlBinding>& mainControls() {
 
 namespace {
 
+// Posted to itself when a field lost the focus (wParam: its identifier).
+constexpr UINT kFocusLost = WM_APP + 20;
+
 const ControlBinding* bindingOf(int id) {
     for (const auto& b : mainControls())
         if (b.id == id) return &b;
@@ -94,9 +99,7 @@ int TwntcfgView::run() {
 
 HWND TwntcfgView::named(std::string_view name) const {
     if (name == kStopServiceCaption) name = ctl::kService;
-    for (const auto& b : mainControls())
-        if (name == b.name) return GetDlgItem(hwnd_, b.id);
-    return nullptr;
+    return namedControl(hwnd_, mainControls(), name);
 }
 
 INT_PTR TwntcfgView::message(UINT msg, WPARAM wp, LPARAM lp) {
@@ -110,6 +113,17 @@ INT_PTR TwntcfgView::message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CLOSE:
             quit();
             return TRUE;
+        case kFocusLost: {
+            // Only a move to another control of this dialog counts: not to a
+            // message box, another dialog or another program, and not when
+            // the focus has come back already.
+            HWND to = GetFocus();
+            const ControlBinding* b = bindingOf(static_cast<int>(wp));
+            if (!b || !to || !IsChild(hwnd_, to) || to == item(b->id)) return TRUE;
+            model_.focusLost(b->name);
+            refresh();
+            return TRUE;
+        }
     }
     return FALSE;
 }
@@ -157,11 +171,9 @@ void TwntcfgView::command(int id, int code, HWND control) {
             if (code == EN_CHANGE) {
                 model_.setText(b->name, windowText(control));
             } else if (code == EN_KILLFOCUS) {
-                // Only a move to another control of this dialog: not a
-                // message box, another dialog or another program.
-                HWND to = GetFocus();
-                if (!to || !IsChild(hwnd_, to)) return;
-                model_.focusLost(b->name);
+                // Handled once the focus has moved, not in the middle of it.
+                PostMessageA(hwnd_, kFocusLost, static_cast<WPARAM>(id), 0);
+                return;
             } else {
                 return;
             }
@@ -212,7 +224,24 @@ void TwntcfgView::command(int id, int code, HWND control) {
 }
 
 void TwntcfgView::clicked(const ControlBinding& b, HWND) {
-    model_.click(b.name);
+    switch (b.id) {
+        case IDC_ADD_EXTERNAL:
+            AddExternal(model_);
+            break;
+        case IDC_LOG_BROWSE:
+            BrowseSaveLogLocation(model_);
+            break;
+        case IDC_WMI_TEST_CONFIG:
+            if (model_.click(b.name)) {
+                // Opening the WMI test editor counts as a change.
+                refresh();
+                runWmiTestConfig(model_, ui());
+            }
+            break;
+        default:
+            model_.click(b.name);
+            break;
+    }
 }
 
 void TwntcfgView::quit() {

@@ -14,11 +14,7 @@
 
 namespace tw::editor::win32 {
 
-// A model control and the identifier of its control in the resource.
-struct ControlBinding {
-    const char* name;
-    int id;
-};
+// The model's controls and their identifiers in IDD_TWNTCFG.
 const std::vector<ControlBinding>& mainControls();
 
 class TwntcfgView final : public ModalDialog {

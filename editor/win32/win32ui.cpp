@@ -29,13 +29,15 @@ UINT icon(MessageKind kind) {
 // "Remote Select": one name of a long list.
 class RemoteSelectView final : public ModalDialog {
   public:
+    static constexpr const char* kListName = "Names";
+
     RemoteSelectView(Win32Ui& ui, const std::string& title, const std::vector<std::string>& names)
         : ModalDialog(ui), title_(title), names_(names) {}
 
     std::optional<std::string> chosen;
 
     HWND named(std::string_view name) const override {
-        return name == "Remote Select" ? GetDlgItem(hwnd_, IDC_REMOTE_LIST) : nullptr;
+        return name == kListName ? GetDlgItem(hwnd_, IDC_REMOTE_LIST) : nullptr;
     }
 
   protected:
@@ -44,7 +46,7 @@ class RemoteSelectView final : public ModalDialog {
             case WM_INITDIALOG: {
                 SetWindowTextA(hwnd_, title_.c_str());
                 HWND list = item(IDC_REMOTE_LIST);
-                setAccessibleName(list, "Remote Select");
+                setAccessibleName(list, kListName);
                 setAccessibleName(item(IDOK), "OK");
                 setAccessibleName(item(IDCANCEL), "Cancel");
                 showEntries(list, names_, -1);
@@ -97,9 +99,13 @@ void Win32Ui::endWait() {
 void Win32Ui::setFocus(const std::string& control) {
     for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it) {
         if (HWND h = (*it)->named(control)) {
-            // Posted: a focus change in the middle of the dialog's own
-            // handling of a focus change would be undone by it.
-            PostMessageA((*it)->hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+            HWND dialog = (*it)->hwnd();
+            // A dialog behind another one takes the focus when it is in
+            // front again.
+            if (IsWindowEnabled(dialog))
+                SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+            else
+                PostMessageA(dialog, kMoveFocus, reinterpret_cast<WPARAM>(h), 0);
             return;
         }
     }

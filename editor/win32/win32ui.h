@@ -24,7 +24,8 @@ class Win32Ui final : public UiPort {
     void beginWait() override;
     void endWait() override;
     // Looks for the control in the dialog in front, then in the ones behind
-    // it; the focus moves once the current message has been handled.
+    // it; a dialog behind a message box or another dialog takes the focus
+    // once it is enabled again.
     void setFocus(const std::string& control) override;
     std::optional<std::string> pickLocalFile() override;
     std::optional<std::string> pickLocalFolder(const std::string& title) override;

@@ -250,14 +250,16 @@ inline HWND focusOf(DWORD uiThread) {
     return GetGUIThreadInfo(uiThread, &info) ? info.hwndFocus : nullptr;
 }
 
-// Waits until the control has the input focus.
+// Waits until the control (or a part of it, as the edit field of a combo
+// box) has the input focus.
 inline bool waitFocus(DWORD uiThread, HWND control, DWORD ms = kDialogStepMs) {
     const DWORD end = GetTickCount() + ms;
-    while (focusOf(uiThread) != control) {
+    for (;;) {
+        HWND f = focusOf(uiThread);
+        if (f && (f == control || IsChild(control, f))) return true;
         if (static_cast<LONG>(GetTickCount() - end) > 0) return false;
         Sleep(50);
     }
-    return true;
 }
 
 // ---- message boxes ---------------------------------------------------------------------
@@ -313,29 +315,38 @@ inline std::string accessibleName(HWND control) {
 // ---- screenshots -----------------------------------------------------------------------
 
 // Asks whoever runs the tests for a picture of the window with that caption:
-// writes NAME.ready (holding the caption) into the folder named by
-// TWNTCFG_SCREENSHOTS and waits until NAME.done appears there.
+// writes NAME.ready into the folder named by TWNTCFG_SCREENSHOTS, holding the
+// caption and the window's place on the screen ("x y width height"), and
+// waits until NAME.done appears there.
 inline bool screenshot(const std::string& name, const std::string& caption,
                        DWORD ms = kDialogStepMs) {
     const char* dir = std::getenv("TWNTCFG_SCREENSHOTS");
-    if (!dir) return false;
+    HWND h = waitWindow(caption, ms);
+    if (!dir || !h) return false;
     // Everything painted before the picture is taken.
-    if (HWND h = FindWindowA(nullptr, caption.c_str())) {
-        RedrawWindow(h, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        DWORD_PTR r = 0;
-        SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_NORMAL, kDialogStepMs, &r);
-        Sleep(1000);
-    }
+    RedrawWindow(h, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_NORMAL, kDialogStepMs, &r);
+    Sleep(1000);
+    RECT rc{};
+    GetWindowRect(h, &rc);
     const std::string base = std::string(dir) + "\\" + name;
     const std::string done = base + ".done";
     DeleteFileA(done.c_str());
-    HANDLE f = CreateFileA((base + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::string content = caption + "\n" + std::to_string(rc.left) + " " +
+                                std::to_string(rc.top) + " " + std::to_string(rc.right - rc.left) +
+                                " " + std::to_string(rc.bottom - rc.top) + "\n";
+    // Written under another name and renamed: the reader never sees half.
+    const std::string partial = base + ".part";
+    HANDLE f = CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     DWORD n = 0;
-    WriteFile(f, caption.data(), static_cast<DWORD>(caption.size()), &n, nullptr);
+    WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &n, nullptr);
     CloseHandle(f);
+    if (!MoveFileExA(partial.c_str(), (base + ".ready").c_str(), MOVEFILE_REPLACE_EXISTING))
+        return false;
     const DWORD end = GetTickCount() + ms;
     while (GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (static_cast<LONG>(GetTickCount() - end) > 0) return false;

@@ -6,10 +6,6 @@
 // shows its message and moves the focus, Enter and Escape close nothing,
 // the service button stops and starts the agent's service, and every
 // control carries its accessible name.
-#include <objbase.h>
-
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,76 +13,18 @@
 #include "editor/twntcfgapp.h"
 #include "editor/twntcfgdlg.h"
 #include "editor/win32/resource.h"
-#include "editor/win32/twntcfgmain.h"
 #include "editor/win32/twntcfgview.h"
-#include "platform/platform.h"
-#include "test/support/dialog_driver.h"
+#include "editor/wmicontext.h"
+#include "test/support/editor_dialogs.h"
 
 namespace tw::testing {
 namespace {
 
 using editor::kDialogTitle;
 
-std::string fileText(const char* path) {
-    std::string out;
-    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return out;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
-    CloseHandle(f);
-    return out;
-}
-
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-// twntcfg on a thread of its own, with this machine's platform.
-std::unique_ptr<UiThread> startEditor(std::vector<std::string> args = {}) {
-    return std::make_unique<UiThread>([args] {
-        const bool com = editor::win32::prepareThread();
-        int code;
-        {
-            auto host = platform::makeHostPlatform();
-            editor::win32::Win32Ui ui;
-            code = editor::win32::runTwntcfg(host->get(), ui, args);
-        }
-        if (com) CoUninitialize();
-        return code;
-    });
-}
-
-class TwntcfgView : public ::testing::Test {
+// The main dialog, and the agent's service in Wine's service manager.
+class TwntcfgView : public EditorDialogTest {
   protected:
-    void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_FALSE(env("TWNTCFG_TEST_PORT").empty())
-            << "run through scripts/windows-editor-test.sh (an installed agent is needed)";
-        // With the diagnostic log, which tells how the settings were reached.
-        editor_ = startEditor({"-d"});
-        dlg_ = waitWindow(kDialogTitle);
-        ASSERT_NE(dlg_, nullptr) << "the main dialog did not open";
-    }
-    void TearDown() override {
-        editor_.reset();
-        CoUninitialize();
-    }
-
-    // Quit, dropping unsaved changes; the program ends with exit code 0.
-    void quit() {
-        const bool asks = isEnabled(dlg_, IDC_SAVE);
-        clickLater(dlg_, IDC_QUIT);
-        if (asks) {
-            ShownBox q = answerBox("Changes not saved", IDYES);
-            EXPECT_EQ(q.text, "Continue without saving?");
-        }
-        EXPECT_EQ(editor_->wait(kDialogStepMs), 0);
-    }
-
-    // The agent's service state in Wine's service manager.
     static DWORD serviceState() {
         SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
         if (!scm) return 0;
@@ -102,9 +40,6 @@ class TwntcfgView : public ::testing::Test {
         for (int i = 0; i < 600 && serviceState() != want; ++i) Sleep(100);
         return serviceState() == want;
     }
-
-    std::unique_ptr<UiThread> editor_;
-    HWND dlg_ = nullptr;
 };
 
 TEST_F(TwntcfgView, ShowsTheInstalledSettings) {
@@ -167,11 +102,14 @@ TEST_F(TwntcfgView, SavesEditedFieldsIntoTheRegistry) {
     EXPECT_FALSE(isEnabled(dlg_, IDC_SAVE));
     EXPECT_TRUE(waitFocus(editor_->id(), GetDlgItem(dlg_, IDC_QUIT)));
     quit();
-    // Read and written through WMI's registry provider, not the fallback.
+    // Read and written through WMI's registry provider, not the fallback, at
+    // the key path of this machine's system type (Wow6432Node on 64-bit).
     const std::string log = fileText("twntcfg.log");
-    EXPECT_NE(log.find("ReadRegKey::SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer:300\r\n"),
-              std::string::npos)
-        << log.substr(0, 3000);
+    BOOL wow = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow);
+    const std::string read = std::string("ReadRegKey::") +
+                             (wow ? editor::kKeyPath64 : editor::kKeyPath32) + "Timer:300\r\n";
+    EXPECT_NE(log.find(read), std::string::npos) << log.substr(0, 3000);
     EXPECT_EQ(log.find("failed on wmi"), std::string::npos) << log.substr(0, 3000);
 }
 
