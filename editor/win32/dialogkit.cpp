@@ -67,6 +67,25 @@ void nameControls(HWND dialog, const std::vector<ControlBinding>& controls) {
     for (const auto& c : controls) setAccessibleName(GetDlgItem(dialog, c.id), c.name);
 }
 
+bool DropDownChoice::chosen(int id, int code) {
+    switch (code) {
+        case CBN_DROPDOWN:
+            open_ = id;
+            cancelled_ = false;
+            return false;
+        case CBN_SELENDCANCEL:
+            if (open_ == id) cancelled_ = true;
+            return false;
+        case CBN_SELCHANGE:
+            return open_ != id;
+        case CBN_CLOSEUP:
+            if (open_ != id) return false;
+            open_ = 0;
+            return !cancelled_;
+    }
+    return false;
+}
+
 HINSTANCE resources() {
     return GetModuleHandleA(nullptr);
 }

@@ -75,6 +75,21 @@ HWND namedControl(HWND dialog, const std::vector<ControlBinding>& controls, std:
 // Gives every bound control of a dialog its name as its accessible name.
 void nameControls(HWND dialog, const std::vector<ControlBinding>& controls);
 
+// The choice in a drop-down list counts when it is made, not while the
+// person moves through the open list.
+class DropDownChoice {
+  public:
+    // A combo box notification: whether it makes a choice (a change of the
+    // closed box, or the list closing on an entry).
+    bool chosen(int id, int code);
+    // Whether that combo box's list is open.
+    bool isOpen(int id) const { return open_ == id; }
+
+  private:
+    int open_ = 0;
+    bool cancelled_ = false;
+};
+
 // The module whose resources the dialogs come from (the program itself).
 HINSTANCE resources();
 
@@ -100,8 +115,8 @@ void showEnabled(HWND h, bool on);
 
 // Gives a control its accessible name (see above) for the rest of its life.
 void setAccessibleName(HWND control, const std::string& name);
-// Splits a text at real line breaks ("\r\n" or "\n") into the edit control's
-// line ends and back: multi-line edit controls show "\r\n" only.
+// A text's line breaks as a multi-line edit control wants them: every line
+// feed after a carriage return.
 std::string toEditLineEnds(std::string_view text);
 
 }  // namespace tw::editor::win32

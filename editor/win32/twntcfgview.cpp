@@ -184,28 +184,10 @@ void TwntcfgView::command(int id, int code, HWND control) {
             break;
         case ControlKind::Choice:
         case ControlKind::PickList:
-            switch (code) {
-                case CBN_DROPDOWN:
-                    droppedChoice_ = id;
-                    choiceCancelled_ = false;
-                    return;
-                case CBN_SELENDCANCEL:
-                    if (droppedChoice_ == id) choiceCancelled_ = true;
-                    return;
-                case CBN_SELCHANGE:
-                    // While the list is open the person is still looking.
-                    if (droppedChoice_ == id) return;
-                    break;
-                case CBN_CLOSEUP:
-                    if (droppedChoice_ != id) return;
-                    droppedChoice_ = 0;
-                    if (choiceCancelled_) {
-                        refresh();
-                        return;
-                    }
-                    break;
-                default:
-                    return;
+            if (!dropDown_.chosen(id, code)) {
+                // A list closed without a choice shows the model's again.
+                if (code == CBN_CLOSEUP) refresh();
+                return;
             }
             model_.select(b->name, selection(control));
             break;
@@ -216,14 +198,14 @@ void TwntcfgView::command(int id, int code, HWND control) {
         case ControlKind::Radio:
         case ControlKind::Button:
             if (code != BN_CLICKED) return;
-            clicked(*b, control);
+            clicked(*b);
             break;
     }
     refresh();
     if (model_.closed()) EndDialog(hwnd_, 0);
 }
 
-void TwntcfgView::clicked(const ControlBinding& b, HWND) {
+void TwntcfgView::clicked(const ControlBinding& b) {
     switch (b.id) {
         case IDC_ADD_EXTERNAL:
             AddExternal(model_);
@@ -269,7 +251,7 @@ void TwntcfgView::refresh() {
             case ControlKind::Choice:
             case ControlKind::PickList:
                 // A list that is open keeps what the person is moving through.
-                if (droppedChoice_ != b.id) showEntries(h, c->entries, c->selected);
+                if (!dropDown_.isOpen(b.id)) showEntries(h, c->entries, c->selected);
                 break;
             case ControlKind::List:
                 showEntries(h, c->entries, c->selected);

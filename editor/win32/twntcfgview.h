@@ -33,7 +33,7 @@ class TwntcfgView final : public ModalDialog {
   private:
     void init();
     void command(int id, int code, HWND control);
-    void clicked(const ControlBinding& b, HWND control);
+    void clicked(const ControlBinding& b);
     void refresh();
     void quit();
 
@@ -41,10 +41,7 @@ class TwntcfgView final : public ModalDialog {
     // Set while the controls are being brought in line with the model: the
     // notifications that causes are not edits.
     bool updating_ = false;
-    // A choice whose list is dropped down: its choice counts when the list
-    // closes on an entry, not while the person moves through it.
-    int droppedChoice_ = 0;
-    bool choiceCancelled_ = false;
+    DropDownChoice dropDown_;
     HBITMAP logo_ = nullptr;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;

@@ -98,34 +98,6 @@ class BoundDialog : public ModalDialog {
     const std::vector<ControlBinding>& controls_;
 };
 
-// A drop-down list's choice counts when it is made, not while the person
-// moves through the open list: answers whether this notification makes one.
-class DropDownChoice {
-  public:
-    bool chosen(int code) {
-        switch (code) {
-            case CBN_DROPDOWN:
-                open_ = true;
-                cancelled_ = false;
-                return false;
-            case CBN_SELENDCANCEL:
-                if (open_) cancelled_ = true;
-                return false;
-            case CBN_SELCHANGE:
-                return !open_;
-            case CBN_CLOSEUP:
-                if (!open_) return false;
-                open_ = false;
-                return !cancelled_;
-        }
-        return false;
-    }
-
-  private:
-    bool open_ = false;
-    bool cancelled_ = false;
-};
-
 std::string entryAt(HWND combo, int index) {
     if (index < 0) return {};
     const LRESULT len = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
@@ -331,13 +303,13 @@ class AddWmiTestView final : public BoundDialog {
             case IDC_WMI_QUERY:
                 if (code == CBN_EDITCHANGE) {
                     m_.query = itemText(hwnd_, id);
-                } else if (queryChoice_.chosen(code)) {
+                } else if (dropDown_.chosen(id, code)) {
                     m_.chooseQuery(entryAt(item(id), selection(item(id))));
                     refresh();
                 }
                 return;
             case IDC_DATA_TYPE:
-                if (typeChoice_.chosen(code)) {
+                if (dropDown_.chosen(id, code)) {
                     m_.setType(entryAt(item(id), selection(item(id))));
                     refresh();
                 }
@@ -399,8 +371,7 @@ class AddWmiTestView final : public BoundDialog {
     }
 
     AddWMITest& m_;
-    DropDownChoice queryChoice_;
-    DropDownChoice typeChoice_;
+    DropDownChoice dropDown_;
 };
 
 // ---- "WMI Test Configuration" ---------------------------------------------------------

@@ -149,6 +149,20 @@ TEST_F(TwntcfgView, AFailedCheckShowsItsMessageAndMovesTheFocus) {
     quit();
 }
 
+TEST_F(TwntcfgView, AddExternalTakesAProgramFromTheFilePicker) {
+    clickLater(dlg_, IDC_ADD_EXTERNAL);
+    HWND picker = waitWindow("Open");
+    ASSERT_NE(picker, nullptr) << "no file picker";
+    // The file name field: a combo box (cmb13) or an edit field (edt1).
+    int field = GetDlgItem(picker, 0x47c) ? 0x47c : 0x480;
+    ASSERT_TRUE(setText(picker, field, "C:\\windows\\notepad.exe"));
+    PostMessageA(picker, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitGone(picker));
+    EXPECT_EQ(text(dlg_, IDC_EXTERNALS), "C:\\windows\\notepad.exe /INT=300");
+    EXPECT_TRUE(isEnabled(dlg_, IDC_SAVE));
+    quit();
+}
+
 TEST_F(TwntcfgView, EnterAndEscapeCloseNothing) {
     HWND timer = GetDlgItem(dlg_, IDC_TIMER);
     PostMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(timer), TRUE);
