@@ -43,8 +43,10 @@ if(TW_BUILD_TESTS)
   add_subdirectory(${TW_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
 
-# Windows libraries the platform layer calls.
+# Windows libraries the platform layer calls, and those of the editor's
+# dialogs (common controls and dialogs, accessibility, drawing).
 set(TW_WIN32_LIBS ws2_32 advapi32 ole32 oleaut32 wbemuuid shell32 user32)
+set(TW_EDITOR_WIN32_LIBS comctl32 comdlg32 oleacc gdi32 uuid)
 
 # The message table of the event source, compiled from its .mc text.
 set(TW_MC_SOURCE ${CMAKE_SOURCE_DIR}/platform/win32/messages.mc)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its Wine runs need on a Debian
 # machine, when it is missing: the mingw-w64 cross compiler for 32-bit
-# Windows, the 32-bit Wine, the sources of GoogleTest and of OpenSSL (both
-# are cross-built into the build tree), the headers of nlohmann-json and NSIS
-# for the installer.
+# Windows, the 32-bit Wine with its fonts, a virtual X screen, the sources
+# of GoogleTest and of OpenSSL (both are cross-built into the build tree),
+# the headers of nlohmann-json and NSIS for the installer.
 # Safe to run again: it changes nothing when everything is there.
 set -euo pipefail
 
@@ -11,8 +11,12 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
+# The editor's dialog tests run on a virtual screen (xvfb), leave
+# screenshots (imagemagick's import) and need Wine's own fonts (the caption
+# buttons' symbols; Debian ships them apart).
 packages=(cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 googletest nlohmann-json3-dev dpkg-dev perl make nsis)
+          wine wine32:i386 fonts-wine xvfb imagemagick
+          googletest nlohmann-json3-dev dpkg-dev perl make nsis)
 
 need_update=0
 

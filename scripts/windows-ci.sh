@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows half of CI, after the Linux tests: installs the cross compiler
-# and Wine when missing, cross-builds twnt.exe, twrecv.exe and the test
+# and Wine when missing, cross-builds twnt.exe, twntcfg.exe, twrecv.exe and the test
 # program for 32-bit Windows (OpenSSL's libcrypto is cross-built once per
 # build tree), runs the test program under Wine, then the Wine checks of the
 # agent against the native Linux twrecv (the CTest tests labelled "wine",
-# one per check of scripts/windows-e2e.sh).
+# one per check of scripts/windows-e2e.sh) and of the editor's dialogs on a
+# virtual screen (wine.editor_dialogs, scripts/windows-editor-test.sh, which
+# leaves screenshots in build/windows/screenshots).
 # Everything Wine runs is bounded in time.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,7 +1,10 @@
 // The settings store on Windows: the registry itself. Keys are full paths
-// from the hive. No view flag is passed: a 32-bit agent on 64-bit Windows
-// works in the 32-bit view (SOFTWARE\Wow6432Node) as every 32-bit program
-// does, which is where the editor and earlier versions find the settings.
+// from the hive. A 32-bit agent on 64-bit Windows works in the 32-bit view
+// (SOFTWARE\Wow6432Node) as every 32-bit program does, which is where the
+// editor and earlier versions find the settings. A path that names
+// Wow6432Node itself (the editor's path on a 64-bit target) is opened in
+// the 64-bit view, where that name means the 32-bit view's keys, so that it
+// is not redirected a second time.
 #include <string_view>
 #include <vector>
 
@@ -172,6 +175,20 @@ class RegistrySettingsStore final : public SettingsStore {
     std::string lastError() const override { return lastError_; }
 
   private:
+    // The view flag of a path: the 64-bit view for one through Wow6432Node.
+    static REGSAM view(const std::string& rest) {
+        constexpr std::string_view kWow = "WOW6432NODE";
+        for (size_t at = 0; at + kWow.size() <= rest.size(); ++at) {
+            const bool starts = at == 0 || rest[at - 1] == '\\';
+            const size_t end = at + kWow.size();
+            const bool ends = end == rest.size() || rest[end] == '\\';
+            if (starts && ends &&
+                equalsNoCaseAscii(std::string_view(rest).substr(at, kWow.size()), kWow))
+                return KEY_WOW64_64KEY;
+        }
+        return 0;
+    }
+
     // Splits "HIVE\rest" into the hive's handle and the rest.
     bool split(const std::string& key, HKEY& hive, std::string& rest) {
         size_t cut = key.find('\\');
@@ -191,7 +208,7 @@ class RegistrySettingsStore final : public SettingsStore {
         HKEY hive;
         std::string rest;
         if (!split(key, hive, rest)) return false;
-        LONG rc = RegOpenKeyExA(hive, rest.c_str(), 0, access, k.out());
+        LONG rc = RegOpenKeyExA(hive, rest.c_str(), 0, access | view(rest), k.out());
         return rc == ERROR_SUCCESS || fail(rc, "RegOpenKeyEx " + key);
     }
 
@@ -199,8 +216,8 @@ class RegistrySettingsStore final : public SettingsStore {
         HKEY hive;
         std::string rest;
         if (!split(key, hive, rest)) return false;
-        LONG rc = RegCreateKeyExA(hive, rest.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                  nullptr, k.out(), nullptr);
+        LONG rc = RegCreateKeyExA(hive, rest.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  access | view(rest), nullptr, k.out(), nullptr);
         return rc == ERROR_SUCCESS || fail(rc, "RegCreateKeyEx " + key);
     }
 

@@ -1,10 +1,14 @@
 // WMI over COM. Opening a connection enables SeSecurityPrivilege, enters the
-// multithreaded apartment, sets the process's COM security, and, for a
-// 32-bit agent on 64-bit Windows, asks for the 64-bit providers through a
-// context; then the locator connects to the namespace and the proxy gets
-// its security blanket. Every COM reference is held by a wrapper that
-// releases it on every path; the connection leaves the apartment last.
+// multithreaded apartment (a thread that has an apartment of its own keeps
+// it), sets the process's COM security, and, for a 32-bit program on 64-bit
+// Windows, asks for the 64-bit providers through a context; then the
+// locator connects to the namespace and the proxy gets its security
+// blanket. Every COM reference is held by a wrapper that releases it on
+// every path; the connection leaves the apartment last.
 
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 // The system headers come after windows.h.
@@ -312,10 +316,12 @@ class Apartment {
     }
     Apartment(const Apartment&) = delete;
     Apartment& operator=(const Apartment&) = delete;
+    // A thread that already lives in a single-threaded apartment (the
+    // editor's dialog thread: the shell's pickers need one) keeps it.
     HRESULT enter() {
         HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         entered_ = SUCCEEDED(hr);
-        return hr;
+        return hr == RPC_E_CHANGED_MODE ? S_OK : hr;
     }
 
   private:
@@ -424,12 +430,39 @@ class Win32WmiConnection final : public WmiConnection {
             if (!value || !toVariant(*value, v)) continue;
             std::wstring n = widen(name);
             hr = built->Put(n.c_str(), 0, v.get(), 0);
+            if (hr == static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH))
+                hr = putAsInteger(built.get(), n, *value);
             if (FAILED(hr)) {
                 error_ = comError("Put " + name, hr);
                 return false;
             }
         }
         return true;
+    }
+
+    // A number's text put into an integer property: Windows' WMI converts
+    // it (StdRegProv's hDefKey is commonly given as "2147483650"), other
+    // implementations want the integer itself. The figure goes as its 32-bit
+    // pattern, whether the property is declared signed or unsigned (the
+    // hive numbers are above the signed range).
+    static HRESULT putAsInteger(IWbemClassObject* obj, const std::wstring& name,
+                                const WmiValue& value) {
+        CIMTYPE type = 0;
+        if (value.type != WmiType::String || value.s.empty() ||
+            FAILED(obj->Get(name.c_str(), 0, nullptr, &type, nullptr)))
+            return WBEM_E_TYPE_MISMATCH;
+        if (type != CIM_UINT8 && type != CIM_UINT16 && type != CIM_UINT32 && type != CIM_SINT8 &&
+            type != CIM_SINT16 && type != CIM_SINT32)
+            return WBEM_E_TYPE_MISMATCH;
+        char* end = nullptr;
+        errno = 0;
+        const long long n = std::strtoll(value.s.c_str(), &end, 10);
+        if (errno || *end || n < INT32_MIN || n > static_cast<long long>(UINT32_MAX))
+            return WBEM_E_TYPE_MISMATCH;
+        Variant v;
+        v.get()->vt = VT_I4;
+        v.get()->lVal = static_cast<LONG>(static_cast<uint32_t>(n));
+        return obj->Put(name.c_str(), 0, v.get(), 0);
     }
 
     std::string error_;

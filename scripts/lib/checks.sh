@@ -53,10 +53,12 @@ start_twrecv() {
 # persistent only after the prefix is complete: wineboot restarts the
 # service manager.) The service manager runs with the event-log trace on,
 # into LOGDIR/services.log, and with no output to inherit: a daemon that
-# held the pipe of a $(...) would keep it open for ever.
+# held the pipe of a $(...) would keep it open for ever. Wine's desktop has
+# no screen, unless TW_WINE_DISPLAY names an X display for it (the desktop
+# takes the screen of the prefix's first program).
 wine_prefix_up() {
   export WINEPREFIX=$1 WINEARCH=${TW_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  unset DISPLAY
+  if [ -n "${TW_WINE_DISPLAY:-}" ]; then export DISPLAY=$TW_WINE_DISPLAY; else unset DISPLAY; fi
   timeout 180 wineboot -i >"$2/wineboot.log" 2>&1 || { cat "$2/wineboot.log"; return 1; }
   timeout 60 wineserver -w
   wineserver -p

@@ -76,5 +76,29 @@ TEST_F(Registry, ValueDeletionLeavesTheKey) {
     EXPECT_FALSE(store->deleteValue(root + "\\k", "v"));
 }
 
+TEST(RegistryViews, APathThroughWow6432NodeMeetsThe32BitViewOnce) {
+    // What a 32-bit program writes under SOFTWARE is, on 64-bit Windows, the
+    // key the path SOFTWARE\Wow6432Node names; on 32-bit Windows that path
+    // is just a key of that name, which does not exist.
+    auto store = makeRegistrySettingsStore();
+    const std::string name = "TallwatchViewTest" + std::to_string(std::random_device{}());
+    const std::string plain = "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + name + "\\Timer";
+    const std::string wow = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\" + name + "\\Timer";
+    ASSERT_TRUE(store->setValue(plain, "", RegValue::sz("300")));
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    auto seen = store->getValue(wow, "");
+    if (wow64) {
+        ASSERT_TRUE(seen) << store->lastError();
+        EXPECT_EQ(seen->data, "300");
+        ASSERT_TRUE(store->setValue(wow, "", RegValue::sz("120")));
+        EXPECT_EQ(store->getValue(plain, "")->data, "120");
+    } else {
+        EXPECT_FALSE(seen);
+    }
+    EXPECT_TRUE(store->deleteKey(plain));
+    EXPECT_TRUE(store->deleteKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\" + name));
+}
+
 }  // namespace
 }  // namespace tw::platform::win32

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <thread>
 
+// clang-format off
 #include "platform/win32/win32.h"
+#include <objbase.h>
+// clang-format on
 
 namespace tw::platform::win32 {
 namespace {
@@ -115,6 +119,33 @@ TEST(WmiConnect, ProviderNoticeComesWithAFailedConnectionToo) {
     EXPECT_EQ(r.notices.empty(), !wow);
 }
 
+TEST(WmiConnect, AThreadWithItsOwnApartmentKeepsIt) {
+    // The editor's dialog thread lives in a single-threaded apartment (the
+    // shell's pickers need one); its connections use it.
+    HRESULT entered = E_FAIL, again = E_FAIL;
+    bool connected = false, queried = false;
+    std::thread t([&] {
+        entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        {
+            auto host = makeHostInfo();
+            auto provider = makeWmiProvider(*host);
+            WmiConnectResult r = provider->connect("", kCimv2);
+            connected = r.connection != nullptr;
+            if (connected)
+                queried = r.connection->query("SELECT Name FROM Win32_Service") != nullptr;
+        }
+        // Still the single-threaded apartment.
+        again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(again)) CoUninitialize();
+        if (SUCCEEDED(entered)) CoUninitialize();
+    });
+    t.join();
+    EXPECT_EQ(entered, S_OK);
+    EXPECT_EQ(again, S_FALSE);
+    EXPECT_TRUE(connected);
+    EXPECT_TRUE(queried);
+}
+
 TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
     // StdRegProv in ROOT\DEFAULT reads what the registry holds. On 64-bit
     // Windows the connection asks for the 64-bit providers, which read the
@@ -134,15 +165,26 @@ TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
     WmiConnectResult r = provider->connect(".", kDefaultNamespace);
     ASSERT_TRUE(r.connection) << r.error;
     ASSERT_TRUE(r.connection->getObject("StdRegProv"));
-    WmiPropertyBag in;
-    in.set("hDefKey", WmiValue::int32(static_cast<int32_t>(0x80000002)));
-    in.set("sSubKeyName", WmiValue::string("SOFTWARE\\TallwatchWmiTest"));
-    in.set("sValueName", WmiValue::string(""));
-    auto out = r.connection->execMethod("StdRegProv", "GetStringValue", &in);
-    ASSERT_TRUE(out) << r.connection->lastError();
-    EXPECT_EQ(out->get("ReturnValue"), WmiValue::int32(0));
-    EXPECT_EQ(out->get("sValue"), WmiValue::string("hello"));
-    EXPECT_FALSE(r.connection->execMethod("StdRegProv", "NoSuchMethod", &in));
+    // The hive as a number, and as the number's text (which Windows
+    // converts and other implementations refuse unless it is converted).
+    for (const WmiValue& hive :
+         {WmiValue::int32(static_cast<int32_t>(0x80000002)), WmiValue::string("2147483650")}) {
+        SCOPED_TRACE(hive.type == WmiType::String ? "text" : "number");
+        WmiPropertyBag in;
+        in.set("hDefKey", hive);
+        in.set("sSubKeyName", WmiValue::string("SOFTWARE\\TallwatchWmiTest"));
+        in.set("sValueName", WmiValue::string(""));
+        auto out = r.connection->execMethod("StdRegProv", "GetStringValue", &in);
+        ASSERT_TRUE(out) << r.connection->lastError();
+        EXPECT_EQ(out->get("ReturnValue"), WmiValue::int32(0));
+        EXPECT_EQ(out->get("sValue"), WmiValue::string("hello"));
+        EXPECT_FALSE(r.connection->execMethod("StdRegProv", "NoSuchMethod", &in));
+    }
+    // Text that is no number stays refused.
+    WmiPropertyBag bad;
+    bad.set("hDefKey", WmiValue::string("HKLM"));
+    bad.set("sSubKeyName", WmiValue::string("SOFTWARE\\TallwatchWmiTest"));
+    EXPECT_FALSE(r.connection->execMethod("StdRegProv", "GetStringValue", &bad));
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TallwatchWmiTest", view, 0);
 }
 

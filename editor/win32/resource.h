@@ -1,0 +1,116 @@
+// Identifiers of twntcfg's resources: the icon, the logo, the dialogs and
+// their controls. The resource script and the dialog procedures use them,
+// and so do the tests that work the dialogs by identifier.
+#pragma once
+
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
+#define IDI_TWNTCFG 100
+#define IDB_LOGO 101
+#define IDR_MANIFEST 1
+
+// Dialogs.
+#define IDD_TWNTCFG 200
+#define IDD_WMITESTCONFIG 201
+#define IDD_ADDWMITEST 202
+#define IDD_NUMTHRESHOLD 203
+#define IDD_STRTHRESHOLD 204
+#define IDD_WMIBROWSER 205
+#define IDD_REMOTESELECT 206
+
+// Main dialog.
+#define IDC_DISPLAY_LIST 1001
+#define IDC_DISPLAY_ENTRY 1002
+#define IDC_DISPLAY_ADD 1003
+#define IDC_DISPLAY_DEL 1004
+#define IDC_PAGER_LIST 1005
+#define IDC_PAGER_ENTRY 1006
+#define IDC_PAGER_ADD 1007
+#define IDC_PAGER_DEL 1008
+#define IDC_COMPUTER_NAME 1010
+#define IDC_LOAD 1011
+#define IDC_ALIAS 1012
+#define IDC_ACTIVATE_LOG 1013
+#define IDC_FQDN 1014
+#define IDC_SEND_ALERTS 1015
+#define IDC_DRIVES_WARNING 1020
+#define IDC_DRIVES_PANIC 1021
+#define IDC_CPU_WARNING 1022
+#define IDC_CPU_PANIC 1023
+#define IDC_PAGEFILE_WARNING 1024
+#define IDC_PAGEFILE_PANIC 1025
+#define IDC_PHYS_WARNING 1026
+#define IDC_PHYS_PANIC 1027
+#define IDC_COMMIT_WARNING 1028
+#define IDC_COMMIT_PANIC 1029
+#define IDC_REBOOT_COLOR 1030
+#define IDC_REBOOT_MINS 1031
+#define IDC_START_DELAY 1032
+#define IDC_UPDAYS 1033
+#define IDC_UPDAYS_COLOR 1034
+#define IDC_PAGE_LEVELS 1035
+#define IDC_LOG_LOCATION 1036
+#define IDC_LOG_BROWSE 1037
+#define IDC_MSG_LEVELS 1038
+#define IDC_IGNORE_MSGS 1039
+#define IDC_PROCS 1040
+#define IDC_PROCS_PICK 1041
+#define IDC_DRIVES 1042
+#define IDC_DRIVES_PICK 1043
+#define IDC_SERVICES 1044
+#define IDC_SERVICES_PICK 1045
+#define IDC_NETIFS 1046
+#define IDC_NETIFS_PICK 1047
+#define IDC_EXTERNALS 1048
+#define IDC_ADD_EXTERNAL 1049
+#define IDC_KEYCODE 1050
+#define IDC_IPPORT 1051
+#define IDC_TIMER 1052
+#define IDC_LOGS_TIMER 1053
+#define IDC_SET_TEST 1054
+#define IDC_PERFORM 1055
+#define IDC_PERFORM_TREND 1056
+#define IDC_ALWAYS_GREEN 1057
+#define IDC_DISABLE 1058
+#define IDC_SERVICE 1059
+#define IDC_WMI_TEST_CONFIG 1060
+#define IDC_SAVE 1061
+#define IDC_QUIT 1062
+#define IDC_LOGO 1063
+
+// "WMI Test Configuration".
+#define IDC_WMITEST_LIST 1101
+#define IDC_WMITEST_ADD 1102
+#define IDC_WMITEST_EDIT 1103
+#define IDC_WMITEST_DELETE 1104
+#define IDC_WMITEST_SAVE 1105
+#define IDC_WMITEST_QUIT 1106
+
+// "New WMI Test".
+#define IDC_TEST_NAME 1201
+#define IDC_DATA_TYPE 1202
+#define IDC_WMI_QUERY 1203
+#define IDC_THRESHOLD 1204
+#define IDC_TREND 1205
+#define IDC_PAGE_FORMAT 1206
+#define IDC_TEST_QUERY 1207
+#define IDC_BROWSER 1208
+#define IDC_SHOW_CLASS 1209
+
+// "Numerical Threshold" and "String Threshold".
+#define IDC_NUM_WARNING 1301
+#define IDC_NUM_PANIC 1302
+#define IDC_NUM_OR 1303
+#define IDC_PANIC_MIN 1304
+#define IDC_WARNING_MIN 1305
+#define IDC_WARNING_MAX 1306
+#define IDC_PANIC_MAX 1307
+#define IDC_STR_WARNING 1311
+#define IDC_STR_PANIC 1312
+
+// "WMI Win32 Class Browser" and "Remote Select".
+#define IDC_CLASS_LIST 1401
+#define IDC_PROPERTY_LIST 1402
+#define IDC_REMOTE_LIST 1501
