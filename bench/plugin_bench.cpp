@@ -18,9 +18,9 @@
 
 #include "bench/bench_support.h"
 #include "agent/core/agent.h"
-#include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/ext/plugin.h"
+#include "platform/ascii.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix_directory.h"
 #include "platform/posix/posix_sockets.h"

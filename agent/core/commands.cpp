@@ -9,6 +9,7 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/wmitests/definitions.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

@@ -3,6 +3,7 @@
 #include "agent/core/settings.h"
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "platform/ascii.h"
 #include "platform/host_info.h"
 
 namespace tw {
@@ -39,8 +40,7 @@ std::string yesNo(const std::string& text) {
 }
 
 std::string upperFirst(std::string text) {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    if (!text.empty()) text[0] = upperAscii(text[0]);
     return text;
 }
 

@@ -1,9 +1,9 @@
 #include "agent/core/instances.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/wmi/procinfo.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

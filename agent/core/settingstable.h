@@ -10,6 +10,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace tw {
 
 struct SettingDef {
@@ -55,18 +57,8 @@ inline constexpr SettingDef kSettingsTable[29] = {
 
 // The entry whose name matches without regard to case (either spelling).
 constexpr const SettingDef* findsetting(std::string_view name) {
-    auto same = [](std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            char x = a[i], y = b[i];
-            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-            if (x != y) return false;
-        }
-        return true;
-    };
     for (const auto& def : kSettingsTable)
-        if (same(def.name, name)) return &def;
+        if (equalsNoCase(def.name, name)) return &def;
     return nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/ext/auxthreads.h"
+#include "platform/ascii.h"
 #include "platform/directory.h"
 #include "platform/launcher.h"
 

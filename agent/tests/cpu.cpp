@@ -14,6 +14,7 @@
 #include "agent/tests/datestamp.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 
 namespace tw {

@@ -2,6 +2,7 @@
 
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

@@ -11,6 +11,7 @@
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "agent/wmi/wmidate.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 
 namespace tw {
@@ -21,10 +22,6 @@ constexpr std::string_view kTypeWords[5] = {"ERR", "WARN", "INFO", "SUCCESS_AUDI
 constexpr char kTypeLetters[5] = {'E', 'W', 'I', 'S', 'F'};
 constexpr size_t kKeyMax = 99;
 constexpr std::string_view kFullMarker = "\r\n...\r\n";
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Where a key stands at the start of an item (the start of the text or
 // after white space). A key inside a longer word ("APP:" in "MYAPP:") names
@@ -165,7 +162,7 @@ IgnoreList::IgnoreList(std::string_view ignoremsgs) {
             if (!current.empty()) patterns.push_back(current);
             current.clear();
         } else if (!iswhite(ignoremsgs[i])) {
-            current.push_back(lower(ignoremsgs[i]));
+            current.push_back(lowerAscii(ignoremsgs[i]));
         }
     }
     // Characters that occur in no pattern share class 0.
@@ -225,7 +222,7 @@ bool IgnoreList::matches(std::string_view text) const {
     for (char c : text) {
         if (iswhite(c)) continue;
         s = static_cast<size_t>(
-            next_[s * classes_ + classOf_[static_cast<unsigned char>(lower(c))]]);
+            next_[s * classes_ + classOf_[static_cast<unsigned char>(lowerAscii(c))]]);
         if (terminal_[s]) return true;
     }
     return false;

@@ -7,11 +7,11 @@
 
 #include "agent/core/agent.h"
 #include "agent/core/settings.h"
-#include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/tests/datestamp.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

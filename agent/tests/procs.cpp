@@ -7,6 +7,7 @@
 #include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/tests/datestamp.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

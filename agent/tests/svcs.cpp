@@ -3,11 +3,11 @@
 #include <unordered_map>
 
 #include "agent/core/agent.h"
-#include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/tests/datestamp.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -15,8 +15,7 @@ namespace {
 
 char upperfirst(std::string_view field) {
     if (field.empty()) return 0;
-    const char c = field[0];
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return upperAscii(field[0]);
 }
 
 ServiceEntry parseentry(std::string_view entry) {
@@ -65,7 +64,7 @@ std::string servicekey(std::string_view name) {
     std::string key;
     key.reserve(name.size());
     for (char c : name)
-        if (!iswhite(c)) key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        if (!iswhite(c)) key.push_back(lowerAscii(c));
     return key;
 }
 

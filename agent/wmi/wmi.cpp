@@ -2,8 +2,8 @@
 
 #include "agent/core/agent.h"
 #include "agent/core/events.h"
-#include "agent/core/text.h"
 #include "agent/core/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

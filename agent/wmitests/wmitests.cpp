@@ -1,11 +1,11 @@
 #include "agent/wmitests/wmitests.h"
 
 #include "agent/core/config.h"
-#include "agent/core/text.h"
 #include "agent/core/twlog.h"
 #include "agent/tests/datestamp.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

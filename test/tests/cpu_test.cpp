@@ -7,9 +7,9 @@
 #include <random>
 
 #include "agent/core/config.h"
-#include "agent/core/text.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/wmi.h"
+#include "platform/ascii.h"
 #include "test/support/fake_sockets.h"
 #include "test/support/report_recorder.h"
 #include "test/wmi/wmi_test_support.h"

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "test/support/builtin_tests.h"
 #include "test/support/log_capture.h"
 
