@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_support.h"
 #include "agent/core/agent.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "agent/ext/plugin.h"
+#include "bench/bench_support.h"
 #include "platform/ascii.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix_directory.h"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/base/settings.h"
 #include "agent/core/config.h"
-#include "agent/core/settings.h"
-#include "agent/wmi/procinfo.h"
-#include "agent/tests/netdata.h"
-#include "agent/wmi/wmi.h"
 #include "agent/ext/auxthreads.h"
+#include "agent/tests/netdata.h"
+#include "agent/wmi/procinfo.h"
+#include "agent/wmi/wmi.h"
 #include "platform/platform.h"
 
 namespace tw {

@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "agent/core/agent.h"
+#include "agent/core/base/events.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
-#include "agent/core/events.h"
 #include "agent/core/service.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "platform/ascii.h"
 

@@ -1,8 +1,8 @@
 #include "agent/core/config.h"
 
-#include "agent/core/settings.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "platform/ascii.h"
 #include "platform/host_info.h"
 

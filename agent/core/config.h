@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "agent/core/settingstable.h"
+#include "agent/core/base/settingstable.h"
 #include "agent/core/testmode.h"
 #include "agent/tests/defaults.h"
 #include "agent/tests/netdata.h"

@@ -1,9 +1,9 @@
 #include "agent/ext/externals.h"
 
 #include "agent/core/agent.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/cycle.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
 #include "agent/ext/auxthreads.h"
 #include "platform/ascii.h"
 #include "platform/directory.h"

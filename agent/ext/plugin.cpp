@@ -3,8 +3,8 @@
 #include <new>
 
 #include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/transport/twsend.h"
 #include "platform/directory.h"

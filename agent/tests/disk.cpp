@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 

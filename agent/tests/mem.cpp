@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "platform/clock.h"

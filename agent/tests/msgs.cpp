@@ -5,9 +5,9 @@
 #include <ctime>
 
 #include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "agent/wmi/wmidate.h"

@@ -6,9 +6,9 @@
 #include <unordered_map>
 
 #include "agent/core/agent.h"
-#include "agent/core/settings.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "platform/ascii.h"

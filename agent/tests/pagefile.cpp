@@ -1,8 +1,8 @@
 #include "agent/tests/pagefile.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 

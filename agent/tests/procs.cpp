@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <optional>
 
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
 #include "platform/ascii.h"
 
 namespace tw {

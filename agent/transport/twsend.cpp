@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "agent/core/agent.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/ext/auxthreads.h"
-#include "agent/tests/datestamp.h"
 #include "agent/transport/crypto.h"
 #include "agent/transport/destination.h"
 #include "agent/transport/inetpton.h"

@@ -1,8 +1,8 @@
 #include "agent/wmi/wmi.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/events.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/events.h"
+#include "agent/core/base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

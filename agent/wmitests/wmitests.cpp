@@ -1,8 +1,8 @@
 #include "agent/wmitests/wmitests.h"
 
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "platform/ascii.h"

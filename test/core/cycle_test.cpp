@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "agent/core/events.h"
+#include "agent/core/base/events.h"
 #include "agent/core/service.h"
 #include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"

@@ -4,7 +4,7 @@
 
 #include "../wmi/wmi_test_support.h"
 #include "agent/core/agent.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 
 namespace tw {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "agent/core/settings.h"
+#include "agent/core/base/settings.h"
 
 namespace tw::testing {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "agent/core/agent.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "platform/clock.h"
 #include "platform/sockets.h"
 #include "test/support/memory_settings_store.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/settings.h"
+#include "agent/core/base/settings.h"
 #include "test/support/builtin_tests.h"
 #include "test/support/log_capture.h"
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <map>
 
+#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
-#include "agent/core/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "platform/clock.h"

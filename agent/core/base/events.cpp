@@ -1,8 +1,8 @@
-#include "agent/core/events.h"
+#include "agent/core/base/events.h"
 
 #include <atomic>
 
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
 

@@ -1,4 +1,4 @@
-#include "agent/core/text.h"
+#include "agent/core/base/text.h"
 
 #include <cstdint>
 

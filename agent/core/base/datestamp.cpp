@@ -1,4 +1,4 @@
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
 
 #include <ctime>
 

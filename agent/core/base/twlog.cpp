@@ -1,10 +1,10 @@
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 
 #include <cstdio>
 #include <mutex>
 
-#include "agent/core/settings.h"
-#include "agent/core/text.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/base/text.h"
 #include "platform/system.h"
 
 namespace tw {
