@@ -32,7 +32,7 @@ namespace {
 
 // StartDelay minutes; answers false when a stop came during the wait.
 bool startdelay(Agent& a) {
-    int minutes = decimalNumber(a.settings.readsetting("StartDelay", 256));
+    int minutes = decimalNumber(a.settings.readsetting("StartDelay"));
     if (minutes <= 0) return true;
     return a.p.clock->sleepSeconds(static_cast<int64_t>(minutes) * 60);
 }

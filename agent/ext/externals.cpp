@@ -1,6 +1,7 @@
 #include "agent/ext/externals.h"
 
 #include "agent/core/agent.h"
+#include "agent/core/base/settingstable.h"
 #include "agent/core/base/text.h"
 #include "agent/core/base/twlog.h"
 #include "agent/core/cycle.h"
@@ -13,8 +14,7 @@ namespace tw {
 
 namespace {
 
-// The Externals setting holds at most 7999 characters.
-constexpr size_t kExternalsLimit = 7999;
+constexpr size_t kExternalsLimit = settingsize("Externals") - 1;
 
 bool isblankchar(char c) {
     return c == ' ' || c == '\t';

@@ -253,7 +253,7 @@ bool pluginpass(Agent& a) {
     twlog("\r\ntwplugin: Waiting period has terminated in twplugin & mutex has been grabbed\r\n");
     twlog("twplugin: External Path: <%s>\r\n", a.cfg.externalpath.c_str());
     pluginscan(a);
-    int period = pluginperiod(a.settings.readsetting("PluginTimer", 256));
+    int period = pluginperiod(a.settings.readsetting("PluginTimer"));
     twlog("twplugin: Plugin Timer = <%d>\r\n", period);
     twlog("twplugin: Sleeping for %d seconds\r\n", period);
     lock.unlock();

@@ -136,7 +136,7 @@ std::vector<InterfaceLimit> parseinterfaces(std::string_view text) {
 }
 
 std::vector<InterfaceLimit> loadnetworkinterfaces(Settings& settings, std::string& text) {
-    text = settings.readsetting("NetworkInterfaces", 2048);
+    text = settings.readsetting("NetworkInterfaces");
     return parseinterfaces(text);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "agent/core/base/settingstable.h"
+
 namespace tw::platform {
 class SettingsStore;
 }
@@ -31,6 +33,10 @@ class Settings {
     // length with kUnlimitedSetting), with
     // leading white space removed; empty when missing, unreadable or too long.
     std::string readsetting(const std::string& name, size_t bufsize);
+    // One of the table's settings with its own buffer size.
+    std::string readsetting(SettingName setting) {
+        return readsetting(setting.name(), setting.bufsize());
+    }
     // Stores the text as the subkey's default value. Failures are silent.
     void writesetting(const std::string& name, const std::string& text);
     // Deletes the subkey; an empty name deletes the key path itself.

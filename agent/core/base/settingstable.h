@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string_view>
 
 #include "platform/ascii.h"
@@ -21,7 +20,7 @@ struct SettingDef {
     const char* editorName;  // as the editor writes it (same key)
 };
 
-// In the order upgrade and remove walk.
+// In the order upgrade walks; install and remove move one setting each.
 inline constexpr SettingDef kSettingsTable[29] = {
     {"TWDISPLAY", 512, "", "TWDISPLAY"},
     {"TWPAGE", 512, "", "TWPAGE"},
@@ -62,11 +61,42 @@ constexpr const SettingDef* findsetting(std::string_view name) {
     return nullptr;
 }
 
-// The buffer size of a setting by name; a name outside the table is a
-// programming error caught at compile time where the name is a constant.
-constexpr size_t settingsize(std::string_view name) {
-    const SettingDef* def = findsetting(name);
-    return def ? def->bufsize : 0;
+// One of the table's settings, named by a constant: a name outside the
+// table does not compile.
+class SettingName {
+  public:
+    consteval SettingName(const char* name) : def_(lookup(name)) {}
+    constexpr const SettingDef& def() const { return *def_; }
+    constexpr const char* name() const { return def_->name; }
+    constexpr size_t bufsize() const { return def_->bufsize; }
+
+  private:
+    static consteval const SettingDef* lookup(const char* name) {
+        const SettingDef* def = findsetting(name);
+        if (!def) throw "not one of the agent's settings";
+        return def;
+    }
+    const SettingDef* def_;
+};
+
+// The buffer size of a setting (its text holds one character less).
+consteval size_t settingsize(const char* name) {
+    return SettingName(name).bufsize();
 }
+
+// Switches of earlier versions that upgrade turns into mode letters of the
+// Tests default and then deletes: the subkey, its buffer size and the Tests
+// item whose letter becomes G when the switch begins with Y.
+struct EarlierSwitch {
+    const char* name;
+    size_t bufsize;
+    const char* testItem;
+};
+
+inline constexpr EarlierSwitch kEarlierSwitches[3] = {
+    {"CPUalwaysGreen", 124, "cpu:"},
+    {"DiskalwaysGreen", 124, "disk:"},
+    {"EventsalwaysGreen", 124, "msgs:"},
+};
 
 }  // namespace tw
