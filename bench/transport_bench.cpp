@@ -18,10 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "bench/bench_support.h"
-#include "agent/core/agent.h"
 #include "agent/transport/twsend.h"
-#include "platform/posix/file_settings_store.h"
+#include "bench/bench_support.h"
 #include "platform/posix/posix_sockets.h"
 
 extern char** environ;
@@ -31,19 +29,11 @@ namespace {
 using tw::bench::BenchClock;
 using tw::bench::startTwrecv;
 
-// An Agent whose only live service is the sockets; the log stays closed.
+// A status channel on the host's sockets; the log stays closed.
 struct Sender {
-    Sender()
-        : store(tw::platform::makeFileSettingsStore("/nonexistent/bench.reg")),
-          sockets(tw::platform::makePosixSockets()) {
-        platform.settings = store.get();
-        platform.sockets = sockets.get();
-        agent = std::make_unique<tw::Agent>(platform);
-    }
-    std::unique_ptr<tw::platform::SettingsStore> store;
+    Sender() : sockets(tw::platform::makePosixSockets()) { channel.sockets = sockets.get(); }
     std::unique_ptr<tw::platform::Sockets> sockets;
-    tw::platform::Platform platform;
-    std::unique_ptr<tw::Agent> agent;
+    tw::StatusChannel channel;
 };
 
 // A minimal in-process receiver: accepts and reads each connection to its end.
@@ -99,10 +89,10 @@ std::string statusText(size_t size) {
 void BM_TwsendOneMessageToLocalReceiver(benchmark::State& state) {
     SinkServer sink;
     Sender s;
-    s.agent->cfg.ipport = sink.port();
-    if (state.range(1)) s.agent->cfg.keycode = "benchmark key";
+    s.channel.port = sink.port();
+    if (state.range(1)) s.channel.keycode = "benchmark key";
     std::string text = statusText(static_cast<size_t>(state.range(0)));
-    for (auto _ : state) tw::twsend(*s.agent, "127.0.0.1", text);
+    for (auto _ : state) tw::twsend(s.channel, "127.0.0.1", text);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_TwsendOneMessageToLocalReceiver)
@@ -132,7 +122,7 @@ void BM_TwrecvFromFourConcurrentSenders(benchmark::State& state) {
             threads.emplace_back([&] {
                 Sender s;
                 std::string dest = "127.0.0.1:" + std::to_string(port);
-                for (uint64_t k = 0; k < perSender; ++k) tw::twsend(*s.agent, dest, text);
+                for (uint64_t k = 0; k < perSender; ++k) tw::twsend(s.channel, dest, text);
             });
         }
         for (auto& t : threads) t.join();

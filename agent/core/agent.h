@@ -5,7 +5,6 @@
 #include <atomic>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "agent/core/config.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/tests/netdata.h"
+#include "agent/transport/twsend.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 #include "platform/platform.h"
@@ -20,6 +20,9 @@
 namespace tw {
 
 struct Agent {
+    // A stop is due: the service was told to stop, or the process is asked to end.
+    bool stopping() { return serviceFlag.load() != 0 || p.system->stopRequested(); }
+
     explicit Agent(platform::Platform& platform)
         : p(platform), settings(*platform.settings), wmi(platform) {}
 
@@ -39,10 +42,8 @@ struct Agent {
     // test's previous snapshot.
     std::optional<std::vector<ProcessSample>> prevprocs;
     bool externalsLaunched = false;
-    // "host:port" of the destinations that timed out in cycle
-    // deadDestinationsCycle: skipped until the next cycle.
-    std::set<std::string> deadDestinations;
-    int deadDestinationsCycle = -1;
+    // The destinations that timed out in a cycle: skipped until the next one.
+    DeadDestinations deadDestinations;
     // Why TW.LOG could not be opened, as last written to the event log: a
     // lasting problem is reported once, not every cycle.
     std::string logFailure;

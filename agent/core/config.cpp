@@ -58,6 +58,24 @@ std::string shapeName(std::string name, const std::string& fqdn) {
 
 }  // namespace
 
+StatusChannel statuschannel(const Config& cfg, platform::Sockets* sockets, platform::Clock* clock) {
+    StatusChannel ch;
+    ch.sockets = sockets;
+    ch.clock = clock;
+    ch.keycode = cfg.keycode;
+    ch.keycodeUnusable = cfg.keycodeUnusable;
+    ch.port = cfg.port();
+    ch.sendPageAlerts = cfg.sendPageAlerts;
+    ch.pagelevels = cfg.pagelevels;
+    ch.twpage = cfg.twpage;
+    return ch;
+}
+
+PluginView pluginview(const Config& cfg, StatusChannel channel) {
+    return {cfg.host.compName, cfg.externalpath, cfg.externalpathAsWritten, cfg.twdisplay,
+            std::move(channel)};
+}
+
 LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
                       const std::function<void(const std::string&)>& onExternals) {
     LoadResult result;
@@ -81,7 +99,8 @@ LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
     cfg.aliasName = settings.readsetting("AliasName");
     cfg.tests = settings.readsetting("Tests");
     cfg.modes.parse(cfg.tests);
-    cfg.interfaceLimits = loadnetworkinterfaces(settings, cfg.networkInterfaces);
+    cfg.networkInterfaces = settings.readsetting("NetworkInterfaces");
+    cfg.interfaceLimits = parseinterfaces(cfg.networkInterfaces);
     cfg.wmitests = settings.readsetting("WMITests");
     cfg.wmipool = settings.readsetting("WMIPool");
 

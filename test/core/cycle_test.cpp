@@ -1,3 +1,4 @@
+#include "agent/core/base/sleeptime.h"
 #include "agent/core/cycle.h"
 
 #include <gtest/gtest.h>

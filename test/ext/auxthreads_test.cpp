@@ -22,29 +22,29 @@ TEST(AuxThreads, StopEndsALongSleepPromptlyAndJoinsEveryThread) {
     testing::ExtHarness h(&clock);
     std::atomic<int> woke{0};
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(h.a().aux.start([&] {
-            if (!auxsleep(h.a(), 1'000'000)) ++woke;
+        ASSERT_TRUE(h.threads.start([&] {
+            if (!auxsleep(h.x, 1'000'000)) ++woke;
         }));
-    EXPECT_EQ(h.a().aux.count(), 3u);
+    EXPECT_EQ(h.threads.count(), 3u);
     ASSERT_TRUE(waitFor([&] { return clock.slices() >= 3; }, 5000));
-    h.a().aux.stopAll();  // would hang for days if the sleeps did not notice
+    h.threads.stopAll();  // would hang for days if the sleeps did not notice
     EXPECT_EQ(woke.load(), 3);
-    EXPECT_EQ(h.a().aux.count(), 0u);
+    EXPECT_EQ(h.threads.count(), 0u);
     // Once told to stop, no new thread starts.
-    EXPECT_FALSE(h.a().aux.start([] {}));
+    EXPECT_FALSE(h.threads.start([] {}));
 }
 
 TEST(AuxThreads, AThreadThatThrowsEndsAloneAndStopsNothingElse) {
     testing::ExtHarness h;
-    ASSERT_TRUE(h.a().aux.start([] { throw std::runtime_error("boom"); }));
-    h.a().aux.stopAll();
+    ASSERT_TRUE(h.threads.start([] { throw std::runtime_error("boom"); }));
+    h.threads.stopAll();
     SUCCEED();
 }
 
 TEST(AuxThreads, ProcessStopRequestEndsTheSleep) {
     testing::ExtHarness h;
     h.system.stop = true;
-    EXPECT_FALSE(auxsleep(h.a(), 10));
+    EXPECT_FALSE(auxsleep(h.x, 10));
 }
 
 // The cycle with the real thread wiring on fakes.

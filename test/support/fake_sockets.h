@@ -1,7 +1,7 @@
 // Test doubles for the status channel: a scripted resolver and socket layer
 // that records what was connected and sent, with failure switches and
 // counts of opened and closed sockets; a fixed clock; a diagnostic-log
-// capture; and an Agent wired to them.
+// capture; and a status channel wired to them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/agent.h"
 #include "agent/core/base/twlog.h"
+#include "agent/core/builtins.h"
+#include "agent/core/config.h"
 #include "platform/clock.h"
 #include "platform/sockets.h"
 #include "test/support/memory_settings_store.h"
@@ -219,21 +220,16 @@ class LogCapture {
     std::string path_;
 };
 
-// An Agent on fake sockets and a fixed clock; settings in memory.
+// A configuration whose status channel runs on fake sockets (or others
+// put in its place) and a fixed clock.
 struct TransportHarness {
-    TransportHarness() : store(std::make_unique<MemorySettingsStore>()) {
-        platform.settings = store.get();
-        platform.clock = &clock;
-        platform.sockets = &sockets;
-        agent = std::make_unique<Agent>(platform);
-    }
-    Config& cfg() { return agent->cfg; }
+    // The channel as the cycle builds it from the configuration.
+    StatusChannel channel() { return statuschannel(cfg, net, &clock); }
 
+    Config cfg;
     FakeSockets sockets;
+    platform::Sockets* net = &sockets;
     FixedClock clock;
-    std::unique_ptr<platform::SettingsStore> store;
-    platform::Platform platform;
-    std::unique_ptr<Agent> agent;
 };
 
 }  // namespace tw::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "agent/core/builtins.h"
 #include "agent/core/config.h"
 #include "agent/wmi/wmi.h"
 #include "test/support/fake_sockets.h"
@@ -53,16 +54,20 @@ std::string summary(const std::string& physMarker, const std::string& commitMark
 
 std::string run(const Config& cfg, const MemoryInfo* m, ReportRecorder& r) {
     FixedClock clock;
-    memtest(cfg, m, clock, r.delivery());
-    return r.sent.empty() ? std::string() : r.sent.back();
+    platform::Platform none;
+    WmiSession session(none);
+    const MemSettings s = memsettings(cfg);
+    const Delivery d = r.delivery();
+    memtest({s, session, clock, d}, m);
+    return r.sent().empty() ? std::string() : r.sent().back();
 }
 
 TEST(MemReport, SixteenGigabytesWithAQuarterFreeInModeP) {
     ReportRecorder r;
     MemoryInfo m = sixteen();
     EXPECT_EQ(run(config("mem:P"), &m, r), "status web1.mem green" + summary("", "") + kStats);
-    EXPECT_EQ(r.order, (std::vector<std::string>{"page", "send"}));
-    EXPECT_EQ(r.paged, r.sent);
+    EXPECT_EQ(r.order(), (std::vector<std::string>{"page", "send"}));
+    EXPECT_EQ(r.paged(), r.sent());
 }
 
 TEST(MemReport, ModeTAppendsTheDocumentToTheSentTextButNotToThePage) {
@@ -84,8 +89,8 @@ TEST(MemReport, ModeTAppendsTheDocumentToTheSentTextButNotToThePage) {
                   "<obj>\n<iobj>\nused</iobj>\n<val>\n223346688</val>\n</obj>\n"
                   "<obj>\n<iobj>\nusage%</iobj>\n<val>\n 0.16</val>\n</obj>\n</inst>\n"
                   "</twperfdata>\n</xml>");
-    ASSERT_EQ(r.paged.size(), 1u);
-    EXPECT_EQ(r.paged[0], plain);
+    ASSERT_EQ(r.paged().size(), 1u);
+    EXPECT_EQ(r.paged()[0], plain);
 }
 
 TEST(MemReport, ModeGIsGreenWithGreenMarkersWhateverTheShares) {
@@ -148,7 +153,7 @@ TEST(MemReport, DisabledAndMissingRecordSendNothingAndLogWhy) {
     }
     LogCapture log;
     run(config("mem:P", "PHYS:90:99"), nullptr, r);
-    EXPECT_TRUE(r.order.empty());
+    EXPECT_TRUE(r.order().empty());
     EXPECT_EQ(log.text(),
               "\r\nEntering memory service\r\n"
               "Physical Memory thresholds -  Warn:90  Panic:99\r\n"

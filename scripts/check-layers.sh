@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Checks the agent's layering from its #include lines:
+#   - the include graph between agent/ folders has no cycle;
+#   - only the cycle, the entry, the commands, the service and the cycle's
+#     test step see the whole agent (agent/core/agent.h);
+#   - no logic file includes an operating-system header or names /proc.
+# Prints the folder graph and answers 0 when all hold. Usage:
+#   scripts/check-layers.sh [SOURCE_DIR]
+set -euo pipefail
+cd "${1:-$(dirname "$0")/..}"
+status=0
+
+# Folder -> folder edges, one per line.
+edges=$(grep -rHo --include='*.cpp' --include='*.h' '^#include "agent/[^"]*"' agent |
+  sed -E 's|^(.*)/[^/]*:#include "(.*)/[^/]*"$|\1 \2|' | awk '$1 != $2' | sort -u)
+
+echo "agent/ folder includes:"
+echo "$edges" | awk '{ print "  " $1 " -> " $2 }'
+
+# Kahn's algorithm on the reversed question: drop folders that include no
+# remaining folder until none is left; what stays lies on a cycle.
+left=$(echo "$edges" | awk '
+  { out[$1] = out[$1] " " $2; nodes[$1]; nodes[$2] }
+  END {
+    do {
+      changed = 0
+      for (n in nodes) {
+        k = split(out[n], t, " "); busy = 0
+        for (i = 1; i <= k; i++) if (t[i] in nodes) busy = 1
+        if (!busy) { delete nodes[n]; changed = 1 }
+      }
+    } while (changed)
+    for (n in nodes) print n
+  }')
+if [ -n "$left" ]; then
+  echo "FAIL: agent/ folders include each other in a circle (these are on it or above it):"
+  echo "$left" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: no cycle between agent/ folders"
+fi
+
+# The whole agent is seen only by the code that runs it.
+allowed='^agent/core/(cycle|entry|commands|service|builtins)\.cpp$'
+wide=$(grep -rl --include='*.cpp' --include='*.h' '#include "agent/core/agent.h"' agent |
+  grep -Ev "$allowed" || true)
+if [ -n "$wide" ]; then
+  echo "FAIL: the whole Agent is seen by:"
+  echo "$wide" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: only the cycle, entry, commands and service code see the whole Agent"
+fi
+
+# Logic reaches the operating system only through platform/.
+os='#include <(unistd\.h|windows\.h|winsock2?\.h|sys/[^>]*|fcntl\.h|dirent\.h|pthread\.h|signal\.h|netdb\.h|arpa/inet\.h|netinet/[^>]*)>'
+osuse=$( (grep -rEn --include='*.cpp' --include='*.h' "$os" agent; grep -rn --include='*.cpp' --include='*.h' '"/proc' agent) || true)
+if [ -n "$osuse" ]; then
+  echo "FAIL: operating-system headers or /proc paths in logic code:"
+  echo "$osuse" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: no operating-system header and no /proc path under agent/"
+fi
+exit $status
