@@ -89,7 +89,6 @@ class Commands {
             return usage();
         }
         Settings& s = a_.settings;
-        s.setKeyPath(kSettingsKey);
         if (!createservice()) {
             out(strformat("\r\n%s could not be installed !!!\r\n\r\n", kShortDisplayName));
             return usage();
@@ -121,10 +120,10 @@ class Commands {
         std::string key = kSettingsKey;
         if (!keyexists(kSettingsKey) && keyexists(kOldSettingsKey)) key = kOldSettingsKey;
         removeservice();
-        s.setKeyPath(key);
+        Settings found(*a_.p.settings, key);
         for (const SettingDef* def : tableorder("PluginTimer", "ExternalPath"))
-            s.deletesetting(def->name);
-        s.deletesetting("");
+            found.deletesetting(def->name);
+        found.deletesetting("");
         return 0;
     }
 
@@ -166,15 +165,15 @@ class Commands {
         }
 
         // Clean: earlier switches become mode letters; unknown subkeys go.
-        s.setKeyPath(key);
+        Settings found(*a_.p.settings, key);
         for (const auto& name : names) {
             if (findsetting(name)) continue;
             for (const EarlierSwitch& old : kEarlierSwitches) {
                 if (!equalsNoCase(name, old.name)) continue;
-                std::string v = s.readsetting(name, old.bufsize);
+                std::string v = found.readsetting(name, old.bufsize);
                 if (!v.empty() && (v[0] == 'Y' || v[0] == 'y')) alwaysgreen(old.testItem);
             }
-            s.deletesetting(name);
+            found.deletesetting(name);
         }
 
         if (key == kOldSettingsKey) {
@@ -186,16 +185,12 @@ class Commands {
                 if (!value) continue;
                 std::string text =
                     value->type == platform::RegType::Dword ? std::string() : value->data;
-                s.setKeyPath(kOldSettingsKey);
-                s.deletesetting(def.name);
-                s.setKeyPath(kSettingsKey);
+                found.deletesetting(def.name);
                 s.writesetting(def.name, text);
             }
-            s.setKeyPath(kOldSettingsKey);
-            s.deletesetting("");
+            found.deletesetting("");
         }
 
-        s.setKeyPath(kSettingsKey);
         std::string defaults = s.readsetting("Defaults");
         // An empty Defaults gets the whole default (the page-file item alone
         // would leave the cpu and disk items to the built-in thresholds); an

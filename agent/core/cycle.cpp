@@ -130,7 +130,6 @@ CycleEnd runcycle(Agent& a) {
 }  // namespace
 
 int twmain(Agent& a) {
-    a.settings.setKeyPath(kSettingsKey);
     if (!startdelay(a)) return 0;
     if (a.p.sockets && !a.p.sockets->start()) {
         logevent(*a.p.events, platform::EventType::Error, "WSAStartup() failed", kEventWsaStartup);

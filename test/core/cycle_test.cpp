@@ -241,7 +241,7 @@ TEST(Service, DispatcherFailureOutsideAServiceManagerIsLoggedFaultCodeWrittenUns
         EXPECT_EQ(fp.events.events[0].identifier, 0u);
         EXPECT_EQ(fp.events.events[0].texts,
                   (std::vector<std::string>{c.text, "StartServiceCtrlDispatcher failed."}));
-        EXPECT_EQ(savedErrorCode(), c.code);
+        EXPECT_EQ(service.savedError(), c.code);
     }
 }
 

@@ -1,6 +1,6 @@
-// The agent's setting operations. A setting is a subkey of the current key
-// path whose default value holds the text; the current path is switched by
-// install, upgrade and remove between the settings key and the older one.
+// The agent's setting operations. A setting is a subkey of a key path whose
+// default value holds the text: the settings key, or the older one that
+// upgrade and remove still find.
 #pragma once
 
 #include <cstddef>
@@ -23,10 +23,11 @@ inline constexpr size_t kUnlimitedSetting = static_cast<size_t>(-1);
 
 class Settings {
   public:
-    explicit Settings(platform::SettingsStore& store) : store_(store) {}
+    // The settings under keyPath, below HKEY_LOCAL_MACHINE with a trailing
+    // backslash.
+    explicit Settings(platform::SettingsStore& store, const std::string& keyPath = kSettingsKey)
+        : store_(store), keyPath_(keyPath.substr(0, 1023)) {}
 
-    // The key path below HKEY_LOCAL_MACHINE, with its trailing backslash.
-    void setKeyPath(const std::string& path) { keyPath_ = path.substr(0, 1023); }
     const std::string& keyPath() const { return keyPath_; }
 
     // The setting's text when it and its terminator fit in bufsize (any
@@ -54,7 +55,7 @@ class Settings {
     std::string fullKey(const std::string& name) const;
 
     platform::SettingsStore& store_;
-    std::string keyPath_ = kSettingsKey;
+    const std::string keyPath_;
     std::vector<std::string> enumNames_;
     size_t enumIndex_ = 0;
     bool enumIsOpen_ = false;

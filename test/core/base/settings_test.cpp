@@ -44,8 +44,7 @@ TEST(Settings, MissingSettingAndUnreadableStoreReadEmpty) {
 
 TEST(Settings, WriteDeleteAndEnumerateWorkOnTheCurrentKeyPath) {
     MemorySettingsStore store;
-    Settings s(store);
-    s.setKeyPath(kOldSettingsKey);
+    Settings s(store, kOldSettingsKey);
     s.writesetting("TWDISPLAY", "old");
     s.writesetting("Timer", "5");
     EXPECT_FALSE(store.setting("TWDISPLAY"));
