@@ -153,7 +153,7 @@ TEST(WmiTests, EnvironmentFromTheCycleConfiguration) {
     cfg.host.compName = "WEB1";
     cfg.host.realcompName = "web1.example.org";
     testing::ManualClock clock;
-    clock.t = 0;
+    clock.set(0);
     WmiTestEnv env = wmitestenv(cfg, clock);
     EXPECT_EQ(env.mode, 'T');
     EXPECT_EQ(env.compName, "WEB1");

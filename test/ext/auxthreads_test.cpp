@@ -7,18 +7,17 @@
 #include "agent/core/agent.h"
 #include "agent/core/cycle.h"
 #include "test/support/ext_harness.h"
-#include "test/support/paced_clock.h"
 #include "test/support/process.h"
 
 namespace tw {
 namespace {
 
-using testing::PacedClock;
 using testing::readFile;
 using testing::waitFor;
 
 TEST(AuxThreads, StopEndsALongSleepPromptlyAndJoinsEveryThread) {
-    PacedClock clock;
+    testing::ManualClock clock;
+    clock.paced = true;
     testing::ExtHarness h(&clock);
     std::atomic<int> woke{0};
     for (int i = 0; i < 3; ++i)
@@ -51,13 +50,13 @@ TEST(AuxThreads, ProcessStopRequestEndsTheSleep) {
 struct CycleWithThreads : ::testing::Test {
     testing::FakePlatform fp;
     testing::TempDir temp;
-    PacedClock clock;
+    testing::ManualClock& clock = fp.clock;
     testing::FakeDirectory dir;
     testing::FakeLauncher launcher;
     testing::FakeSockets sockets;
     std::unique_ptr<Agent> agent;
     void SetUp() override {
-        fp.p.clock = &clock;
+        clock.paced = true;
         fp.p.directory = &dir;
         fp.p.launcher = &launcher;
         fp.p.sockets = &sockets;

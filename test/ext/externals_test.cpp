@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "test/support/ext_harness.h"
-#include "test/support/paced_clock.h"
 
 namespace tw {
 namespace {
@@ -129,7 +128,7 @@ TEST_F(Externals, PassStartsTheProgramUnderTheMutexAndSleepsTheInterval) {
 
 // A start that itself outlasts the interval is followed by a 1-second sleep.
 TEST(ExternalPass, SlowStartSleepsOneSecond) {
-    testing::PacedClock clock;
+    testing::ManualClock clock;
     struct SlowLauncher : FakeLauncher {
         explicit SlowLauncher(platform::Clock& c) : clock(c) {}
         int launch(const std::string& p, const std::string& args) override {

@@ -1,5 +1,5 @@
 // What the external-program and plugin tests work with: the threads' context
-// on settings in memory, a fixed clock, fake sockets that record what was
+// on settings in memory, a manual clock, fake sockets that record what was
 // sent, an in-memory work-file directory, a recording launcher, and the
 // cycle mutex created and released (as while the cycle sleeps). The plugin's
 // view of the configuration is taken from cfg (host WEB1, TWDISPLAY
@@ -51,7 +51,7 @@ struct ExtHarness {
 
     MemorySettingsStore store;
     Settings settings{store};
-    FixedClock clock;
+    ManualClock clock{kFixedNow};
     FakeSystem system;
     FakeSockets sockets;
     FakeDirectory dir;

@@ -18,7 +18,6 @@
 namespace tw {
 namespace {
 
-using testing::FixedClock;
 using testing::FixturePlatform;
 using testing::LogCapture;
 using testing::ReportRecorder;
@@ -93,7 +92,7 @@ struct CpuRun {
     }
     FixturePlatform f;
     WmiSession session;
-    FixedClock clock;
+    testing::ManualClock clock{testing::kFixedNow};
     ReportRecorder rec;
     LineArray lines;
 };

@@ -12,7 +12,6 @@
 namespace tw {
 namespace {
 
-using testing::FixedClock;
 using testing::FixturePlatform;
 using testing::LogCapture;
 using testing::ReportRecorder;
@@ -53,7 +52,7 @@ std::string summary(const std::string& physMarker, const std::string& commitMark
 }
 
 std::string run(const Config& cfg, const MemoryInfo* m, ReportRecorder& r) {
-    FixedClock clock;
+    testing::ManualClock clock{testing::kFixedNow};
     platform::Platform none;
     WmiSession session(none);
     const MemSettings s = memsettings(cfg);

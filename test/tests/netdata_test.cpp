@@ -46,7 +46,7 @@ void twice(BuiltinHarness& h) {
     h.cfg.interfaceLimits = parseinterfaces(kLimits);
     netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_TRUE(h.calls.empty()) << "the first run only keeps the counters";
-    h.clock.t += 10;
+    h.clock.advance(10);
     netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
 }
 
@@ -100,13 +100,13 @@ TEST(NetdataReport, NoIntervalAndAFailedFetchStartOver) {
     // a first-time run again.
     testing::writeFile(h.dir.file("wmi.json"), R"({"Other": []})");
     h.calls.clear();
-    h.clock.t += 10;
+    h.clock.advance(10);
     netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_EQ(h.calls.size(), 2u);
     EXPECT_EQ(h.report().substr(h.report().size() - kHead.size()), kHead);
     testing::writeFile(h.dir.file("wmi.json"), kNics);
     h.calls.clear();
-    h.clock.t += 10;
+    h.clock.advance(10);
     netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_TRUE(h.calls.empty());
 
@@ -135,7 +135,7 @@ TEST(NetdataReport, PauseKeepsTheCountersFaultOneReportLost) {
             h.cfg.modes.parse(paused && disabled ? "netdata:D" : "");
             h.cfg.interfaceLimits = paused && !disabled ? std::vector<InterfaceLimit>{} : limits;
             netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
-            h.clock.t += 10;
+            h.clock.advance(10);
         }
         int reports = 0;
         for (const std::string& c : h.calls) reports += c.rfind("send:", 0) == 0;

@@ -11,7 +11,6 @@
 namespace tw {
 namespace {
 
-using testing::FixedClock;
 using testing::LogCapture;
 using testing::ReportRecorder;
 
@@ -36,7 +35,7 @@ struct ProcsRun {
         cfg.host.compName = "web1";
         cfg.host.realcompName = "web1.corp.lan";
         rec = ReportRecorder();
-        FixedClock clock;
+        testing::ManualClock clock{testing::kFixedNow};
         platform::Platform none;
         WmiSession session(none);
         const ProcsSettings s = procssettings(cfg);
