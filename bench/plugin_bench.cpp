@@ -19,18 +19,16 @@
 #include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
 #include "agent/ext/plugin.h"
-#include "bench/bench_support.h"
 #include "platform/ascii.h"
 #include "platform/posix/posix_directory.h"
 #include "platform/posix/posix_sockets.h"
 #include "platform/system.h"
+#include "test/support/manual_clock.h"
+#include "test/support/twrecv_process.h"
 
 extern char** environ;
 
 namespace {
-
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
 
 void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
     const int files = 1000;
@@ -43,7 +41,7 @@ void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
         void lock() override {}
         void unlock() override {}
     } mutex;
-    BenchClock clock;
+    tw::testing::ManualClock clock;
     tw::AuxThreads threads;
     tw::ExtContext x{threads, mutex, clock};
     x.directory = directory.get();
@@ -61,28 +59,18 @@ void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
             std::ofstream(cfg.externalpathAsWritten + "/" + name)
                 << "host" << i << ".corp.lan:green+30 all fine\nline two of the report\n";
         }
-        pid_t pid = -1;
-        uint16_t port = 0;
-        int outFd = -1;
-        if (!startTwrecv(files, pid, port, outFd)) {
+        tw::testing::TwrecvProcess recv;
+        if (!recv.start({"--bind", "127.0.0.1", "--quiet", "--count", std::to_string(files)}, 10000,
+                        true)) {
             state.SkipWithError("twrecv did not start (build it beside this benchmark)");
-            if (pid > 0) kill(pid, SIGKILL);
             break;
         }
-        cfg.twdisplay = "127.0.0.1:" + std::to_string(port);
+        cfg.twdisplay = "127.0.0.1:" + std::to_string(recv.port());
         auto t0 = std::chrono::steady_clock::now();
         tw::pluginscan(x, tw::pluginview(cfg, sockets.get(), nullptr));
-        int status = 0;
-        bool ended = false;
-        for (int i = 0; i < 20000 && !ended; ++i) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            if (!ended) usleep(500);
-        }
+        const bool ended = recv.wait(10000) >= 0;
         auto t1 = std::chrono::steady_clock::now();
-        close(outFd);
         if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
             state.SkipWithError("twrecv did not receive every message in time");
             break;
         }

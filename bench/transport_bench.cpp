@@ -19,15 +19,12 @@
 #include <vector>
 
 #include "agent/transport/twsend.h"
-#include "bench/bench_support.h"
 #include "platform/posix/posix_sockets.h"
+#include "test/support/twrecv_process.h"
 
 extern char** environ;
 
 namespace {
-
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
 
 // A status channel on the host's sockets; the log stays closed.
 struct Sender {
@@ -108,14 +105,14 @@ void BM_TwrecvFromFourConcurrentSenders(benchmark::State& state) {
     const int senders = 4;
     const std::string text = statusText(1000);
     for (auto _ : state) {
-        pid_t pid = -1;
-        uint16_t port = 0;
-        int outFd = -1;
-        if (!startTwrecv(perSender * senders, pid, port, outFd)) {
+        tw::testing::TwrecvProcess recv;
+        if (!recv.start(
+                {"--bind", "127.0.0.1", "--quiet", "--count", std::to_string(perSender * senders)},
+                10000, true)) {
             state.SkipWithError("twrecv did not start (build it beside this benchmark)");
-            if (pid > 0) kill(pid, SIGKILL);
             break;
         }
+        const uint16_t port = recv.port();
         auto t0 = std::chrono::steady_clock::now();
         std::vector<std::thread> threads;
         for (int i = 0; i < senders; ++i) {
@@ -127,17 +124,9 @@ void BM_TwrecvFromFourConcurrentSenders(benchmark::State& state) {
         }
         for (auto& t : threads) t.join();
         // twrecv ends after the last message; bounded wait, then kill.
-        int status = 0;
-        bool ended = false;
-        for (int i = 0; i < 6000 && !ended; ++i) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            if (!ended) usleep(1000);
-        }
+        const bool ended = recv.wait(6000) >= 0;
         auto t1 = std::chrono::steady_clock::now();
-        close(outFd);
         if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
             state.SkipWithError("twrecv did not receive every message in time");
             break;
         }
