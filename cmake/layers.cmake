@@ -12,10 +12,12 @@ function(tw_layer_check lib)
   target_link_libraries(layer_check_${lib} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${lib}>")
 endfunction()
 
-# tw_check_listed(DIRECTORY dir [EXCEPT file...] LIBRARIES lib...): fails the
-# configuration for a .cpp under dir that none of the libraries lists.
+# tw_check_listed([RECURSE] GLOBS pattern... [EXCEPT file...] LIBRARIES lib...):
+# fails the configuration for a source the patterns find (in subfolders too
+# with RECURSE) that none of the libraries lists (EXCEPT: built by a program
+# instead).
 function(tw_check_listed)
-  cmake_parse_arguments(ARG "" "DIRECTORY" "EXCEPT;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "RECURSE" "" "GLOBS;EXCEPT;LIBRARIES" ${ARGN})
   set(listed)
   foreach(lib ${ARG_LIBRARIES})
     get_target_property(sources ${lib} SOURCES)
@@ -26,10 +28,14 @@ function(tw_check_listed)
     endforeach()
   endforeach()
   foreach(s ${ARG_EXCEPT})
-    cmake_path(ABSOLUTE_PATH s BASE_DIRECTORY ${ARG_DIRECTORY} NORMALIZE)
+    cmake_path(ABSOLUTE_PATH s BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE)
     list(APPEND listed ${s})
   endforeach()
-  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${ARG_DIRECTORY}/*.cpp)
+  if(ARG_RECURSE)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${ARG_GLOBS})
+  else()
+    file(GLOB found CONFIGURE_DEPENDS ${ARG_GLOBS})
+  endif()
   set(missing)
   foreach(f ${found})
     if(NOT f IN_LIST listed)
