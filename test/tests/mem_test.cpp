@@ -206,7 +206,7 @@ TEST(MemoryInfoFetch, OperatingSystemFiguresWithTheCommitChargeFromTheCounters) 
     EXPECT_EQ(m->commitFree, 6291456);
     EXPECT_EQ(m->virtualTotal, 134217728);
     EXPECT_EQ(m->virtualFree, 134000000);
-    EXPECT_TRUE(f.clock.sleptMs.empty());
+    EXPECT_TRUE(f.clock.sleptMs().empty());
     EXPECT_EQ(
         tw::testing::readAll(dir.file("TW.LOG")),
         "in wmimemoryinfo\r\nmemory info obtained\r\nin wmitotalphymem\r\nleave wmitotalphymem\r\n"
@@ -244,7 +244,7 @@ TEST(MemoryInfoFetch, PhysicalTotalIsRetriedFiveTimesThreeSecondsApart) {
     auto m = wmimemoryinfo(s);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->physTotal, 16777216);
-    EXPECT_EQ(f.clock.sleptMs, (std::vector<int64_t>{3000, 3000}));
+    EXPECT_EQ(f.clock.sleptMs(), (std::vector<int64_t>{3000, 3000}));
 
     FixturePlatform never(std::string("{") + kOs + R"(,
         "Win32_ComputerSystem": [{"TotalPhysicalMemory": "0"}],
@@ -253,7 +253,7 @@ TEST(MemoryInfoFetch, PhysicalTotalIsRetriedFiveTimesThreeSecondsApart) {
     ASSERT_TRUE(s2.open());
     m = wmimemoryinfo(s2);
     ASSERT_TRUE(m);
-    EXPECT_EQ(never.clock.sleptMs, std::vector<int64_t>(5, 3000));
+    EXPECT_EQ(never.clock.sleptMs(), std::vector<int64_t>(5, 3000));
     EXPECT_EQ(m->physTotal, 0);
     EXPECT_EQ(m->physFree, 0) << "free above a total of 0, and total - working sets below 0";
 }
@@ -289,7 +289,7 @@ TEST(MemoryInfoFetch, NoRecordWithoutTheSystemQueryAZeroRecordWithoutItsRow) {
     WmiSession s(none.p);
     ASSERT_TRUE(s.open());
     EXPECT_FALSE(wmimemoryinfo(s));
-    EXPECT_TRUE(none.clock.sleptMs.empty());
+    EXPECT_TRUE(none.clock.sleptMs().empty());
 
     FixturePlatform empty(R"({"Win32_OperatingSystem": [],
         "Win32_ComputerSystem": [{"TotalPhysicalMemory": "17179869184"}],
