@@ -3,7 +3,8 @@
 #   - the include graph between agent/ folders has no cycle;
 #   - only the cycle, the entry, the commands, the service and the cycle's
 #     test step see the whole agent (agent/core/agent.h);
-#   - no logic file includes an operating-system header or names /proc.
+#   - no logic file includes an operating-system header or names /proc;
+#   - nothing under platform/ includes agent/ code.
 # Prints the folder graph and answers 0 when all hold. Usage:
 #   scripts/check-layers.sh [SOURCE_DIR]
 set -euo pipefail
@@ -61,5 +62,14 @@ if [ -n "$osuse" ]; then
   status=1
 else
   echo "ok: no operating-system header and no /proc path under agent/"
+fi
+# The platform lies below all of the agent.
+up=$(grep -rn --include='*.cpp' --include='*.h' '^#include "agent/' platform || true)
+if [ -n "$up" ]; then
+  echo "FAIL: platform/ includes agent/ code:"
+  echo "$up" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: nothing under platform/ includes agent/"
 fi
 exit $status
