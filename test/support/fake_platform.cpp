@@ -163,6 +163,17 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    FILE* f = popen(command.c_str(), "r");
+    if (!f) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    pclose(f);
+    return out;
+}
+
 void writeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;

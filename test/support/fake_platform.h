@@ -128,6 +128,8 @@ class TempDir {
 };
 
 std::string readFile(const std::string& path);
+// Runs a shell command; answers its standard output.
+std::string commandOutput(const std::string& command);
 void writeFile(const std::string& path, const std::string& content);
 
 }  // namespace tw::testing

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "test/support/fake_platform.h"
+
 namespace tw {
 namespace {
 
@@ -20,25 +22,13 @@ std::string hex(const unsigned char* p, size_t n) {
     return out;
 }
 
-// Runs a shell command; answers its standard output.
-std::string run(const std::string& cmd) {
-    std::string out;
-    FILE* f = popen(cmd.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-    return out;
-}
-
 std::string scratch(const std::string& name) {
     return ::testing::TempDir() + "crypto_" + std::to_string(getpid()) + "_" + name;
 }
 
 // The cross-checks need the openssl command (not there on a Windows test host).
 bool haveOpensslCommand() {
-    static const bool have = run("openssl version").rfind("OpenSSL", 0) == 0;
+    static const bool have = testing::commandOutput("openssl version").rfind("OpenSSL", 0) == 0;
     return have;
 }
 
@@ -59,7 +49,7 @@ TEST(Encryption, KeyAndIvMatchOpenSslsOwnDerivation) {
         KeyMaterial km;
         ASSERT_TRUE(derivekey(pass, km));
         std::string out =
-            run("openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + pass +
+            testing::commandOutput("openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + pass +
                 "' -P 2>/dev/null");
         EXPECT_NE(out.find("key=" + hex(km.key.data(), 24) + "\n"), std::string::npos) << out;
         EXPECT_NE(out.find("iv =" + hex(km.iv.data(), 8) + "\n"), std::string::npos) << out;
