@@ -1,5 +1,7 @@
-// The agent's process-wide state, handed to the cycle, the tests and the
-// auxiliary threads. Subsystems keep their between-cycle state here.
+// The agent's process-wide state. Only the code that runs the agent (entry,
+// commands, service, the cycle and its test step) sees it whole; it hands
+// each test, the status channel and the auxiliary threads only what they
+// use. Subsystems keep their between-cycle state here.
 #pragma once
 
 #include <atomic>
