@@ -8,7 +8,7 @@
 #include <string>
 
 #include "agent/core/base/settingstable.h"
-#include "agent/core/testmode.h"
+#include "agent/core/base/testmode.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/tests/defaults.h"
 #include "agent/tests/netdata.h"

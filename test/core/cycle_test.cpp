@@ -130,7 +130,7 @@ TEST_F(CycleFixture, RefusedLogFileIsReportedOnceAndTheFallbackIsUsed) {
     // Nowhere to write: one warning entry for as long as the reason lasts.
     fp.system.refusedFiles[fallback.file("TW.LOG")] = "not a regular file";
     Agent again(fp.p);
-    fp.clock.sleeps.clear();
+    fp.clock.clearSleeps();
     EXPECT_EQ(twmain(again), 0);
     ASSERT_EQ(fp.events.events.size(), 1u);
     EXPECT_EQ(fp.events.events[0].identifier, 6u);

@@ -210,7 +210,7 @@ TEST_F(Plugin, NameWithALineFeedWouldSplitTheStatusLineSoItIsLeftAlone) {
     dir.add("vm\nname", "green fine");
     dir.add("TAB\tX", "green fine");
     dir.add("GOOD", "green fine");
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
     EXPECT_EQ(h.sent(), std::vector<std::string>{"status WEB1.GOOD green fine"});
     EXPECT_TRUE(dir.has("vm\nname"));
     EXPECT_TRUE(dir.has("TAB\tX"));

@@ -36,7 +36,7 @@ struct ExtHarness {
         cfg.externalpath = "/SPOOL/WORK";
         sockets.addHost("127.0.0.1", {"127.0.0.1"});
     }
-    PluginView view() { return pluginview(cfg, &sockets, &x.clock); }
+    PluginView view() { return pluginview(cfg, statuschannel(cfg, &sockets, &x.clock)); }
 
     // The texts that arrived, in order, without their zero byte.
     std::vector<std::string> sent() const {

@@ -4,6 +4,7 @@
 // wired to them.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <set>
@@ -160,15 +161,25 @@ inline constexpr int64_t kFixedNow = 1796700031;
 inline constexpr const char* kFixedStamp = "Tue Dec 08 03:20:31 UTC 2026";
 
 // A configuration whose status channel runs on fake sockets (or others
-// put in its place) and a fixed clock.
+// put in its place) and a fixed clock, with the cycle's number, its memory of
+// dead destinations and a stop the test can raise.
 struct TransportHarness {
     // The channel as the cycle builds it from the configuration.
-    StatusChannel channel() { return statuschannel(cfg, net, &clock); }
+    StatusChannel channel() {
+        StatusChannel ch = statuschannel(cfg, net, &clock);
+        ch.stopping = [this] { return stop.load(); };
+        ch.dead = &dead;
+        ch.cycle = cycle;
+        return ch;
+    }
 
     Config cfg;
     FakeSockets sockets;
     platform::Sockets* net = &sockets;
     ManualClock clock{kFixedNow};
+    std::atomic<bool> stop{false};
+    DeadDestinations dead;
+    int cycle = 0;
 };
 
 }  // namespace tw::testing

@@ -92,6 +92,13 @@ std::vector<int64_t> ManualClock::sleeps() const {
     return sleeps_;
 }
 
+void ManualClock::clearSleeps() {
+    std::lock_guard<std::mutex> g(mu_);
+    sleeps_.clear();
+    sleptMs_.clear();
+    slices_ = 0;
+}
+
 std::vector<int64_t> ManualClock::sleptMs() const {
     std::lock_guard<std::mutex> g(mu_);
     return sleptMs_;

@@ -49,7 +49,7 @@ class ManualClock : public platform::Clock {
     bool* stopFlag = nullptr;
     bool stopOnSleep = false;
     std::function<bool(int64_t seconds)> onSleepSeconds;  // set before threads run
-    std::function<void(int64_t ms)> onSleepMs;             // runs at every short sleep
+    std::function<void(int64_t ms)> onSleepMs;            // runs at every short sleep
     bool paced = false;
 
     // What was slept: whole-second sleeps in seconds; every sleep in
@@ -57,6 +57,8 @@ class ManualClock : public platform::Clock {
     std::vector<int64_t> sleeps() const;
     std::vector<int64_t> sleptMs() const;
     int64_t slices() const { return slices_.load(); }
+    // Forgets what was slept, so that stopAfterSleeps counts afresh.
+    void clearSleeps();
 
   private:
     std::atomic<int64_t> ms_;

@@ -301,7 +301,7 @@ TEST_F(Twpage, SwitchedOffOnlyLogsAndLowerCaseYIsOn) {
 
 TEST_F(Twsend, EveryNetworkWaitIsBounded) {
     net.addHost("a", {"10.0.0.1"});
-    twsend(a(), "a", "x");
+    twsend(ch(), "a", "x");
     std::vector<std::string> calls;
     for (const auto& b : net.bounds) calls.push_back(b.call + " " + std::to_string(b.timeoutMs));
     EXPECT_EQ(calls, (std::vector<std::string>{"resolve a 10000", "connect 10.0.0.1 10000",
@@ -314,9 +314,9 @@ TEST_F(Twsend, DeadServerCostsOneTimeOutPerCycleNotOnePerMessage) {
     net.addHost("good", {"10.0.0.1"});
     net.dropSyns.insert("10.0.0.9");
     net.silentNames.insert("slow");
-    a().sequence = 4;
-    twsend(a(), "dead;slow;good", "first");
-    twsend(a(), "dead;slow;good:1985", "second");
+    h.cycle = 4;
+    twsend(ch(), "dead;slow;good", "first");
+    twsend(ch(), "dead;slow;good:1985", "second");
     EXPECT_EQ(net.connects,
               (std::vector<std::string>{"10.0.0.9 1984", "10.0.0.1 1984", "10.0.0.1 1985"}));
     ASSERT_EQ(net.deliveries.size(), 2u);
@@ -330,8 +330,8 @@ TEST_F(Twsend, DeadServerCostsOneTimeOutPerCycleNotOnePerMessage) {
               std::string::npos);
 
     // The next cycle tries them again.
-    a().sequence = 5;
-    twsend(a(), "dead;slow", "third");
+    h.cycle = 5;
+    twsend(ch(), "dead;slow", "third");
     EXPECT_EQ(net.connects.size(), 4u);
     EXPECT_EQ(net.resolves.size(), 6u);
     EXPECT_EQ(net.opened, net.closed);
@@ -341,8 +341,8 @@ TEST_F(Twsend, StopEndsTheSendBeforeTheNextDestination) {
     LogCapture log;
     net.addHost("a", {"10.0.0.1"});
     net.addHost("b", {"10.0.0.2"});
-    net.onConnect = [this] { a().serviceFlag.store(1); };
-    twsend(a(), "a;b;a", "x");
+    net.onConnect = [this] { h.stop = true; };
+    twsend(ch(), "a;b;a", "x");
     EXPECT_EQ(net.connects, std::vector<std::string>{"10.0.0.1 1984"});
     EXPECT_NE(log.text().find("twsend(): stopping; the rest of the send is abandoned\r\n"),
               std::string::npos);
@@ -352,8 +352,8 @@ TEST_F(Twsend, StopEndsTheSendBeforeTheNextDestination) {
 TEST_F(Twsend, OverlongKeyCodeSendsNothingRatherThanSendingInClear) {
     LogCapture log;
     net.addHost("a", {"10.0.0.1"});
-    h.cfg().keycodeUnusable = true;
-    EXPECT_EQ(twsend(a(), "a", "status X.cpu green secret"), 1);
+    h.cfg.keycodeUnusable = true;
+    EXPECT_EQ(twsend(ch(), "a", "status X.cpu green secret"), 1);
     EXPECT_TRUE(net.connects.empty());
     EXPECT_NE(log.text().find("twsend(): the KeyCode cannot be used; the message is not sent\r\n"),
               std::string::npos);
@@ -493,9 +493,9 @@ TEST_F(TwsendLoopback, StopEndsAConnectToAServerThatDropsSynsAndNoMoreIsTried) {
     // about two minutes).
     std::thread stopper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        h.agent->serviceFlag.store(1);
+        h.stop = true;
     });
-    twsend(*h.agent,
+    twsend(h.channel(),
            "127.0.0.1:" + std::to_string(dead.port) + ";127.0.0.1:" + std::to_string(recv.port()),
            "never");
     stopper.join();
@@ -504,8 +504,8 @@ TEST_F(TwsendLoopback, StopEndsAConnectToAServerThatDropsSynsAndNoMoreIsTried) {
         << log.text();
 
     // Without the stop the next message reaches the good server.
-    h.agent->serviceFlag.store(0);
-    twsend(*h.agent, "127.0.0.1:" + std::to_string(recv.port()), "later");
+    h.stop = false;
+    twsend(h.channel(), "127.0.0.1:" + std::to_string(recv.port()), "later");
     EXPECT_EQ(recv.wait(), 0);
     auto msgs = messages(recv);
     ASSERT_EQ(msgs.size(), 1u);
