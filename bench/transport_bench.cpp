@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "agent/transport/twsend.h"
+#include "platform/crypto_library.h"
 #include "platform/posix/posix_sockets.h"
 #include "test/support/twrecv_process.h"
 
@@ -28,7 +29,10 @@ namespace {
 
 // A status channel on the host's sockets; the log stays closed.
 struct Sender {
-    Sender() : sockets(tw::platform::makePosixSockets()) { channel.sockets = sockets.get(); }
+    Sender() : sockets(tw::platform::makePosixSockets()) {
+        channel.sockets = sockets.get();
+        channel.crypto = &tw::platform::cryptoLibrary;
+    }
     std::unique_ptr<tw::platform::Sockets> sockets;
     tw::StatusChannel channel;
 };

@@ -454,7 +454,7 @@ bool wqlReads(const WqlQuery& query, std::string_view property) {
     if (query.properties.empty()) return true;
     for (const auto* names : {&query.properties, &query.whereNames})
         for (const auto& n : *names)
-            if (sameNoCase(n, property)) return true;
+            if (equalsNoCase(n, property)) return true;
     return false;
 }
 

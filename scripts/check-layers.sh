@@ -3,8 +3,11 @@
 #   - the include graph between agent/ folders has no cycle;
 #   - only the cycle, the entry, the commands, the service and the cycle's
 #     test step see the whole agent (agent/core/agent.h);
-#   - no logic file includes an operating-system header or names /proc;
-#   - nothing under platform/ includes agent/ code.
+#   - no logic file (agent/, the editor's models) includes an
+#     operating-system header or names /proc;
+#   - nothing under platform/ includes agent/ code;
+#   - the editor uses only the agent's foundations and its WMI test
+#     language, and nothing of the agent or the platform includes it.
 # Prints the folder graph and answers 0 when all hold. Usage:
 #   scripts/check-layers.sh [SOURCE_DIR]
 set -euo pipefail
@@ -55,13 +58,16 @@ fi
 
 # Logic reaches the operating system only through platform/.
 os='#include <(unistd\.h|windows\.h|winsock2?\.h|sys/[^>]*|fcntl\.h|dirent\.h|pthread\.h|signal\.h|netdb\.h|arpa/inet\.h|netinet/[^>]*)>'
-osuse=$( (grep -rEn --include='*.cpp' --include='*.h' "$os" agent; grep -rn --include='*.cpp' --include='*.h' '"/proc' agent) || true)
+# (The editor's dialog models too; its views in editor/qt and editor/win32
+# are built on the toolkits.)
+osuse=$( (grep -rEn --include='*.cpp' --include='*.h' "$os" agent; grep -En "$os|#include <Q" editor/*.cpp editor/*.h
+  grep -rn --include='*.cpp' --include='*.h' '"/proc' agent editor/*.cpp editor/*.h) || true)
 if [ -n "$osuse" ]; then
-  echo "FAIL: operating-system headers or /proc paths in logic code:"
+  echo "FAIL: operating-system or Qt headers or /proc paths in logic code:"
   echo "$osuse" | sed 's/^/  /'
   status=1
 else
-  echo "ok: no operating-system header and no /proc path under agent/"
+  echo "ok: no operating-system header and no /proc path under agent/ or in the editor's models"
 fi
 # The platform lies below all of the agent.
 up=$(grep -rn --include='*.cpp' --include='*.h' '^#include "agent/' platform || true)
@@ -71,5 +77,16 @@ if [ -n "$up" ]; then
   status=1
 else
   echo "ok: nothing under platform/ includes agent/"
+fi
+# The editor sits above the agent's foundations and the platform.
+editorup=$(grep -rn --include='*.cpp' --include='*.h' '^#include "editor/' agent platform || true)
+editorwide=$(grep -rn --include='*.cpp' --include='*.h' '^#include "agent/' editor |
+  grep -Ev '#include "agent/(core/base|wmitests)/' || true)
+if [ -n "$editorup$editorwide" ]; then
+  echo "FAIL: the editor is out of its layer:"
+  printf '%s\n' "$editorup" "$editorwide" | sed '/^$/d; s/^/  /'
+  status=1
+else
+  echo "ok: the editor uses only the agent's foundations and WMI tests, and nothing below includes it"
 fi
 exit $status

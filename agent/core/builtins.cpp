@@ -117,6 +117,7 @@ WmiTestEnv wmitestenv(const Config& cfg, platform::Clock& clock) {
 
 StatusChannel statuschannel(Agent& a) {
     StatusChannel ch = statuschannel(a.cfg, a.p.sockets, a.p.clock);
+    ch.crypto = a.p.crypto;
     ch.stopping = [&a] {
         return a.serviceFlag.load() != 0 || a.aux.stopRequested() ||
                (a.p.system && a.p.system->stopRequested());

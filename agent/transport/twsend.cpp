@@ -153,7 +153,7 @@ int sendall(const StatusChannel& ch, const std::string& destinations, const std:
         } else {
             size_t len = 0;
             try {
-                len = encryptmessage(data, envelope, *pass);
+                len = encryptmessage(ch.crypto ? ch.crypto() : nullptr, data, envelope, *pass);
             } catch (const std::bad_alloc&) {
                 twlog("CAN'T ALLOCATE CRYPT BUFFER IN twsend()");
                 return 0;

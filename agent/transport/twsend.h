@@ -13,6 +13,7 @@
 namespace tw::platform {
 class Clock;
 class Sockets;
+struct CryptoLibrary;
 }  // namespace tw::platform
 
 namespace tw {
@@ -34,7 +35,10 @@ struct StatusChannel {
     platform::Sockets* sockets = nullptr;  // none: nothing can be sent
     platform::Clock* clock = nullptr;      // none: the log lines carry no time
     std::string keycode;                   // empty: messages go in clear
-    bool keycodeUnusable = false;          // a KeyCode too long to use: nothing is sent
+    // The cipher library of the envelopes, loaded at its first use; none (or
+    // nullptr from it): a message with a KeyCode is not sent.
+    const platform::CryptoLibrary* (*crypto)() = nullptr;
+    bool keycodeUnusable = false;  // a KeyCode too long to use: nothing is sent
     uint16_t port = 1984;
     std::string sendPageAlerts = "N";        // paging is on when it begins with Y or y
     std::string pagelevels = "red purple ";  // colour words that page, each with a blank after it

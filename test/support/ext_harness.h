@@ -13,6 +13,7 @@
 #include "agent/core/base/settings.h"
 #include "agent/core/config.h"
 #include "agent/ext/auxthreads.h"
+#include "platform/crypto_library.h"
 #include "test/support/fake_directory.h"
 #include "test/support/fake_launcher.h"
 #include "test/support/fake_platform.h"
@@ -36,7 +37,11 @@ struct ExtHarness {
         cfg.externalpath = "/SPOOL/WORK";
         sockets.addHost("127.0.0.1", {"127.0.0.1"});
     }
-    PluginView view() { return pluginview(cfg, statuschannel(cfg, &sockets, &x.clock)); }
+    PluginView view() {
+        StatusChannel ch = statuschannel(cfg, &sockets, &x.clock);
+        ch.crypto = &platform::cryptoLibrary;
+        return pluginview(cfg, std::move(ch));
+    }
 
     // The texts that arrived, in order, without their zero byte.
     std::vector<std::string> sent() const {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "agent/core/base/settings.h"
+#include "platform/crypto_library.h"
 
 namespace tw::testing {
 
@@ -131,6 +132,8 @@ FakePlatform::FakePlatform() {
     p.clock = &clock;
     p.system = &system;
     p.dispatcher = &dispatcher;
+    // The real cipher library: envelopes are checked against twrecv.
+    p.crypto = &platform::cryptoLibrary;
     clock.stopFlag = &system.stop;
 }
 

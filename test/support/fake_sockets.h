@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "agent/core/config.h"
+#include "platform/crypto_library.h"
 #include "platform/sockets.h"
 #include "test/support/log_capture.h"
 #include "test/support/manual_clock.h"
@@ -170,6 +171,7 @@ struct TransportHarness {
         ch.stopping = [this] { return stop.load(); };
         ch.dead = &dead;
         ch.cycle = cycle;
+        ch.crypto = &platform::cryptoLibrary;
         return ch;
     }
 

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
@@ -29,9 +30,9 @@ std::string scratch(const std::string& name) {
 // An envelope made by the openssl command line alone: key and IV from its
 // own EVP_BytesToKey, then its DES-EDE3-CBC over the text and a zero byte.
 std::string opensslEnvelope(const std::string& text, const std::string& keycode) {
-    std::string kv =
-        testing::commandOutput("openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + keycode +
-            "-0' -P 2>/dev/null");
+    std::string kv = testing::commandOutput(
+        "openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + keycode +
+        "-0' -P 2>/dev/null");
     std::string key = kv.substr(kv.find("key=") + 4, 48);
     std::string iv = kv.substr(kv.find("iv =") + 4, 16);
     std::string in = scratch("plain.bin"), out = scratch("cipher.bin");
@@ -124,7 +125,7 @@ TEST(TwrecvAssembler, EnvelopeWhoseCiphertextHoldsZeroBytesIsNotSplit) {
     std::string env, text;
     for (int i = 0; i < 10000; ++i) {
         text = "status HOST.cpu green " + std::to_string(i);
-        encryptmessage(text, env, "secret-0");
+        encryptmessage(platform::cryptoLibrary(), text, env, "secret-0");
         if (env.find('\0') != std::string::npos) break;
     }
     ASSERT_NE(env.find('\0'), std::string::npos);
@@ -135,7 +136,7 @@ TEST(TwrecvAssembler, EnvelopeWhoseCiphertextHoldsZeroBytesIsNotSplit) {
 
 TEST(TwrecvAssembler, WrongOrMissingKeyAndBrokenEnvelopesGiveErrorsNotGarbage) {
     std::string env;
-    encryptmessage("the secret text", env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "the secret text", env, "secret-0");
     auto msgs = receive(env + '\0', "wrong");
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].error.find("wrong key"), std::string::npos) << msgs[0].error;
@@ -308,7 +309,7 @@ TEST(TwrecvProgram, OversizeGarbageIsCutAndTheNextMessageStillArrives) {
 
 TEST(TwrecvProgram, WrongKeyPrintsAClearErrorLine) {
     std::string env;
-    encryptmessage("status H.x red", env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status H.x red", env, "secret-0");
     testing::TwrecvProcess r;
     ASSERT_TRUE(r.start({"--key", "not-the-key", "--count", "1"}));
     ASSERT_TRUE(sendRaw(r.port(), env + '\0'));
@@ -440,7 +441,7 @@ TEST(TwrecvProgram, KeyFromAFileOpensEnvelopes) {
         f << "secret\n";
     }
     std::string env;
-    encryptmessage("status H.x red", env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status H.x red", env, "secret-0");
     testing::TwrecvProcess r;
     ASSERT_TRUE(r.start({"--key-file", file, "--json", "--count", "1"}));
     ASSERT_TRUE(sendRaw(r.port(), env + '\0'));

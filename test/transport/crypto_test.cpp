@@ -1,4 +1,5 @@
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -47,10 +48,10 @@ TEST(Encryption, KeyAndIvMatchOpenSslsOwnDerivation) {
     // openssl enc -P prints what EVP_BytesToKey makes of passphrase and salt.
     for (std::string pass : {"secret-0", "a much longer pass phrase of the KeyCode-0", "-0"}) {
         KeyMaterial km;
-        ASSERT_TRUE(derivekey(pass, km));
-        std::string out =
-            testing::commandOutput("openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + pass +
-                "' -P 2>/dev/null");
+        ASSERT_TRUE(derivekey(*platform::cryptoLibrary(), pass, km));
+        std::string out = testing::commandOutput(
+            "openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + pass +
+            "' -P 2>/dev/null");
         EXPECT_NE(out.find("key=" + hex(km.key.data(), 24) + "\n"), std::string::npos) << out;
         EXPECT_NE(out.find("iv =" + hex(km.iv.data(), 8) + "\n"), std::string::npos) << out;
     }
@@ -59,21 +60,23 @@ TEST(Encryption, KeyAndIvMatchOpenSslsOwnDerivation) {
 TEST(Encryption, EnvelopeLayoutAndLengths) {
     std::string env;
     for (size_t n = 0; n <= 40; ++n) {
-        size_t len = encryptmessage(std::string(n, 'x'), env, "secret-0");
+        size_t len =
+            encryptmessage(platform::cryptoLibrary(), std::string(n, 'x'), env, "secret-0");
         size_t c = 8 * ((n + 1) / 8 + 1);
         EXPECT_EQ(len, 7 + c) << n;
         EXPECT_EQ(env.size(), len);
         EXPECT_EQ(env.substr(0, 7), std::string("crypto\n"));
     }
-    EXPECT_EQ(encryptmessage(std::string(100, 'm'), env, "secret-0"), 111u);
+    EXPECT_EQ(encryptmessage(platform::cryptoLibrary(), std::string(100, 'm'), env, "secret-0"),
+              111u);
 }
 
 TEST(Encryption, SameTextAndKeyGiveTheSameEnvelopeOthersDiffer) {
     std::string a, b, c, d;
-    encryptmessage("status HOST.disk red", a, "secret-0");
-    encryptmessage("status HOST.disk red", b, "secret-0");
-    encryptmessage("status HOST.disk red", c, "other-0");
-    encryptmessage("status HOST.disk red!", d, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red", a, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red", b, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red", c, "other-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red!", d, "secret-0");
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
     EXPECT_NE(a, d);
@@ -81,8 +84,8 @@ TEST(Encryption, SameTextAndKeyGiveTheSameEnvelopeOthersDiffer) {
 
 TEST(Encryption, TextEndsAtItsFirstZeroByte) {
     std::string a, b;
-    encryptmessage(std::string("abc\0def", 7), a, "k-0");
-    encryptmessage("abc", b, "k-0");
+    encryptmessage(platform::cryptoLibrary(), std::string("abc\0def", 7), a, "k-0");
+    encryptmessage(platform::cryptoLibrary(), "abc", b, "k-0");
     EXPECT_EQ(a, b);
 }
 
@@ -92,9 +95,9 @@ TEST(Encryption, OpenSslCommandLineDecryptsToTextZeroAndPadding) {
         "status HOST.cpu red Tue Dec 08 03:20:31 UTC 2026 [host] up: 1 days, 100% load\r\n"
         "&red CPU is busy";
     std::string env;
-    encryptmessage(text, env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), text, env, "secret-0");
     KeyMaterial km;
-    ASSERT_TRUE(derivekey("secret-0", km));
+    ASSERT_TRUE(derivekey(*platform::cryptoLibrary(), "secret-0", km));
 
     std::string in = scratch("cipher.bin"), out = scratch("plain.bin");
     {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
 #include "test/support/fake_sockets.h"
 #ifndef _WIN32
 #include "platform/posix/posix_sockets.h"
@@ -188,7 +189,7 @@ TEST_F(Twsend, KeyCodeEncryptsOnceAndBothServersGetTheSameEnvelope) {
     EXPECT_EQ(net.deliveries[0].bytes.back(), '\0');
 
     std::string envelope;
-    encryptmessage(text, envelope, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), text, envelope, "secret-0");
     EXPECT_EQ(net.deliveries[0].bytes, envelope + '\0');
     const std::string shown(envelope.c_str());  // the log shows it up to a zero byte
     std::string l = log.text();
