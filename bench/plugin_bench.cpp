@@ -67,7 +67,7 @@ void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
         }
         cfg.twdisplay = "127.0.0.1:" + std::to_string(recv.port());
         auto t0 = std::chrono::steady_clock::now();
-        tw::pluginscan(x, tw::pluginview(cfg, sockets.get(), nullptr));
+        tw::pluginscan(x, tw::pluginview(cfg, tw::statuschannel(cfg, sockets.get(), nullptr)));
         const bool ended = recv.wait(10000) >= 0;
         auto t1 = std::chrono::steady_clock::now();
         if (!ended) {
