@@ -54,11 +54,23 @@ inline constexpr SettingDef kSettingsTable[29] = {
     {"WMIPool", 102400, nullptr, "WMIPool"},
 };
 
+inline constexpr size_t kNoSetting = sizeof kSettingsTable / sizeof kSettingsTable[0];
+
+// The position of the entry whose name matches without regard to case
+// (either spelling), or kNoSetting. (An index rather than a pointer: the
+// compile-time lookups below then never compare an address with null, which
+// GCC cannot evaluate at compile time under the undefined-behaviour
+// sanitizer.)
+constexpr size_t settingindex(std::string_view name) {
+    for (size_t i = 0; i < kNoSetting; ++i)
+        if (equalsNoCase(kSettingsTable[i].name, name)) return i;
+    return kNoSetting;
+}
+
 // The entry whose name matches without regard to case (either spelling).
 constexpr const SettingDef* findsetting(std::string_view name) {
-    for (const auto& def : kSettingsTable)
-        if (equalsNoCase(def.name, name)) return &def;
-    return nullptr;
+    const size_t i = settingindex(name);
+    return i == kNoSetting ? nullptr : &kSettingsTable[i];
 }
 
 // One of the table's settings, named by a constant: a name outside the
@@ -72,9 +84,9 @@ class SettingName {
 
   private:
     static consteval const SettingDef* lookup(const char* name) {
-        const SettingDef* def = findsetting(name);
-        if (!def) throw "not one of the agent's settings";
-        return def;
+        const size_t i = settingindex(name);
+        if (i == kNoSetting) throw "not one of the agent's settings";
+        return &kSettingsTable[i];
     }
     const SettingDef* def_;
 };
