@@ -173,7 +173,7 @@ class RegistrySettingsStore final : public SettingsStore {
             const size_t end = at + kWow.size();
             const bool ends = end == rest.size() || rest[end] == '\\';
             if (starts && ends &&
-                equalsNoCaseAscii(std::string_view(rest).substr(at, kWow.size()), kWow))
+                equalsNoCase(std::string_view(rest).substr(at, kWow.size()), kWow))
                 return KEY_WOW64_64KEY;
         }
         return 0;
