@@ -35,10 +35,10 @@ fi
 build=${1:-build/release}
 seconds=${FOOTPRINT_SECONDS:-30}
 
-if [ ! -x "$build/twnt" ] || [ ! -x "$build/twrecv" ]; then
-  echo "building twnt and twrecv in $build ..." >&2
+if [ ! -x "$build/twnt" ] || [ ! -x "$build/twrecv" ] || [ ! -x "$build/twsetting" ]; then
+  echo "building twnt, twrecv and twsetting in $build ..." >&2
   cmake --preset release >/dev/null
-  cmake --build "$build" --target twnt twrecv >/dev/null
+  cmake --build "$build" --target twnt twrecv twsetting >/dev/null
 fi
 if ! command -v collectd >/dev/null && [ ! -x /usr/sbin/collectd ]; then
   sudo=""
@@ -83,8 +83,11 @@ done
 start_agent() {  # NAME TIMER
   local d="$dir/$1"
   mkdir -p "$d"
-  scripts/write-settings.sh "$d/registry.reg" "127.0.0.1:$port" "$2"
-  scripts/set-setting.sh "$d/registry.reg" Activatelog N
+  # The settings as -install writes them (its service unit goes to $d).
+  mkdir -p "$d/units"
+  TWNT_REGISTRY="$d/registry.reg" TWNT_EVENTLOG="$d/events.log" TWNT_UNIT_DIR="$d/units" \
+    "$3" -install 127.0.0.1 N "$port" >"$d/install.out" 2>&1
+  "$build/twsetting" --file "$d/registry.reg" "Timer=$2" Activatelog=N >/dev/null
   TWNT_REGISTRY="$d/registry.reg" TWNT_EVENTLOG="$d/events.log" TEMP="$d" \
     "$3" -app >"$d/out" 2>&1 &
   pids+=($!)
