@@ -36,7 +36,7 @@ build=${1:-build/release}
 seconds=${FOOTPRINT_SECONDS:-30}
 
 if [ ! -x "$build/twnt" ] || [ ! -x "$build/twrecv" ] || [ ! -x "$build/twsetting" ]; then
-  echo "building twnt and twrecv in $build ..." >&2
+  echo "building twnt, twrecv and twsetting in $build ..." >&2
   cmake --preset release >/dev/null
   cmake --build "$build" --target twnt twrecv twsetting >/dev/null
 fi
@@ -83,12 +83,11 @@ done
 start_agent() {  # NAME TIMER
   local d="$dir/$1"
   mkdir -p "$d"
-  # The settings as -install writes them (the service unit goes to $d), with
-  # the cycling receiver as the display server and the given Timer.
+  # The settings as -install writes them (its service unit goes to $d).
   mkdir -p "$d/units"
-  TWNT_REGISTRY="$d/registry.reg" TWNT_EVENTLOG="$d/events.log" TWNT_UNIT_DIR="$d/units" TEMP="$d" \
-    "$build/twnt" -install "127.0.0.1:$port" N 1984 >/dev/null
-  "$build/twsetting" --file "$d/registry.reg" "Timer=$2" >/dev/null
+  TWNT_REGISTRY="$d/registry.reg" TWNT_EVENTLOG="$d/events.log" TWNT_UNIT_DIR="$d/units" \
+    "$3" -install 127.0.0.1 N "$port" >"$d/install.out" 2>&1
+  "$build/twsetting" --file "$d/registry.reg" "Timer=$2" Activatelog=N >/dev/null
   TWNT_REGISTRY="$d/registry.reg" TWNT_EVENTLOG="$d/events.log" TEMP="$d" \
     "$3" -app >"$d/out" 2>&1 &
   pids+=($!)

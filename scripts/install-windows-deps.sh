@@ -13,9 +13,10 @@ export DEBIAN_FRONTEND=noninteractive
 
 # The editor's dialog tests run on a virtual screen (xvfb), leave
 # screenshots (imagemagick's import) and need Wine's own fonts (the caption
-# buttons' symbols; Debian ships them apart).
+# buttons' symbols; Debian ships them apart). wine64 runs them once more on
+# 64-bit Windows, where the 32-bit agent's settings lie under Wow6432Node.
 packages=(cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 fonts-wine xvfb imagemagick
+          wine wine32:i386 wine64 fonts-wine xvfb imagemagick
           googletest nlohmann-json3-dev dpkg-dev perl make nsis)
 
 need_update=0

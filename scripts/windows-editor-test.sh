@@ -29,7 +29,7 @@ command -v Xvfb >/dev/null && command -v import >/dev/null ||
 
 prefix=$(mktemp -d /tmp/twntcfg-wine.XXXXXX)
 work=$(mktemp -d /tmp/twntcfg-test.XXXXXX)
-shots=$build/screenshots
+shots=$build/screenshots${TW_WINEARCH:+-$TW_WINEARCH}
 mkdir -p "$shots" "$work/shots"
 rm -f "$shots"/*.png
 xvfb_pid=""

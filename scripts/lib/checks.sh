@@ -18,7 +18,13 @@ summary() {
 
 # has_program BUILDDIR NAME: whether that (Ninja) build makes the program NAME;
 # the files of a program that the build no longer makes may still lie there.
-has_program() { ninja -C "$1" -t targets all 2>/dev/null | grep -qE "^$2(\.exe)?: "; }
+# (The whole list is read first: grep -q would end the pipe early, and under
+# pipefail ninja's broken pipe would read as "no such program".)
+has_program() {
+  local targets
+  targets=$(ninja -C "$1" -t targets all 2>/dev/null) || return 1
+  grep -qE "^$2(\.exe)?: " <<<"$targets"
+}
 
 # Waits up to $1 seconds for a command to succeed.
 waitfor() {
