@@ -17,17 +17,10 @@ cycles=${CYCLES:-2}
 timer=${TIMER:-5}
 
 # The display server: twrecv on a free loopback port.
+. scripts/lib/checks.sh
 recv_out="$state/twrecv.out"
-"$bin/twrecv" --bind 127.0.0.1 --port 0 >"$recv_out" 2>&1 &
-recv_pid=$!
+start_twrecv "$bin/twrecv" "$recv_out" || { echo "twrecv did not start"; cat "$recv_out"*; exit 1; }
 trap 'kill $recv_pid 2>/dev/null || true' EXIT
-port=""
-for _ in $(seq 50); do
-  port=$(sed -n 's/.*listening on .*port \([0-9]*\).*/\1/p' "$recv_out" | head -n1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "twrecv did not start"; cat "$recv_out"; exit 1; }
 
 # Install the agent's settings as an administrator would (the service unit
 # goes to ./state/units, not into systemd), then shorten the cycle for the demo.

@@ -9,12 +9,12 @@
 #include <fstream>
 #include <string>
 
-#include "bench/bench_support.h"
 #include "agent/wmitests/definitions.h"
 #include "editor/twntcfgdlg.h"
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/fixture_wmi_provider.h"
+#include "test/support/manual_clock.h"
 
 namespace {
 
@@ -116,7 +116,7 @@ struct Editor {
     ~Editor() { std::filesystem::remove_all(dir); }
 
     std::string dir;
-    tw::bench::BenchClock clock;
+    tw::testing::ManualClock clock;
     std::unique_ptr<tw::platform::SettingsStore> store;
     std::unique_ptr<tw::platform::WmiProvider> wmi;
     std::unique_ptr<tw::platform::HostPlatform> host;

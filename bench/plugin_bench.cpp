@@ -16,74 +16,65 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_support.h"
-#include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
+#include "agent/core/config.h"
 #include "agent/ext/plugin.h"
-#include "platform/posix/file_settings_store.h"
+#include "platform/ascii.h"
 #include "platform/posix/posix_directory.h"
 #include "platform/posix/posix_sockets.h"
+#include "platform/system.h"
+#include "test/support/manual_clock.h"
+#include "test/support/twrecv_process.h"
 
 extern char** environ;
 
 namespace {
-
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
 
 void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
     const int files = 1000;
     const bool logging = state.range(0) != 0;
     char tmpl[] = "/tmp/twplugin_bench.XXXXXX";
     std::string dir = mkdtemp(tmpl);
-    auto store = tw::platform::makeFileSettingsStore(dir + "/unused.reg");
     auto sockets = tw::platform::makePosixSockets();
     auto directory = tw::platform::makePosixDirectory();
-    tw::platform::Platform platform;
-    platform.settings = store.get();
-    platform.sockets = sockets.get();
-    platform.directory = directory.get();
-    tw::Agent agent(platform);
-    agent.cfg.host.compName = "BENCHHOST";
-    agent.cfg.externalpathAsWritten = dir + "/work";
-    agent.cfg.externalpath = tw::toUpper(agent.cfg.externalpathAsWritten);
-    std::filesystem::create_directories(agent.cfg.externalpathAsWritten);
+    struct : tw::platform::CycleMutex {
+        void lock() override {}
+        void unlock() override {}
+    } mutex;
+    tw::testing::ManualClock clock;
+    tw::AuxThreads threads;
+    tw::ExtContext x{threads, mutex, clock};
+    x.directory = directory.get();
+    tw::Config cfg;
+    cfg.host.compName = "BENCHHOST";
+    cfg.externalpathAsWritten = dir + "/work";
+    cfg.externalpath = tw::toUpper(cfg.externalpathAsWritten);
+    std::filesystem::create_directories(cfg.externalpathAsWritten);
     if (logging) tw::DiagLog::instance().open(dir + "/TW.LOG");
 
     for (auto _ : state) {
         for (int i = 0; i < files; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "W%04d", i);
-            std::ofstream(agent.cfg.externalpathAsWritten + "/" + name)
+            std::ofstream(cfg.externalpathAsWritten + "/" + name)
                 << "host" << i << ".corp.lan:green+30 all fine\nline two of the report\n";
         }
-        pid_t pid = -1;
-        uint16_t port = 0;
-        int outFd = -1;
-        if (!startTwrecv(files, pid, port, outFd)) {
+        tw::testing::TwrecvProcess recv;
+        if (!recv.start({"--bind", "127.0.0.1", "--quiet", "--count", std::to_string(files)}, 10000,
+                        true)) {
             state.SkipWithError("twrecv did not start (build it beside this benchmark)");
-            if (pid > 0) kill(pid, SIGKILL);
             break;
         }
-        agent.cfg.twdisplay = "127.0.0.1:" + std::to_string(port);
+        cfg.twdisplay = "127.0.0.1:" + std::to_string(recv.port());
         auto t0 = std::chrono::steady_clock::now();
-        tw::pluginscan(agent);
-        int status = 0;
-        bool ended = false;
-        for (int i = 0; i < 20000 && !ended; ++i) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            if (!ended) usleep(500);
-        }
+        tw::pluginscan(x, tw::pluginview(cfg, tw::statuschannel(cfg, sockets.get(), nullptr)));
+        const bool ended = recv.wait(10000) >= 0;
         auto t1 = std::chrono::steady_clock::now();
-        close(outFd);
         if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
             state.SkipWithError("twrecv did not receive every message in time");
             break;
         }
-        if (!std::filesystem::is_empty(agent.cfg.externalpathAsWritten)) {
+        if (!std::filesystem::is_empty(cfg.externalpathAsWritten)) {
             state.SkipWithError("work files were left behind");
             break;
         }

@@ -18,32 +18,23 @@
 #include <thread>
 #include <vector>
 
-#include "bench/bench_support.h"
-#include "agent/core/agent.h"
 #include "agent/transport/twsend.h"
-#include "platform/posix/file_settings_store.h"
+#include "platform/crypto_library.h"
 #include "platform/posix/posix_sockets.h"
+#include "test/support/twrecv_process.h"
 
 extern char** environ;
 
 namespace {
 
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
-
-// An Agent whose only live service is the sockets; the log stays closed.
+// A status channel on the host's sockets; the log stays closed.
 struct Sender {
-    Sender()
-        : store(tw::platform::makeFileSettingsStore("/nonexistent/bench.reg")),
-          sockets(tw::platform::makePosixSockets()) {
-        platform.settings = store.get();
-        platform.sockets = sockets.get();
-        agent = std::make_unique<tw::Agent>(platform);
+    Sender() : sockets(tw::platform::makePosixSockets()) {
+        channel.sockets = sockets.get();
+        channel.crypto = &tw::platform::cryptoLibrary;
     }
-    std::unique_ptr<tw::platform::SettingsStore> store;
     std::unique_ptr<tw::platform::Sockets> sockets;
-    tw::platform::Platform platform;
-    std::unique_ptr<tw::Agent> agent;
+    tw::StatusChannel channel;
 };
 
 // A minimal in-process receiver: accepts and reads each connection to its end.
@@ -99,10 +90,10 @@ std::string statusText(size_t size) {
 void BM_TwsendOneMessageToLocalReceiver(benchmark::State& state) {
     SinkServer sink;
     Sender s;
-    s.agent->cfg.ipport = sink.port();
-    if (state.range(1)) s.agent->cfg.keycode = "benchmark key";
+    s.channel.port = sink.port();
+    if (state.range(1)) s.channel.keycode = "benchmark key";
     std::string text = statusText(static_cast<size_t>(state.range(0)));
-    for (auto _ : state) tw::twsend(*s.agent, "127.0.0.1", text);
+    for (auto _ : state) tw::twsend(s.channel, "127.0.0.1", text);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_TwsendOneMessageToLocalReceiver)
@@ -118,36 +109,28 @@ void BM_TwrecvFromFourConcurrentSenders(benchmark::State& state) {
     const int senders = 4;
     const std::string text = statusText(1000);
     for (auto _ : state) {
-        pid_t pid = -1;
-        uint16_t port = 0;
-        int outFd = -1;
-        if (!startTwrecv(perSender * senders, pid, port, outFd)) {
+        tw::testing::TwrecvProcess recv;
+        if (!recv.start(
+                {"--bind", "127.0.0.1", "--quiet", "--count", std::to_string(perSender * senders)},
+                10000, true)) {
             state.SkipWithError("twrecv did not start (build it beside this benchmark)");
-            if (pid > 0) kill(pid, SIGKILL);
             break;
         }
+        const uint16_t port = recv.port();
         auto t0 = std::chrono::steady_clock::now();
         std::vector<std::thread> threads;
         for (int i = 0; i < senders; ++i) {
             threads.emplace_back([&] {
                 Sender s;
                 std::string dest = "127.0.0.1:" + std::to_string(port);
-                for (uint64_t k = 0; k < perSender; ++k) tw::twsend(*s.agent, dest, text);
+                for (uint64_t k = 0; k < perSender; ++k) tw::twsend(s.channel, dest, text);
             });
         }
         for (auto& t : threads) t.join();
         // twrecv ends after the last message; bounded wait, then kill.
-        int status = 0;
-        bool ended = false;
-        for (int i = 0; i < 6000 && !ended; ++i) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            if (!ended) usleep(1000);
-        }
+        const bool ended = recv.wait(6000) >= 0;
         auto t1 = std::chrono::steady_clock::now();
-        close(outFd);
         if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
             state.SkipWithError("twrecv did not receive every message in time");
             break;
         }

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "bench/bench_support.h"
+#include "test/support/manual_clock.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/remote_wmi_provider.h"
 #include "platform/fixture_wmi_provider.h"
@@ -23,7 +23,7 @@ constexpr int kReads = 1000;
 const std::string kKey = "SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
 
 std::string twwmiPath() {
-    return tw::bench::twrecvPath().substr(0, tw::bench::twrecvPath().rfind('/') + 1) + "twwmi";
+    return TW_BINARY_DIR "/twwmi";
 }
 
 // A process table of kRows objects and a settings file with the agent's 29
@@ -31,7 +31,7 @@ std::string twwmiPath() {
 struct Machine {
     std::string fixture = "/tmp/twnt-bench-twwmi-" + std::to_string(getpid()) + ".json";
     std::string registry = "/tmp/twnt-bench-twwmi-" + std::to_string(getpid()) + ".reg";
-    tw::bench::BenchClock clock{1349447400};
+    tw::testing::ManualClock clock{1349447400};
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<WmiProvider> local, remote;
 

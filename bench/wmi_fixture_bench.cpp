@@ -6,14 +6,11 @@
 
 #include <fstream>
 
-#include "bench/bench_support.h"
+#include "test/support/manual_clock.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/fixture_wmi_provider.h"
 
 namespace {
-
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
 
 constexpr int kRows = 20000;
 
@@ -50,7 +47,7 @@ size_t runQuery(tw::platform::WmiConnection& c, const char* query = kQuery) {
 
 // Repeated queries of an unchanged file (the parse is kept).
 void BM_FixtureQuery20000(benchmark::State& state) {
-    BenchClock clock(1349447400);
+    tw::testing::ManualClock clock(1349447400);
     const std::string path = writeFixture();
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(path, clock, *store);
@@ -64,7 +61,7 @@ BENCHMARK(BM_FixtureQuery20000)->Unit(benchmark::kMillisecond);
 
 // Every object of the class, every property.
 void BM_FixtureSelectAll20000(benchmark::State& state) {
-    BenchClock clock(1349447400);
+    tw::testing::ManualClock clock(1349447400);
     const std::string path = writeFixture();
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(path, clock, *store);
@@ -79,7 +76,7 @@ BENCHMARK(BM_FixtureSelectAll20000)->Unit(benchmark::kMillisecond);
 
 // The first query after a change: read and parse the file, then answer.
 void BM_FixtureLoadAndQuery20000(benchmark::State& state) {
-    BenchClock clock(1349447400);
+    tw::testing::ManualClock clock(1349447400);
     const std::string path = writeFixture();
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     size_t n = 0;

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "bench/bench_support.h"
+#include "test/support/manual_clock.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
@@ -16,11 +16,8 @@
 
 namespace {
 
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
-
 void BM_LiveProcessSnapshot(benchmark::State& state) {
-    BenchClock clock;
+    tw::testing::ManualClock clock;
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     auto host = tw::platform::posix::makeHostInfo();
     auto provider = tw::platform::makeLiveWmiProvider(clock, *store, *host);

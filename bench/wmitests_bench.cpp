@@ -9,7 +9,7 @@
 #include <fstream>
 #include <map>
 
-#include "bench/bench_support.h"
+#include "test/support/manual_clock.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "agent/wmitests/wmitests.h"
@@ -18,9 +18,6 @@
 #include "platform/fixture_wmi_provider.h"
 
 namespace {
-
-using tw::bench::BenchClock;
-using tw::bench::startTwrecv;
 
 std::string thousanddefinitions() {
     const std::vector<std::string> pool = tw::splitdefinitions(tw::defaultwmipool());
@@ -81,7 +78,7 @@ void BM_RunThousandDefinitionsAgainstFixture(benchmark::State& state) {
                   "Win32_BaseBoard": [{"Status": "OK"}], "Win32_Battery": [],
                   "Win32_MotherboardDevice": [{"Status": "Pred Fail"}]})";
     }
-    BenchClock clock;
+    tw::testing::ManualClock clock;
     auto store = tw::platform::makeFileSettingsStore(dir + "/registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(dir + "/fixture.json", clock, *store);
     tw::platform::Platform p;

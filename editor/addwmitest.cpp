@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "editor/testquery.h"
 
 namespace tw::editor {

@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "agent/core/text.h"
+#include "agent/core/base/text.h"
 #include "platform/files.h"
 
 namespace tw::editor {

@@ -1,6 +1,6 @@
 #include "editor/exportsettings.h"
 
-#include "agent/core/text.h"
+#include "agent/core/base/text.h"
 
 namespace tw::editor {
 

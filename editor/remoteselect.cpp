@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 
 namespace tw::editor {
 

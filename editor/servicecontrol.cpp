@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 
 namespace tw::editor {
 

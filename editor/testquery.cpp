@@ -1,6 +1,6 @@
 #include "editor/testquery.h"
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "agent/core/testmode.h"
-#include "agent/core/text.h"
+#include "agent/core/base/testmode.h"
+#include "agent/core/base/text.h"
+#include "platform/ascii.h"
 #include "editor/exportsettings.h"
 #include "editor/servicecontrol.h"
 
@@ -97,14 +98,6 @@ constexpr const char* kColours[] = {"Green", "Yellow", "Red"};
 // Buffers of the pick lists' query results.
 constexpr size_t kPickBuffer = 102400;
 constexpr size_t kDrivesPickBuffer = 2048;
-
-bool lessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-    });
-}
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/settingstable.h"
+#include "agent/core/base/settingstable.h"
 #include "editor/editorlog.h"
 #include "editor/uiport.h"
 #include "editor/wmicontext.h"

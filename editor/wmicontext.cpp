@@ -1,7 +1,7 @@
 #include "editor/wmicontext.h"
 
-#include "agent/core/settings.h"
-#include "agent/core/text.h"
+#include "agent/core/base/settings.h"
+#include "platform/ascii.h"
 
 namespace tw::editor {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "agent/wmitests/definitions.h"
 
 namespace tw::editor {

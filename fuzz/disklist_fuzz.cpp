@@ -2,7 +2,7 @@
 #include <string>
 
 #include "fuzz/fuzz.h"
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "agent/tests/disk.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

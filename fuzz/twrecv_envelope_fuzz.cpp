@@ -4,6 +4,7 @@
 #include <string>
 
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
 #include "fuzz/fuzz.h"
 #include "tools/twrecv/receiver.h"
 
@@ -13,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tw::recv::decryptenvelope(in, "fuzz-key");
 
     std::string envelope;
-    if (tw::encryptmessage(in, envelope, "fuzz-key-0") == 0) return 0;
+    if (tw::encryptmessage(tw::platform::cryptoLibrary(), in, envelope, "fuzz-key-0") == 0)
+        return 0;
     tw::recv::Decrypted d = tw::recv::decryptenvelope(envelope, "fuzz-key");
     TW_FUZZ_CHECK(d.ok);
     TW_FUZZ_CHECK(d.text == in.substr(0, in.find('\0')));

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "platform/ascii.h"
 #include "platform/fixture_wmi_provider.h"
 #include "platform/stdregprov.h"
 #include "platform/wmi_datetime.h"
@@ -33,13 +34,6 @@ bool readWhole(const std::string& path, std::string& out) {
     const bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
-}
-
-std::string upperName(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
 }
 
 // A property value as written in the file; $ago and $seq are resolved at
@@ -171,7 +165,7 @@ std::optional<FixtureData> readFixture(const Json& doc, Malformed& bad) {
                             bad = {where + ".$fail", "an array of method names expected"};
                             return std::nullopt;
                         }
-                        fails.push_back(upperName(m.get<std::string>()));
+                        fails.push_back(toUpper(m.get<std::string>()));
                     }
                     continue;
                 }
@@ -184,7 +178,7 @@ std::optional<FixtureData> readFixture(const Json& doc, Malformed& bad) {
             fc.rows.push_back(std::move(row));
             fc.fails.push_back(std::move(fails));
         }
-        const std::string key = upperName(cls);
+        const std::string key = toUpper(cls);
         if (data.byName.count(key)) {
             bad = {cls, "the class is given twice"};
             return std::nullopt;
@@ -372,7 +366,7 @@ struct FixtureState {
         WmiTable t;
         t.shape = fc.shape;
         const int64_t now = clock.now();
-        const bool services = upperName(fc.shape->name()) == "WIN32_SERVICE";
+        const bool services = toUpper(fc.shape->name()) == "WIN32_SERVICE";
         auto nameCol = fc.shape->find("Name");
         t.rows.reserve(fc.rows.size());
         for (const auto& row : fc.rows) {
@@ -380,7 +374,7 @@ struct FixtureState {
             for (size_t i = 0; i < row.size(); ++i)
                 if (row[i]) vals[i] = resolve(*row[i], k, now);
             if (services && nameCol && vals[*nameCol] && vals[*nameCol]->type == WmiType::String) {
-                auto it = serviceState.find(upperName(vals[*nameCol]->s));
+                auto it = serviceState.find(toUpper(vals[*nameCol]->s));
                 if (it != serviceState.end()) t.set(vals, "State", WmiValue::string(it->second));
             }
             t.rows.push_back(std::move(vals));
@@ -390,7 +384,7 @@ struct FixtureState {
 
     // The row of a keyed path, or -1.
     int findRow(const FixtureData& d, const ObjectPath& p, const FixtureClass** fcOut) {
-        auto it = d.byName.find(upperName(p.cls));
+        auto it = d.byName.find(toUpper(p.cls));
         if (it == d.byName.end()) return -1;
         const FixtureClass& fc = d.classes[it->second];
         *fcOut = &fc;
@@ -400,7 +394,7 @@ struct FixtureState {
             const auto& row = fc.rows[r];
             if (*col < row.size() && row[*col] && row[*col]->kind == Cell::Plain) {
                 const WmiValue& v = row[*col]->value;
-                if (v.type == WmiType::String && upperName(v.s) == upperName(p.value))
+                if (v.type == WmiType::String && toUpper(v.s) == toUpper(p.value))
                     return static_cast<int>(r);
                 if (v.type == WmiType::Int32 && std::to_string(v.i) == p.value)
                     return static_cast<int>(r);
@@ -433,7 +427,7 @@ class FixtureConnection final : public WmiConnection {
             for (const auto& c : data->classes) shapes.push_back(c.shape);
             return selectMetaClass(*q, shapes);
         }
-        auto it = data->byName.find(upperName(q->className));
+        auto it = data->byName.find(toUpper(q->className));
         if (it == data->byName.end()) {
             error_ = "class " + q->className + " is not in WMI fixture " + st_->path;
             return nullptr;
@@ -452,7 +446,7 @@ class FixtureConnection final : public WmiConnection {
         auto p = parsePath(path);
         if (!p) {
             // A class object by its name.
-            auto it = data->byName.find(upperName(path));
+            auto it = data->byName.find(toUpper(path));
             if (it == data->byName.end()) {
                 error_ = "no object " + std::string(path) + " in WMI fixture " + st_->path;
                 return nullptr;
@@ -465,7 +459,7 @@ class FixtureConnection final : public WmiConnection {
             error_ = "no object " + std::string(path) + " in WMI fixture " + st_->path;
             return nullptr;
         }
-        const int k = st_->queried[upperName(fc->shape->name())];
+        const int k = st_->queried[toUpper(fc->shape->name())];
         FixtureClass single{fc->shape, {fc->rows[static_cast<size_t>(r)]}, {}};
         WmiTable t = st_->resolveTable(single, k);
         return makeTableObject(t.shape, std::move(t.rows[0]));
@@ -480,8 +474,8 @@ class FixtureConnection final : public WmiConnection {
             return nullptr;
         }
         auto p = parsePath(path);
-        const std::string m = upperName(method);
-        if (!p || upperName(p->cls) != "WIN32_SERVICE" ||
+        const std::string m = toUpper(method);
+        if (!p || toUpper(p->cls) != "WIN32_SERVICE" ||
             (m != "STARTSERVICE" && m != "STOPSERVICE")) {
             error_ = "no method " + std::string(method) + " on " + std::string(path);
             return nullptr;
@@ -497,7 +491,7 @@ class FixtureConnection final : public WmiConnection {
                 error_ = std::string(method) + " fails on " + std::string(path) + " by the fixture";
                 return nullptr;
             }
-        st_->serviceState[upperName(p->value)] = m == "STARTSERVICE" ? "Running" : "Stopped";
+        st_->serviceState[toUpper(p->value)] = m == "STARTSERVICE" ? "Running" : "Stopped";
         auto out = std::make_unique<WmiPropertyBag>();
         out->set("ReturnValue", WmiValue::int32(0));
         return out;
@@ -521,7 +515,7 @@ class FixtureWmiProvider final : public WmiProvider {
             r.error = "no WMI connection to " + server + " from this host";
             return r;
         }
-        const std::string n = upperName(ns);
+        const std::string n = toUpper(ns);
         if (n == "ROOT\\CIMV2")
             r.connection = std::make_unique<FixtureConnection>(st_);
         else if (n == "ROOT\\DEFAULT")

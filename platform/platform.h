@@ -19,6 +19,8 @@
 
 namespace tw::platform {
 
+struct CryptoLibrary;
+
 struct Platform {
     SettingsStore* settings = nullptr;
     EventLog* events = nullptr;
@@ -32,6 +34,9 @@ struct Platform {
     Launcher* launcher = nullptr;
     Directory* directory = nullptr;
     FileWriter* files = nullptr;
+    // The cipher library of the message envelope (crypto_library.h), loaded
+    // when first asked for; nullptr from it when it cannot be had.
+    const CryptoLibrary* (*crypto)() = nullptr;
 };
 
 // This host's implementations, owned together.

@@ -1,20 +1,14 @@
 #include "platform/regfile.h"
 
-#include <cctype>
 #include <cstdio>
+
+#include "platform/ascii.h"
 
 namespace tw::platform {
 
 namespace {
 
 const char* kHeader = "Windows Registry Editor Version 5.00";
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -83,9 +77,7 @@ bool parseData(std::string_view data, RegValue& v, std::string& why) {
         v = RegValue::sz(std::move(text));
         return true;
     }
-    std::string lower;
-    for (char c : data.substr(0, std::min<size_t>(data.size(), 8)))
-        lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    const std::string lower = toLower(data.substr(0, std::min<size_t>(data.size(), 8)));
     if (lower.rfind("dword:", 0) == 0) {
         std::string_view digits = trim(data.substr(6));
         if (digits.empty() || digits.size() > 8) {
@@ -110,7 +102,7 @@ bool parseData(std::string_view data, RegValue& v, std::string& why) {
             why = "malformed hex value";
             return false;
         }
-        std::string kind = upper(data.substr(0, colon));
+        std::string kind = toUpper(data.substr(0, colon));
         std::string bytes;
         if (!parseHexBytes(data.substr(colon + 1), bytes)) {
             why = "malformed hex bytes";
@@ -178,7 +170,7 @@ std::string foldKeyPath(std::string_view path) {
     std::string p(path);
     while (!p.empty() && p.back() == '\\') p.pop_back();
     static const std::string wow = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE";
-    std::string up = upper(p);
+    std::string up = toUpper(p);
     if (up.rfind(wow, 0) == 0 && (up.size() == wow.size() || up[wow.size()] == '\\')) {
         const size_t cut = std::string("HKEY_LOCAL_MACHINE\\SOFTWARE").size();
         p.erase(cut, wow.size() - cut);
@@ -187,7 +179,7 @@ std::string foldKeyPath(std::string_view path) {
 }
 
 std::string normaliseKey(std::string_view path) {
-    return upper(foldKeyPath(path));
+    return toUpper(foldKeyPath(path));
 }
 
 std::string utf16leFromBytes(std::string_view text) {
@@ -222,11 +214,11 @@ RegFileKey& ensureKey(RegTree& tree, const std::string& path) {
     size_t pos = 0;
     while ((pos = folded.find('\\', pos)) != std::string::npos) {
         std::string parent = folded.substr(0, pos);
-        std::string norm = upper(parent);
+        std::string norm = toUpper(parent);
         if (!tree.count(norm)) tree[norm].path = parent;
         ++pos;
     }
-    std::string norm = upper(folded);
+    std::string norm = toUpper(folded);
     auto it = tree.find(norm);
     if (it == tree.end()) {
         it = tree.emplace(norm, RegFileKey{}).first;
@@ -320,7 +312,7 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
         if (!parseData(data, v, why)) return fail(startLine, why);
         bool replaced = false;
         for (auto& existing : current->values) {
-            if (upper(existing.name) == upper(name)) {
+            if (toUpper(existing.name) == toUpper(name)) {
                 existing.value = v;
                 replaced = true;
                 break;

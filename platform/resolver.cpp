@@ -131,8 +131,7 @@ ResolveResult resolveWithin(std::function<ResolveResult()> lookup, const WaitBou
 
 std::optional<HostEntry> resolveHostWithin(std::function<std::optional<HostEntry>()> lookup) {
     std::optional<HostEntry> entry;
-    if (runbounded(std::move(lookup), WaitBound{kHostResolveTimeoutMs, {}}, entry) !=
-        WaitEnd::Done)
+    if (runbounded(std::move(lookup), WaitBound{kHostResolveTimeoutMs, {}}, entry) != WaitEnd::Done)
         return std::nullopt;
     return entry;
 }

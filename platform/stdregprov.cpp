@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/wmi_table.h"
 
 namespace tw::platform {
@@ -12,17 +13,6 @@ constexpr int32_t kDone = 0;
 constexpr int32_t kTypeMismatch = 1;
 constexpr int32_t kNotFound = 2;
 constexpr int32_t kInvalidParameter = 87;
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::optional<std::string> hiveName(const WmiObject* in) {
     uint32_t h = 0x80000002u;  // HKEY_LOCAL_MACHINE when not given
@@ -69,7 +59,7 @@ class StdRegProvConnection final : public WmiConnection {
     }
 
     std::unique_ptr<WmiObject> getObject(std::string_view path) override {
-        if (!sameNoCase(path, "StdRegProv")) {
+        if (!equalsNoCase(path, "StdRegProv")) {
             error_ = "no object " + std::string(path) + " in ROOT\\DEFAULT";
             return nullptr;
         }
@@ -78,13 +68,13 @@ class StdRegProvConnection final : public WmiConnection {
 
     std::unique_ptr<WmiObject> execMethod(std::string_view path, std::string_view method,
                                           const WmiObject* in) override {
-        if (!sameNoCase(path, "StdRegProv")) {
+        if (!equalsNoCase(path, "StdRegProv")) {
             error_ = "no object " + std::string(path) + " in ROOT\\DEFAULT";
             return nullptr;
         }
-        const bool get = sameNoCase(method, "GetStringValue");
-        const bool create = sameNoCase(method, "CreateKey");
-        if (!get && !create && !sameNoCase(method, "SetStringValue")) {
+        const bool get = equalsNoCase(method, "GetStringValue");
+        const bool create = equalsNoCase(method, "CreateKey");
+        if (!get && !create && !equalsNoCase(method, "SetStringValue")) {
             error_ = "StdRegProv has no method " + std::string(method);
             return nullptr;
         }

@@ -1,39 +1,28 @@
 #include "platform/wmi_provider.h"
 
+#include "platform/ascii.h"
+
 namespace tw::platform {
 
-namespace {
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool isLocalWmiServer(const std::string& server, HostInfo* host) {
-    if (server.empty() || server == "." || sameNoCase(server, "localhost")) return true;
+    if (server.empty() || server == "." || equalsNoCase(server, "localhost")) return true;
     if (!host) return false;
     const std::string_view first = std::string_view(server).substr(0, server.find('.'));
-    if (auto name = host->computerName(); name && !name->empty() && sameNoCase(first, *name))
+    if (auto name = host->computerName(); name && !name->empty() && equalsNoCase(first, *name))
         return true;
     // A host name longer than a computer name may be: its computer name is a
     // cut of it, so the whole first label is compared, never its cut.
     auto hostName = host->hostName();
     if (!hostName) return false;
     const std::string_view mine = std::string_view(*hostName).substr(0, hostName->find('.'));
-    return !mine.empty() && sameNoCase(first, mine);
+    return !mine.empty() && equalsNoCase(first, mine);
 }
 
 void WmiPropertyBag::set(std::string name, WmiValue value) {
     for (auto& p : props_)
-        if (sameNoCase(p.first, name)) {
+        if (equalsNoCase(p.first, name)) {
             p.second = std::move(value);
             return;
         }
@@ -42,7 +31,7 @@ void WmiPropertyBag::set(std::string name, WmiValue value) {
 
 std::optional<WmiValue> WmiPropertyBag::get(std::string_view name) const {
     for (const auto& p : props_)
-        if (sameNoCase(p.first, name)) return p.second;
+        if (equalsNoCase(p.first, name)) return p.second;
     return std::nullopt;
 }
 

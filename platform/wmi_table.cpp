@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
+
 namespace tw::platform {
 
 namespace {
-
-std::string upperName(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 class TableObject final : public WmiObject {
   public:
@@ -22,7 +17,7 @@ class TableObject final : public WmiObject {
     std::optional<WmiValue> get(std::string_view name) const override {
         auto col = shape_->find(name);
         if (!col) {
-            if (upperName(name) == "__CLASS") return WmiValue::string(shape_->name());
+            if (toUpper(name) == "__CLASS") return WmiValue::string(shape_->name());
             return std::nullopt;
         }
         if (*col >= values_.size() || !values_[*col]) return std::nullopt;
@@ -42,7 +37,7 @@ class ClassObject final : public WmiObject {
   public:
     explicit ClassObject(std::shared_ptr<const WmiClassShape> shape) : shape_(std::move(shape)) {}
     std::optional<WmiValue> get(std::string_view name) const override {
-        if (upperName(name) == "__CLASS") return WmiValue::string(shape_->name());
+        if (toUpper(name) == "__CLASS") return WmiValue::string(shape_->name());
         if (shape_->find(name)) return WmiValue::null();
         return std::nullopt;
     }
@@ -55,7 +50,7 @@ class ClassObject final : public WmiObject {
 }  // namespace
 
 size_t WmiClassShape::add(std::string_view property) {
-    std::string key = upperName(property);
+    std::string key = toUpper(property);
     auto it = index_.find(key);
     if (it != index_.end()) return it->second;
     columns_.emplace_back(property);
@@ -67,7 +62,7 @@ std::optional<size_t> WmiClassShape::find(std::string_view property) const {
     // Most lookups come with the class's own spelling; try it before folding.
     for (size_t i = 0; i < columns_.size() && i < 16; ++i)
         if (columns_[i] == property) return i;
-    auto it = index_.find(upperName(property));
+    auto it = index_.find(toUpper(property));
     if (it == index_.end()) return std::nullopt;
     return it->second;
 }
@@ -115,7 +110,7 @@ std::unique_ptr<WmiListEnumerator> selectFromTable(const WqlQuery& query, WmiTab
     bool classSlot = false;
     for (const auto& n : query.whereNames) {
         slotCol.push_back(shape->find(n));
-        if (!slotCol.back() && upperName(n) == "__CLASS") classSlot = true;
+        if (!slotCol.back() && toUpper(n) == "__CLASS") classSlot = true;
     }
     const WmiValue className = WmiValue::string(shape->name());
     std::vector<std::unique_ptr<WmiObject>> out;
@@ -126,7 +121,7 @@ std::unique_ptr<WmiListEnumerator> selectFromTable(const WqlQuery& query, WmiTab
                     if (*c < row.size()) return row[*c];
                     return std::nullopt;
                 }
-                if (classSlot && upperName(query.whereNames[slot]) == "__CLASS") return className;
+                if (classSlot && toUpper(query.whereNames[slot]) == "__CLASS") return className;
                 return std::nullopt;
             });
             if (!ok) continue;
@@ -149,7 +144,7 @@ std::unique_ptr<WmiListEnumerator> selectMetaClass(
 }
 
 bool isMetaClass(std::string_view className) {
-    return upperName(className) == "META_CLASS";
+    return toUpper(className) == "META_CLASS";
 }
 
 }  // namespace tw::platform

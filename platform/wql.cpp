@@ -3,22 +3,12 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/wmi_datetime.h"
 
 namespace tw::platform {
 
 namespace {
-
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
-}
 
 // A whole text read as a decimal number (optional sign, digits, fraction).
 bool readNumber(std::string_view s, double& out) {
@@ -94,7 +84,7 @@ class Parser {
     }
 
     bool isKeyword(const char* word) const {
-        return tok_.kind == Token::Ident && sameNoCase(tok_.text, word);
+        return tok_.kind == Token::Ident && equalsNoCase(tok_.text, word);
     }
 
     bool keyword(const char* word) {
@@ -245,7 +235,7 @@ class Parser {
 
     size_t slotOf(const std::string& name) {
         for (size_t i = 0; i < q_->whereNames.size(); ++i)
-            if (sameNoCase(q_->whereNames[i], name)) return i;
+            if (equalsNoCase(q_->whereNames[i], name)) return i;
         q_->whereNames.push_back(name);
         return q_->whereNames.size() - 1;
     }
@@ -341,8 +331,8 @@ int order(double a, double b) {
 int orderNoCase(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(upper(a[i]));
-        unsigned char y = static_cast<unsigned char>(upper(b[i]));
+        unsigned char x = static_cast<unsigned char>(upperAscii(a[i]));
+        unsigned char y = static_cast<unsigned char>(upperAscii(b[i]));
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
@@ -391,7 +381,7 @@ bool wqlLike(std::string_view t, std::string_view p) {
     // Iterative matcher with one backtrack point for the last '%'.
     size_t ti = 0, pi = 0, starP = std::string_view::npos, starT = 0;
     while (ti < t.size()) {
-        if (pi < p.size() && (p[pi] == '_' || upper(p[pi]) == upper(t[ti]))) {
+        if (pi < p.size() && (p[pi] == '_' || upperAscii(p[pi]) == upperAscii(t[ti]))) {
             ++ti;
             ++pi;
         } else if (pi < p.size() && p[pi] == '%') {
@@ -450,8 +440,8 @@ bool wqlCompare(const std::optional<WmiValue>& value, WqlOp op, const WqlLiteral
             std::optional<bool> want;
             if (lit.kind == WqlLiteral::Bool) want = lit.boolean;
             if (lit.numeric) want = lit.number != 0;
-            if (lit.kind == WqlLiteral::String && sameNoCase(lit.text, "TRUE")) want = true;
-            if (lit.kind == WqlLiteral::String && sameNoCase(lit.text, "FALSE")) want = false;
+            if (lit.kind == WqlLiteral::String && equalsNoCase(lit.text, "TRUE")) want = true;
+            if (lit.kind == WqlLiteral::String && equalsNoCase(lit.text, "FALSE")) want = false;
             if (!want || (op != WqlOp::Eq && op != WqlOp::Ne)) return false;
             return (v.b == *want) == (op == WqlOp::Eq);
         }
@@ -464,7 +454,7 @@ bool wqlReads(const WqlQuery& query, std::string_view property) {
     if (query.properties.empty()) return true;
     for (const auto* names : {&query.properties, &query.whereNames})
         for (const auto& n : *names)
-            if (sameNoCase(n, property)) return true;
+            if (equalsNoCase(n, property)) return true;
     return false;
 }
 
@@ -482,7 +472,8 @@ std::optional<int64_t> wqlLowerTimeBound(const WqlQuery& query, std::string_view
         if (e->kind == WqlExpr::And) {
             todo.push_back(e->left.get());
             todo.push_back(e->right.get());
-        } else if (e->kind == WqlExpr::Compare && sameNoCase(query.whereNames[e->slot], property) &&
+        } else if (e->kind == WqlExpr::Compare &&
+                   equalsNoCase(query.whereNames[e->slot], property) &&
                    (e->op == WqlOp::Gt || e->op == WqlOp::Ge) && e->literal.instant) {
             if (!best || *e->literal.instant > *best) best = *e->literal.instant;
         }

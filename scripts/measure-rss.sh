@@ -5,9 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${1:-build/release}/twnt
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"; kill $pid 2>/dev/null || true' EXIT
-TWSETTING=${1:-build/release}/twsetting scripts/write-settings.sh "$dir/registry.reg" 127.0.0.1:9 600
-TWNT_REGISTRY="$dir/registry.reg" TWNT_EVENTLOG="$dir/events.log" TEMP="$dir" "$bin" -app &
+pid=
+trap 'rm -rf "$dir"; [ -n "$pid" ] && kill $pid 2>/dev/null || true' EXIT
+# The settings as -install writes them (the service unit goes to $dir), with
+# a discard address as the display server, the log on and a long cycle.
+export TWNT_REGISTRY="$dir/registry.reg" TWNT_EVENTLOG="$dir/events.log" TWNT_UNIT_DIR="$dir/units" TEMP="$dir"
+mkdir -p "$TWNT_UNIT_DIR"
+"$bin" -install 127.0.0.1:9 N 1984 >/dev/null
+"$(dirname "$bin")/twsetting" Timer=600 Activatelog=Y >/dev/null
+"$bin" -app &
 pid=$!
 for _ in $(seq 100); do
   grep -q "twmain: Sleeping" "$dir/TW.LOG" 2>/dev/null && break

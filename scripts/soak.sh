@@ -34,8 +34,12 @@ for _ in $(seq 100); do
 done
 [ -n "$port" ] || { echo "soak: twrecv did not start" >&2; exit 1; }
 
-export TWNT_REGISTRY="$dir/registry.reg" TWNT_EVENTLOG="$dir/events.log" TEMP="$dir"
-TWSETTING="$build/twsetting" scripts/write-settings.sh "$TWNT_REGISTRY" "127.0.0.1:$port;127.0.0.1:1" 1
+# The settings as -install writes them (the service unit goes to $dir), then
+# the log on and a one-second cycle.
+export TWNT_REGISTRY="$dir/registry.reg" TWNT_EVENTLOG="$dir/events.log" TWNT_UNIT_DIR="$dir/units" TEMP="$dir"
+mkdir -p "$TWNT_UNIT_DIR"
+"$build/twnt" -install "127.0.0.1:$port;127.0.0.1:1" N 1984 >/dev/null
+"$build/twsetting" Timer=1 Activatelog=Y >/dev/null
 "$build/twnt" -app &
 agent=$!
 

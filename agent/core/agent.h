@@ -1,25 +1,30 @@
-// The agent's process-wide state, handed to the cycle, the tests and the
-// auxiliary threads. Subsystems keep their between-cycle state here.
+// The agent's process-wide state. Only the code that runs the agent (entry,
+// commands, service, the cycle and its test step) sees it whole; it hands
+// each test, the status channel and the auxiliary threads only what they
+// use. Subsystems keep their between-cycle state here.
 #pragma once
 
 #include <atomic>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "agent/core/base/settings.h"
 #include "agent/core/config.h"
-#include "agent/core/settings.h"
-#include "agent/wmi/procinfo.h"
-#include "agent/tests/netdata.h"
-#include "agent/wmi/wmi.h"
 #include "agent/ext/auxthreads.h"
+#include "agent/tests/netdata.h"
+#include "agent/transport/twsend.h"
+#include "agent/wmi/procinfo.h"
+#include "agent/wmi/wmi.h"
 #include "platform/platform.h"
 
 namespace tw {
 
 struct Agent {
+    // A stop is due: the service was told to stop, or the process is asked to end.
+    bool stopping() { return serviceFlag.load() != 0 || p.system->stopRequested(); }
+
     explicit Agent(platform::Platform& platform)
         : p(platform), settings(*platform.settings), wmi(platform) {}
 
@@ -39,10 +44,8 @@ struct Agent {
     // test's previous snapshot.
     std::optional<std::vector<ProcessSample>> prevprocs;
     bool externalsLaunched = false;
-    // "host:port" of the destinations that timed out in cycle
-    // deadDestinationsCycle: skipped until the next cycle.
-    std::set<std::string> deadDestinations;
-    int deadDestinationsCycle = -1;
+    // The destinations that timed out in a cycle: skipped until the next one.
+    DeadDestinations deadDestinations;
     // Why TW.LOG could not be opened, as last written to the event log: a
     // lasting problem is reported once, not every cycle.
     std::string logFailure;

@@ -3,12 +3,13 @@
 #include <cstdio>
 
 #include "agent/core/agent.h"
+#include "agent/core/base/events.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
-#include "agent/core/events.h"
 #include "agent/core/service.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
 #include "agent/wmitests/definitions.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -18,28 +19,18 @@ const char* kProgram = "twnt";
 const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninstall";
 const char* kOldProductName = "Tallwatch System and Network Monitor Client";
 
-// Install writes the settings in this order (AliasName is computed).
-const char* kInstallOrder[] = {
-    "CPUrebootcolor", "CPUrebootmins", "CPUupdayscolor", "CPUupdays",  "Procs",
-    "Externals",      "Services",      "Activatelog",    "DiskList",   "SendPageAlerts",
-    "Defaults",       "MemLevels",     "StartDelay",     "Timer",      "PluginTimer",
-    "MsgLevels",      "IgnoreMsgs",    "ExternalPath",   "PageLevels",
-};
-const char* kInstallTail[] = {"KeyCode", "Tests", "NetworkInterfaces", "WMITests", "WMIPool"};
-
-// Remove deletes the settings in this order.
-const char* kRemoveOrder[] = {
-    "TWDISPLAY",      "TWPAGE",         "IPport",
-    "FQDN",           "CPUrebootcolor", "CPUrebootmins",
-    "CPUupdayscolor", "CPUupdays",      "Procs",
-    "Externals",      "Services",       "Activatelog",
-    "DiskList",       "SendPageAlerts", "Defaults",
-    "MemLevels",      "StartDelay",     "Timer",
-    "MsgLevels",      "IgnoreMsgs",     "ExternalPath",
-    "PluginTimer",    "AliasName",      "KeyCode",
-    "PageLevels",     "Tests",          "NetworkInterfaces",
-    "WMITests",       "WMIPool",
-};
+// The table's settings in order, but with `moved` right after `after`:
+// install writes PageLevels, and remove deletes PluginTimer, right after
+// ExternalPath.
+std::vector<const SettingDef*> tableorder(const char* moved, const char* after) {
+    std::vector<const SettingDef*> order;
+    for (const SettingDef& def : kSettingsTable) {
+        if (equalsNoCase(def.name, moved)) continue;
+        order.push_back(&def);
+        if (equalsNoCase(def.name, after)) order.push_back(findsetting(moved));
+    }
+    return order;
+}
 
 struct Words {
     std::string command;
@@ -98,18 +89,17 @@ class Commands {
             return usage();
         }
         Settings& s = a_.settings;
-        s.setKeyPath(kSettingsKey);
         if (!createservice()) {
             out(strformat("\r\n%s could not be installed !!!\r\n\r\n", kShortDisplayName));
             return usage();
         }
-        s.writesetting("TWDISPLAY", w.params[0]);
-        s.writesetting("TWPAGE", w.params[0]);
-        s.writesetting("IPport", w.params.size() >= 3 ? w.params[2] : "1984");
-        s.writesetting("FQDN", w.params.size() >= 2 ? w.params[1] : "Y");
-        for (const char* name : kInstallOrder) s.writesetting(name, mem_.get(name));
-        s.writesetting("AliasName", localaliasname());
-        for (const char* name : kInstallTail) s.writesetting(name, mem_.get(name));
+        mem_.set("TWDISPLAY", w.params[0]);
+        mem_.set("TWPAGE", w.params[0]);
+        mem_.set("IPport", w.params.size() >= 3 ? w.params[2] : "1984");
+        mem_.set("FQDN", w.params.size() >= 2 ? w.params[1] : "Y");
+        mem_.set("AliasName", localaliasname());
+        for (const SettingDef* def : tableorder("PageLevels", "ExternalPath"))
+            s.writesetting(def->name, mem_.get(def->name));
         registersource();
         return 0;
     }
@@ -130,9 +120,10 @@ class Commands {
         std::string key = kSettingsKey;
         if (!keyexists(kSettingsKey) && keyexists(kOldSettingsKey)) key = kOldSettingsKey;
         removeservice();
-        s.setKeyPath(key);
-        for (const char* name : kRemoveOrder) s.deletesetting(name);
-        s.deletesetting("");
+        Settings found(*a_.p.settings, key);
+        for (const SettingDef* def : tableorder("PluginTimer", "ExternalPath"))
+            found.deletesetting(def->name);
+        found.deletesetting("");
         return 0;
     }
 
@@ -174,18 +165,15 @@ class Commands {
         }
 
         // Clean: earlier switches become mode letters; unknown subkeys go.
-        s.setKeyPath(key);
+        Settings found(*a_.p.settings, key);
         for (const auto& name : names) {
-            if (issetting(name)) continue;
-            const char* test = equalsNoCase(name, "CPUalwaysGreen")      ? "cpu:"
-                               : equalsNoCase(name, "DiskalwaysGreen")   ? "disk:"
-                               : equalsNoCase(name, "EventsalwaysGreen") ? "msgs:"
-                                                                         : nullptr;
-            if (test) {
-                std::string v = s.readsetting(name, 124);
-                if (!v.empty() && (v[0] == 'Y' || v[0] == 'y')) alwaysgreen(test);
+            if (findsetting(name)) continue;
+            for (const EarlierSwitch& old : kEarlierSwitches) {
+                if (!equalsNoCase(name, old.name)) continue;
+                std::string v = found.readsetting(name, old.bufsize);
+                if (!v.empty() && (v[0] == 'Y' || v[0] == 'y')) alwaysgreen(old.testItem);
             }
-            s.deletesetting(name);
+            found.deletesetting(name);
         }
 
         if (key == kOldSettingsKey) {
@@ -197,17 +185,13 @@ class Commands {
                 if (!value) continue;
                 std::string text =
                     value->type == platform::RegType::Dword ? std::string() : value->data;
-                s.setKeyPath(kOldSettingsKey);
-                s.deletesetting(def.name);
-                s.setKeyPath(kSettingsKey);
+                found.deletesetting(def.name);
                 s.writesetting(def.name, text);
             }
-            s.setKeyPath(kOldSettingsKey);
-            s.deletesetting("");
+            found.deletesetting("");
         }
 
-        s.setKeyPath(kSettingsKey);
-        std::string defaults = s.readsetting("Defaults", 128);
+        std::string defaults = s.readsetting("Defaults");
         // An empty Defaults gets the whole default (the page-file item alone
         // would leave the cpu and disk items to the built-in thresholds); an
         // absent one is filled below. A text that cannot take the item within
@@ -216,7 +200,7 @@ class Commands {
             s.deletesetting("Defaults");
             s.writesetting("Defaults", mem_.get("Defaults"));
         } else if (defaults.find("PAGEFILE") == std::string::npos) {
-            if (defaults.size() + 15 < 128) {
+            if (defaults.size() + 15 < settingsize("Defaults")) {
                 defaults += " PAGEFILE:80:90";
                 s.deletesetting("Defaults");
                 s.writesetting("Defaults", defaults);
@@ -283,12 +267,6 @@ class Commands {
         std::string key = std::string(kHklm) + path;
         key.pop_back();
         return a_.p.settings->keyExists(key);
-    }
-
-    static bool issetting(const std::string& name) {
-        for (const auto& def : kSettingsTable)
-            if (equalsNoCase(def.name, name)) return true;
-        return false;
     }
 
     void alwaysgreen(const char* item) {
@@ -417,38 +395,10 @@ Console Console::standard() {
 }
 
 InstallDefaults::InstallDefaults(bool withPool) {
-    values_ = {
-        {"TWDISPLAY", ""},
-        {"TWPAGE", ""},
-        {"IPport", ""},
-        {"FQDN", ""},
-        {"CPUrebootcolor", "Yellow"},
-        {"CPUrebootmins", "60"},
-        {"CPUupdayscolor", "Yellow"},
-        {"CPUupdays", "999"},
-        {"Procs", ""},
-        {"Externals", ""},
-        {"Services", ""},
-        {"Activatelog", "N"},
-        {"DiskList", ""},
-        {"SendPageAlerts", "Y"},
-        {"Defaults", "CPU:80:95 DISK:90:95 PAGEFILE:80:90"},
-        {"MemLevels", "PHYS:95:98 COMMIT:80:90"},
-        {"StartDelay", "0"},
-        {"Timer", "300"},
-        {"PluginTimer", "60"},
-        {"MsgLevels", "SYS:ERR:Y:30 SYS:WARN:N:15 APP:ERR:Y:30 APP:WARN:N:15"},
-        {"IgnoreMsgs", ""},
-        {"ExternalPath", ""},
-        {"AliasName", ""},
-        {"KeyCode", ""},
-        {"PageLevels", "red purple "},
-        {"Tests",
-         "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D"},
-        {"NetworkInterfaces", ""},
-        {"WMITests", ""},
-        {"WMIPool", withPool ? defaultwmipool() : std::string()},
-    };
+    for (const SettingDef& def : kSettingsTable)
+        values_.emplace_back(def.name, def.install ? std::string(def.install)
+                                       : withPool  ? defaultwmipool()
+                                                   : std::string());
 }
 
 const std::string& InstallDefaults::get(const std::string& name) const {

@@ -1,8 +1,9 @@
 #include "agent/core/config.h"
 
-#include "agent/core/settings.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
+#include "platform/ascii.h"
 #include "platform/host_info.h"
 
 namespace tw {
@@ -39,8 +40,7 @@ std::string yesNo(const std::string& text) {
 }
 
 std::string upperFirst(std::string text) {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    if (!text.empty()) text[0] = upperAscii(text[0]);
     return text;
 }
 
@@ -58,32 +58,51 @@ std::string shapeName(std::string name, const std::string& fqdn) {
 
 }  // namespace
 
+StatusChannel statuschannel(const Config& cfg, platform::Sockets* sockets, platform::Clock* clock) {
+    StatusChannel ch;
+    ch.sockets = sockets;
+    ch.clock = clock;
+    ch.keycode = cfg.keycode;
+    ch.keycodeUnusable = cfg.keycodeUnusable;
+    ch.port = cfg.port();
+    ch.sendPageAlerts = cfg.sendPageAlerts;
+    ch.pagelevels = cfg.pagelevels;
+    ch.twpage = cfg.twpage;
+    return ch;
+}
+
+PluginView pluginview(const Config& cfg, StatusChannel channel) {
+    return {cfg.host.compName, cfg.externalpath, cfg.externalpathAsWritten, cfg.twdisplay,
+            std::move(channel)};
+}
+
 LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
                       const std::function<void(const std::string&)>& onExternals) {
     LoadResult result;
 
-    std::string display = settings.readsetting("TWDISPLAY", 512);
+    std::string display = settings.readsetting("TWDISPLAY");
     if (display.empty()) {
         twlog("TWDISPLAY is not set");
         result.outcome = LoadOutcome::NoDisplay;
         return result;
     }
     cfg.twdisplay = cleandestinations(display);
-    std::string page = settings.readsetting("TWPAGE", 512);
+    std::string page = settings.readsetting("TWPAGE");
     if (page.empty()) page = display;
     cfg.twpage = cleandestinations(page);
 
-    cfg.fqdn = yesNo(settings.readsetting("FQDN", 256));
-    std::string port = settings.readsetting("IPport", 256);
+    cfg.fqdn = yesNo(settings.readsetting("FQDN"));
+    std::string port = settings.readsetting("IPport");
     cfg.ipport = port.empty() ? 1984 : decimalNumber(port);
     if (cfg.ipport < 1) cfg.ipport = 1984;
 
-    cfg.aliasName = settings.readsetting("AliasName", 256);
-    cfg.tests = settings.readsetting("Tests", 1024);
+    cfg.aliasName = settings.readsetting("AliasName");
+    cfg.tests = settings.readsetting("Tests");
     cfg.modes.parse(cfg.tests);
-    cfg.interfaceLimits = loadnetworkinterfaces(settings, cfg.networkInterfaces);
-    cfg.wmitests = settings.readsetting("WMITests", 102400);
-    cfg.wmipool = settings.readsetting("WMIPool", 102400);
+    cfg.networkInterfaces = settings.readsetting("NetworkInterfaces");
+    cfg.interfaceLimits = parseinterfaces(cfg.networkInterfaces);
+    cfg.wmitests = settings.readsetting("WMITests");
+    cfg.wmipool = settings.readsetting("WMIPool");
 
     twlog("TWDISPLAY = <%s>\r\n", cfg.twdisplay.c_str());
     twlog("TWPAGE    = <%s>\r\n", cfg.twpage.c_str());
@@ -120,27 +139,27 @@ LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
     id.compName = id.twcompName;
     twlog("compName = <%s>\r\n", id.compName.c_str());
 
-    cfg.cpurebootmins = decimalNumber(settings.readsetting("CPUrebootmins", 256));
+    cfg.cpurebootmins = decimalNumber(settings.readsetting("CPUrebootmins"));
     if (cfg.cpurebootmins < 0) cfg.cpurebootmins = 0;
-    cfg.cpurebootcolor = upperFirst(settings.readsetting("CPUrebootcolor", 256));
+    cfg.cpurebootcolor = upperFirst(settings.readsetting("CPUrebootcolor"));
     twlog("cpurebootmins = <%d>\r\n", cfg.cpurebootmins);
     twlog("cpurebootcolor = <%s>\r\n", cfg.cpurebootcolor.c_str());
 
-    cfg.cpuupdays = decimalNumber(settings.readsetting("CPUupdays", 256));
+    cfg.cpuupdays = decimalNumber(settings.readsetting("CPUupdays"));
     if (cfg.cpuupdays < 1) cfg.cpuupdays = 999;
-    cfg.cpuupdayscolor = upperFirst(settings.readsetting("CPUupdayscolor", 256));
+    cfg.cpuupdayscolor = upperFirst(settings.readsetting("CPUupdayscolor"));
     twlog("cpuupdays = <%d>\r\n", cfg.cpuupdays);
     twlog("cpuupdayscolor = <%s>\r\n", cfg.cpuupdayscolor.c_str());
 
-    cfg.sendPageAlerts = yesNo(settings.readsetting("SendPageAlerts", 256));
+    cfg.sendPageAlerts = yesNo(settings.readsetting("SendPageAlerts"));
     twlog("SendPageAlerts = <%s>\r\n", cfg.sendPageAlerts.c_str());
 
-    std::string timer = settings.readsetting("Timer", 256);
+    std::string timer = settings.readsetting("Timer");
     cfg.timer = timer.empty() ? 300 : decimalNumber(timer);
     if (cfg.timer < 1) cfg.timer = 300;
     twlog("Timer = <%d>\r\n", cfg.timer);
 
-    cfg.keycode = settings.readsetting("KeyCode", 256);
+    cfg.keycode = settings.readsetting("KeyCode");
     cfg.keycodeUnusable =
         cfg.keycode.empty() && !settings.readsetting("KeyCode", kUnlimitedSetting).empty();
     if (!cfg.keycode.empty())
@@ -148,33 +167,33 @@ LoadResult loadconfig(Settings& settings, platform::HostInfo& host, Config& cfg,
     else
         twlog("Key code = <> It is either unset or too many characters were specified\r\n");
 
-    cfg.procs = settings.readsetting("Procs", 8000);
+    cfg.procs = settings.readsetting("Procs");
     twlog("Procs = <%s>\r\n", cfg.procs.c_str());
-    std::string disk = settings.readsetting("DiskList", 512);
+    std::string disk = settings.readsetting("DiskList");
     twlog("DiskList = <%s>\r\n", disk.c_str());
     cfg.disklist = toUpper(disk);
-    cfg.services = settings.readsetting("Services", 8000);
+    cfg.services = settings.readsetting("Services");
     twlog("Services = <%s>\r\n", cfg.services.c_str());
-    cfg.externals = settings.readsetting("Externals", 8000);
+    cfg.externals = settings.readsetting("Externals");
     twlog("Externals = <%s>\r\n", cfg.externals.c_str());
     if (onExternals) onExternals(cfg.externals);
 
-    cfg.defaults = settings.readsetting("Defaults", 128);
+    cfg.defaults = settings.readsetting("Defaults");
     cfg.thresholds = parsedefaults(cfg.defaults);
     twlog("\r\nDefaults = <%s>\r\n", toUpper(cfg.defaults).c_str());
 
-    cfg.memlevels = settings.readsetting("MemLevels", 128);
+    cfg.memlevels = settings.readsetting("MemLevels");
     twlog("\r\nmMemlevels = <%s>\r\n", cfg.memlevels.c_str());
 
-    std::string levels = settings.readsetting("PageLevels", 128);
+    std::string levels = settings.readsetting("PageLevels");
     cfg.pagelevels = levels.empty() ? "red purple " : levels + " ";
     twlog("\r\nmPagelevels = <%s>\r\n", cfg.pagelevels.c_str());
 
-    cfg.msglevels = toUpper(settings.readsetting("MsgLevels", 256));
+    cfg.msglevels = toUpper(settings.readsetting("MsgLevels"));
     twlog("MsgLevels = <%s>\r\n", cfg.msglevels.c_str());
-    cfg.ignoremsgs = toUpper(settings.readsetting("IgnoreMsgs", 2048));
+    cfg.ignoremsgs = toUpper(settings.readsetting("IgnoreMsgs"));
     twlog("IgnoreMsgs = <%s>\r\n", cfg.ignoremsgs.c_str());
-    cfg.externalpathAsWritten = settings.readsetting("ExternalPath", 260);
+    cfg.externalpathAsWritten = settings.readsetting("ExternalPath");
     cfg.externalpath = toUpper(cfg.externalpathAsWritten);
     twlog("External Path = <%s>\r\n", cfg.externalpath.c_str());
     return result;

@@ -1,19 +1,24 @@
 // The agent's configuration: the 29 settings as loaded, normalised and
 // logged at the top of every cycle, and the host identity that every status
-// message carries.
+// message carries; and what the status channel and the plugin reader take
+// from it.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "agent/core/settingstable.h"
-#include "agent/core/testmode.h"
+#include "agent/core/base/settingstable.h"
+#include "agent/core/base/testmode.h"
+#include "agent/ext/auxthreads.h"
 #include "agent/tests/defaults.h"
 #include "agent/tests/netdata.h"
+#include "agent/transport/twsend.h"
 
 namespace tw::platform {
+class Clock;
 class HostInfo;
-}
+class Sockets;
+}  // namespace tw::platform
 
 namespace tw {
 
@@ -77,6 +82,13 @@ std::string cleandestinations(std::string_view text);
 
 // Filters an AliasName to letters, digits, "-", "_" and ".".
 std::string filteralias(std::string_view text);
+
+// The status channel of the configuration on these sockets and this clock.
+StatusChannel statuschannel(const Config& cfg, platform::Sockets* sockets, platform::Clock* clock);
+
+// What the plugin reader takes from the configuration for one pass, and the
+// channel it sends through.
+PluginView pluginview(const Config& cfg, StatusChannel channel);
 
 // Loads every setting in the load order into cfg, with its log lines.
 // onExternals is called right after Externals has been read and logged.

@@ -1,44 +1,27 @@
 #include "agent/core/cycle.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/events.h"
+#include "agent/core/base/events.h"
+#include "agent/core/base/sleeptime.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
+#include "agent/core/builtins.h"
 #include "agent/core/instances.h"
-#include "agent/core/snapshottests.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/ext/auxthreads.h"
 #include "agent/ext/externals.h"
 #include "agent/ext/plugin.h"
-#include "agent/perfdata/perfdata.h"
-#include "agent/tests/disk.h"
-#include "agent/tests/msgs.h"
-#include "agent/tests/netdata.h"
-#include "agent/tests/netprotl.h"
-#include "agent/tests/pagefile.h"
-#include "agent/tests/svcs.h"
-#include "agent/transport/twsend.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
-#include "agent/wmitests/wmitests.h"
 
 namespace tw {
-
-int64_t sleeptime(int64_t elapsed, int timer) {
-    if (elapsed <= 0) return timer;
-    if (elapsed >= timer) return 1;
-    return timer - elapsed;
-}
 
 namespace {
 
 // StartDelay minutes; answers false when a stop came during the wait.
 bool startdelay(Agent& a) {
-    int minutes = decimalNumber(a.settings.readsetting("StartDelay", 256));
+    int minutes = decimalNumber(a.settings.readsetting("StartDelay"));
     if (minutes <= 0) return true;
     return a.p.clock->sleepSeconds(static_cast<int64_t>(minutes) * 60);
-}
-
-bool stopping(Agent& a) {
-    return a.serviceFlag.load() != 0 || a.p.system->stopRequested();
 }
 
 // Opens the diagnostic log; when it cannot be had, says so in the event log
@@ -67,26 +50,16 @@ bool settingsreadable(Agent& a) {
 // and writes, a shell redirection) may have been caught half-way.
 constexpr int64_t kSettingsRereadMs = 1000;
 
-// Where the built-in tests' reports go: TWDISPLAY and TWPAGE.
-Delivery testdelivery(Agent& a) {
-    return {[&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); },
-            [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); }};
-}
-
-// One monitoring cycle up to its sleep. Answers the exit status when the
-// process must end (fatal load outcome), -1 to go on, -2 to leave the loop.
-// The administrator's WMI-defined tests, after the built-in ones.
-void runwmitestsstep(Agent& a) {
-    WmiTestEnv env = wmitestenv(a.cfg, *a.p.clock);
-    env.query = [&a](const std::string& q, size_t capacity) {
-        WmiQueryAnswer answer;
-        answer.ok = wmiquery(a.wmi, q, answer.text, capacity);
-        return answer;
-    };
-    env.page = [&a](const std::string& m) { twpage(a, a.cfg.twpage, m); };
-    env.perf = [](std::string& m) { perfwmitest(m); };
-    env.send = [&a](const std::string& m) { twsend(a, a.cfg.twdisplay, m); };
-    wmitests(a.cfg.wmitests, env);
+// What the plugin and external-program threads work with; the cycle mutex
+// must exist.
+ExtContext extcontext(Agent& a) {
+    ExtContext x{a.aux, *a.cycleMutex, *a.p.clock};
+    x.system = a.p.system;
+    x.directory = a.p.directory;
+    x.launcher = a.p.launcher;
+    x.settings = &a.settings;
+    x.view = [&a] { return pluginview(a.cfg, statuschannel(a)); };
+    return x;
 }
 
 // What a cycle asks of the loop after it.
@@ -103,7 +76,7 @@ CycleEnd runcycle(Agent& a) {
         return loadconfig(a.settings, *a.p.host, a.cfg, [&a](const std::string& externals) {
             if (!a.externalsLaunched) {
                 a.externalsLaunched = true;
-                startexternals(a, externals);
+                startexternals(extcontext(a), externals);
             }
         });
     };
@@ -150,22 +123,13 @@ CycleEnd runcycle(Agent& a) {
     int64_t testTime = a.p.clock->now();
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
-    Snapshot snapshot = runsnapshottests(a, testTime);  // cpu, mem, procs
-    const Delivery delivery = testdelivery(a);
-    // A stop skips the tests still to come: their reports could not be sent.
-    for (auto test : {twdisk, twmsgs})
-        if (!stopping(a)) test(a, delivery);
-    handoversnapshot(a, std::move(snapshot));
-    for (auto test : {twsvcs, twpagefile, twnetprotl, twnetdata})
-        if (!stopping(a)) test(a, delivery);
-    if (!stopping(a)) runwmitestsstep(a);
+    runtests(a, testTime);
     return CycleEnd::Sleep;
 }
 
 }  // namespace
 
 int twmain(Agent& a) {
-    a.settings.setKeyPath(kSettingsKey);
     if (!startdelay(a)) return 0;
     if (a.p.sockets && !a.p.sockets->start()) {
         logevent(*a.p.events, platform::EventType::Error, "WSAStartup() failed", kEventWsaStartup);
@@ -179,19 +143,19 @@ int twmain(Agent& a) {
     a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
     // A session that cannot be opened leaves every WMI fetch failing; the
     // cycle goes on and reports what it can.
-    wmiinit(a);
-    if (istwntrunning(a)) {
-        wmiclose(a);
+    wmiinit(a.wmi);
+    if (istwntrunning(a.wmi, a.serviceMode)) {
+        wmiclose(a.wmi);
         a.cycleMutex->unlock();
         if (a.p.sockets) a.p.sockets->stop();
         return 1;
     }
     a.numcpu = wminumcpu(a.wmi).value_or(0);
-    startpluginthread(a);
+    startpluginthread(extcontext(a));
     a.sequence = 0;
 
     int status = 0;
-    while (!stopping(a)) {
+    while (!a.stopping()) {
         const int64_t cycleStart = a.p.clock->now();
         CycleEnd end = runcycle(a);
         if (end == CycleEnd::Fatal) {
@@ -207,9 +171,9 @@ int twmain(Agent& a) {
         a.cycleMutex->lock();
         twlog("Sleep has terminated in Main & mutex has been grabbed\r\n");
         ++a.sequence;
-        if (stopping(a)) break;
+        if (a.stopping()) break;
     }
-    wmiclose(a);
+    wmiclose(a.wmi);
     a.cycleMutex->unlock();
     // The plugin and external-program threads end before the agent does.
     a.aux.stopAll();

@@ -7,10 +7,6 @@ namespace tw {
 
 struct Agent;
 
-// Sleep after a cycle: elapsed 0 or less gives Timer, Timer or more gives 1,
-// otherwise Timer - elapsed.
-int64_t sleeptime(int64_t elapsed, int timer);
-
 // Runs start-up and the cycles; answers the process exit status (0 after a
 // stop, 1 after a fatal start-up or configuration outcome).
 int twmain(Agent& agent);

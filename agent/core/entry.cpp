@@ -20,7 +20,6 @@ int twntentry(const std::vector<std::string>& args, platform::Platform& platform
         joined += ' ';
     }
     Agent agent(platform);
-    agent.settings.setKeyPath(kSettingsKey);
     if (joined.find("-app") != std::string::npos) {
         platform.system->releaseConsole();
         agent.serviceMode = false;

@@ -1,17 +1,16 @@
 #include "agent/core/instances.h"
 
-#include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "agent/wmi/procinfo.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
-bool istwntrunning(Agent& a) {
+bool istwntrunning(WmiSession& session, bool serviceMode) {
     twlog("In istwntrunning() %d\r\n", 0);
-    auto snapshot = wmiprocinfo(a.wmi);
+    auto snapshot = wmiprocinfo(session);
     if (!snapshot) return false;
-    const int limit = a.serviceMode ? 2 : 1;
+    const int limit = serviceMode ? 2 : 1;
     int count = 0;
     bool res = false;
     for (const auto& row : *snapshot) {

@@ -5,10 +5,10 @@
 
 namespace tw {
 
-struct Agent;
+class WmiSession;
 
 // Answers true when more agent processes run than the run mode allows;
 // false also when no snapshot can be taken.
-bool istwntrunning(Agent& agent);
+bool istwntrunning(WmiSession& session, bool serviceMode);
 
 }  // namespace tw

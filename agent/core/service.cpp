@@ -1,9 +1,9 @@
 #include "agent/core/service.h"
 
 #include "agent/core/agent.h"
+#include "agent/core/base/events.h"
+#include "agent/core/base/twlog.h"
 #include "agent/core/cycle.h"
-#include "agent/core/events.h"
-#include "agent/core/twlog.h"
 
 namespace tw {
 
@@ -11,7 +11,7 @@ using platform::ServiceState;
 
 int Service::start() {
     if (!a_.p.dispatcher->run([this] { servicemain(); })) {
-        logerror(*a_.p.events, *a_.p.system, "StartServiceCtrlDispatcher failed.");
+        savedError_ = logerror(*a_.p.events, *a_.p.system, "StartServiceCtrlDispatcher failed.");
         return 0;
     }
     return exitStatus_;
@@ -53,7 +53,7 @@ void Service::servicemain() {
     if (!a_.p.dispatcher->registerHandler([this](uint32_t c) { controlhandler(c); })) return;
     status_.serviceExitCode = 0;
     if (!reportstatus(ServiceState::StartPending, 0, 3000)) {
-        reportstatus(ServiceState::Stopped, savedErrorCode(), 0);
+        reportstatus(ServiceState::Stopped, savedError_, 0);
         return;
     }
     if (!reportstatus(ServiceState::Running, 0, 0)) {

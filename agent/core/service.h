@@ -23,6 +23,8 @@ class Service {
     void controlhandler(uint32_t control);
     bool reportstatus(platform::ServiceState state, uint32_t exitCode, uint32_t waitHint);
     const platform::ServiceStatus& status() const { return status_; }
+    // The error code logerror saved; 0 until it is called.
+    uint32_t savedError() const { return savedError_; }
 
   private:
     void stoproutine();
@@ -31,6 +33,7 @@ class Service {
     platform::ServiceStatus status_;
     uint32_t checkpoint_ = 1;
     int exitStatus_ = 0;
+    uint32_t savedError_ = 0;
 };
 
 }  // namespace tw

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "agent/core/agent.h"
+#include "platform/clock.h"
+#include "platform/system.h"
 
 namespace tw {
 
@@ -40,30 +41,30 @@ size_t AuxThreads::count() const {
     return threads_.size();
 }
 
-bool auxstopping(Agent& a) {
-    return a.aux.stopRequested() || (a.p.system && a.p.system->stopRequested());
+bool auxstopping(const ExtContext& x) {
+    return x.threads.stopRequested() || (x.system && x.system->stopRequested());
 }
 
-bool auxsleep(Agent& a, int64_t seconds) {
+bool auxsleep(const ExtContext& x, int64_t seconds) {
     int64_t left = std::max<int64_t>(seconds, 0) * 1000;
     while (left > 0) {
-        if (auxstopping(a)) return false;
+        if (auxstopping(x)) return false;
         int64_t step = std::min(left, kAuxStepMs);
-        if (!a.p.clock->sleepMs(step)) return false;
+        if (!x.clock.sleepMs(step)) return false;
         left -= step;
     }
-    return !auxstopping(a);
+    return !auxstopping(x);
 }
 
-CycleLock::CycleLock(Agent& a) : a_(a) {
-    a_.cycleMutex->lock();
+CycleLock::CycleLock(platform::CycleMutex& mutex) : mutex_(mutex) {
+    mutex_.lock();
     held_ = true;
 }
 
 void CycleLock::unlock() {
     if (!held_) return;
     held_ = false;
-    a_.cycleMutex->unlock();
+    mutex_.unlock();
 }
 
 }  // namespace tw

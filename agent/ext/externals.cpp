@@ -1,10 +1,12 @@
 #include "agent/ext/externals.h"
 
-#include "agent/core/agent.h"
-#include "agent/core/cycle.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/settingstable.h"
+#include "agent/core/base/sleeptime.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/ext/auxthreads.h"
+#include "platform/ascii.h"
+#include "platform/clock.h"
 #include "platform/directory.h"
 #include "platform/launcher.h"
 
@@ -12,8 +14,7 @@ namespace tw {
 
 namespace {
 
-// The Externals setting holds at most 7999 characters.
-constexpr size_t kExternalsLimit = 7999;
+constexpr size_t kExternalsLimit = settingsize("Externals") - 1;
 
 bool isblankchar(char c) {
     return c == ' ' || c == '\t';
@@ -76,7 +77,7 @@ std::optional<ProgramCall> locateprogram(const std::string& text, platform::Dire
     return std::nullopt;
 }
 
-std::optional<ExternalProgram> prepareexternal(Agent& a, const std::string& entry) {
+std::optional<ExternalProgram> prepareexternal(const ExtContext& x, const std::string& entry) {
     if (entry.empty()) {
         twlog("\r\ntwext: External program not specified\r\n\r\n");
         return std::nullopt;
@@ -92,59 +93,59 @@ std::optional<ExternalProgram> prepareexternal(Agent& a, const std::string& entr
         return std::nullopt;
     }
     twlog("\r\ntwext: External program <%s> interval <%d>\r\n\r\n", c.text.c_str(), c.interval);
-    auto call = locateprogram(c.text, *a.p.directory);
+    auto call = locateprogram(c.text, *x.directory);
     if (!call) {
         twlog("\r\ntwext: External program <%s> not found\r\n\r\n", entry.c_str());
         return std::nullopt;
     }
     // Only a regular file is a program here: on Linux a directory carries
     // the "executable" (search) bit too, and starting one can only fail.
-    if (a.p.directory->kind(call->program) != platform::PathKind::Regular) {
+    if (x.directory->kind(call->program) != platform::PathKind::Regular) {
         twlog("\r\ntwext: External program <%s> is invalid\r\n\r\n", entry.c_str());
         return std::nullopt;
     }
     return ExternalProgram{entry, call->program, call->args, c.interval};
 }
 
-bool externalpass(Agent& a, const ExternalProgram& x) {
+bool externalpass(const ExtContext& x, const ExternalProgram& program) {
     twlog("\r\ntwext: about to wait\r\n");
-    CycleLock lock(a);
-    if (auxstopping(a)) return false;
+    CycleLock lock(x.mutex);
+    if (auxstopping(x)) return false;
     twlog("\r\ntwext: Waiting period has terminated in twext & mutex has been grabbed\r\n");
-    const int64_t t0 = a.p.clock->now();
+    const int64_t t0 = x.clock.now();
     twlog("\r\ntwext: Executing external program <%s> with args <%s> every <%d> seconds\r\n",
-          x.program.c_str(), x.args.c_str(), x.interval);
-    int code = a.p.launcher->launch(x.program, x.args);
-    twlog("twext: Execution of external program <%s> done.  hresults: <%d> \r\n", x.entry.c_str(),
-          code);
-    int64_t sleep = sleeptime(a.p.clock->now() - t0, x.interval);
+          program.program.c_str(), program.args.c_str(), program.interval);
+    int code = x.launcher->launch(program.program, program.args);
+    twlog("twext: Execution of external program <%s> done.  hresults: <%d> \r\n",
+          program.entry.c_str(), code);
+    int64_t sleep = sleeptime(x.clock.now() - t0, program.interval);
     twlog("twext: Sleeping for %d seconds\r\n", static_cast<int>(sleep));
     lock.unlock();
-    if (!auxsleep(a, sleep)) return false;
+    if (!auxsleep(x, sleep)) return false;
     // Programs started by any thread that have ended since are collected here.
-    a.p.launcher->reap();
+    x.launcher->reap();
     twlog("\r\ntwext: Sleep has terminated\r\n");
     return true;
 }
 
-void externalthread(Agent& a, const std::string& entry) {
-    auto x = prepareexternal(a, entry);
-    if (!x) return;
-    while (externalpass(a, *x)) {
+void externalthread(const ExtContext& x, const std::string& entry) {
+    auto program = prepareexternal(x, entry);
+    if (!program) return;
+    while (externalpass(x, *program)) {
     }
 }
 
-void startexternals(Agent& a, const std::string& externals) {
+void startexternals(const ExtContext& x, const std::string& externals) {
     // The copy the threads' entries come from, with the closing ";".
     const std::string buffer = externals.substr(0, kExternalsLimit) + ";";
     twlog("Launching threads for externals = <%s>\r\n", buffer.c_str());
-    if (!a.p.launcher || !a.p.directory) {
+    if (!x.launcher || !x.directory) {
         twlog("twext: This platform cannot start programs; external programs are not run\r\n");
         return;
     }
     for (const std::string& entry : externalentries(buffer)) {
         twlog("Launching thread for external = <%s>\r\n", entry.c_str());
-        if (!a.aux.start([&a, entry] { externalthread(a, entry); }))
+        if (!x.threads.start([x, entry] { externalthread(x, entry); }))
             twlog("twext: Unable to start a thread for external <%s>\r\n", entry.c_str());
     }
 }

@@ -17,7 +17,7 @@ class Directory;
 
 namespace tw {
 
-struct Agent;
+struct ExtContext;
 
 // Longest entry accepted; a longer one is refused rather than cut, since a
 // cut command line could run something other than what was configured.
@@ -56,18 +56,18 @@ struct ExternalProgram {
 
 // The thread's preparation with its log lines; nullopt when the thread must
 // end (nothing specified, too long, not found, not a regular file).
-std::optional<ExternalProgram> prepareexternal(Agent& a, const std::string& entry);
+std::optional<ExternalProgram> prepareexternal(const ExtContext& x, const std::string& entry);
 
 // One round of the thread's loop: wait for the cycle mutex, start the
 // program, release the mutex, sleep out the interval. False once the agent
 // is stopping.
-bool externalpass(Agent& a, const ExternalProgram& x);
+bool externalpass(const ExtContext& x, const ExternalProgram& program);
 
 // The thread for one entry: prepares, then runs rounds until a stop.
-void externalthread(Agent& a, const std::string& entry);
+void externalthread(const ExtContext& x, const std::string& entry);
 
 // Starts one thread per entry of the Externals text; called in the first
 // cycle only, so a changed Externals takes effect at the next start.
-void startexternals(Agent& a, const std::string& externals);
+void startexternals(const ExtContext& x, const std::string& externals);
 
 }  // namespace tw

@@ -2,12 +2,13 @@
 
 #include <new>
 
-#include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/transport/twsend.h"
 #include "platform/directory.h"
+#include "platform/system.h"
 
 namespace tw {
 
@@ -158,8 +159,9 @@ int pluginperiod(const std::string& setting) {
     return n < 1 ? kDefaultPluginPeriod : n;
 }
 
-WorkFileResult readworkfile(Agent& a, const std::string& path, const std::string& name) {
-    platform::FileRead r = a.p.directory->readFile(path, kWorkFileLimit);
+WorkFileResult readworkfile(const ExtContext& x, const PluginView& v, const std::string& path,
+                            const std::string& name) {
+    platform::FileRead r = x.directory->readFile(path, kWorkFileLimit);
     switch (r.status) {
         case platform::FileRead::Status::Ok:
             break;
@@ -178,33 +180,33 @@ WorkFileResult readworkfile(Agent& a, const std::string& path, const std::string
         for (std::string_view section : worksections(text)) {
             std::string copy(section.substr(0, kSectionLimit));
             twlog("twplugin: buffer read: <%s>\r\n", copy.c_str());
-            auto msg = statusmessage(std::move(copy), test, a.cfg.host.compName);
+            auto msg = statusmessage(std::move(copy), test, v.compName);
             if (msg) {
-                twsend(a, a.cfg.twdisplay, *msg);
-                twpage(a, a.cfg.twpage, *msg);
+                twsend(v.channel, v.twdisplay, *msg);
+                twpage(v.channel, v.channel.twpage, *msg);
             }
-            if (auxstopping(a)) return WorkFileResult::Stopped;
+            if (auxstopping(x)) return WorkFileResult::Stopped;
         }
     } catch (const std::bad_alloc&) {
         return WorkFileResult::NoMemory;
     }
-    if (!persistent && !a.p.directory->removeFile(path))
+    if (!persistent && !x.directory->removeFile(path))
         twlog("twplugin: Couldn't delete work file: <%s>\r\n", path.c_str());
     return WorkFileResult::Done;
 }
 
-bool pluginscan(Agent& a) {
-    const std::string& shown = a.cfg.externalpath;         // upper-cased, for the log
-    const std::string& dir = a.cfg.externalpathAsWritten;  // file names keep their case
+bool pluginscan(const ExtContext& x, const PluginView& v) {
+    const std::string& shown = v.externalpath;         // upper-cased, for the log
+    const std::string& dir = v.externalpathAsWritten;  // file names keep their case
     if (dir.empty()) return true;
-    auto entries = a.p.directory->list(dir);
+    auto entries = x.directory->list(dir);
     if (!entries) {
         twlog("twplugin: Unable to open external path: <%s>\r\n", shown.c_str());
         return true;
     }
-    const char sep = a.p.system ? a.p.system->pathSeparator() : '/';
+    const char sep = x.system ? x.system->pathSeparator() : '/';
     for (const platform::DirEntry& e : *entries) {
-        if (auxstopping(a)) return false;
+        if (auxstopping(x)) return false;
         const std::string full = shown + sep + e.name;
         twlog("twplugin: File name: <%s>\r\n", full.c_str());
         if (e.name == "." || e.name == "..") continue;
@@ -226,7 +228,7 @@ bool pluginscan(Agent& a) {
                   full.c_str());
             continue;
         }
-        switch (readworkfile(a, dir + sep + e.name, e.name)) {
+        switch (readworkfile(x, v, dir + sep + e.name, e.name)) {
             case WorkFileResult::Done:
                 break;
             case WorkFileResult::CannotOpen:
@@ -246,30 +248,31 @@ bool pluginscan(Agent& a) {
     return true;
 }
 
-bool pluginpass(Agent& a) {
+bool pluginpass(const ExtContext& x) {
     twlog("\r\ntwplugin: about to wait\r\n");
-    CycleLock lock(a);
-    if (auxstopping(a)) return false;
+    CycleLock lock(x.mutex);
+    if (auxstopping(x)) return false;
     twlog("\r\ntwplugin: Waiting period has terminated in twplugin & mutex has been grabbed\r\n");
-    twlog("twplugin: External Path: <%s>\r\n", a.cfg.externalpath.c_str());
-    pluginscan(a);
-    int period = pluginperiod(a.settings.readsetting("PluginTimer", 256));
+    const PluginView v = x.view ? x.view() : PluginView{};
+    twlog("twplugin: External Path: <%s>\r\n", v.externalpath.c_str());
+    pluginscan(x, v);
+    int period = pluginperiod(x.settings ? x.settings->readsetting("PluginTimer") : std::string());
     twlog("twplugin: Plugin Timer = <%d>\r\n", period);
     twlog("twplugin: Sleeping for %d seconds\r\n", period);
     lock.unlock();
-    if (!auxsleep(a, period)) return false;
+    if (!auxsleep(x, period)) return false;
     twlog("\r\ntwplugin: Sleep has terminated\r\n");
     return true;
 }
 
-void pluginthread(Agent& a) {
-    while (pluginpass(a)) {
+void pluginthread(const ExtContext& x) {
+    while (pluginpass(x)) {
     }
 }
 
-void startpluginthread(Agent& a) {
-    if (!a.p.directory) return;
-    if (!a.aux.start([&a] { pluginthread(a); }))
+void startpluginthread(const ExtContext& x) {
+    if (!x.directory) return;
+    if (!x.threads.start([x] { pluginthread(x); }))
         twlog("twplugin: Unable to start the plugin thread\r\n");
 }
 

@@ -14,7 +14,8 @@
 
 namespace tw {
 
-struct Agent;
+struct ExtContext;
+struct PluginView;
 
 inline constexpr size_t kSectionLimit = 20219;   // characters of a section used
 inline constexpr size_t kFirstWordLimit = 255;   // the host:level or level word
@@ -56,20 +57,22 @@ enum class WorkFileResult {
 // Reads the work file at path (entry name name), sends its messages with
 // twsend to TWDISPLAY and then twpage to TWPAGE, one section after another,
 // and deletes it unless the name begins with "-".
-WorkFileResult readworkfile(Agent& a, const std::string& path, const std::string& name);
+WorkFileResult readworkfile(const ExtContext& x, const PluginView& v, const std::string& path,
+                            const std::string& name);
 
 // One scan of the external path; the caller holds the cycle mutex. False
 // when the scan ended early (no memory, or a stop).
-bool pluginscan(Agent& a);
+bool pluginscan(const ExtContext& x, const PluginView& v);
 
-// One round of the plugin thread: wait for the mutex, scan, read the
-// period, release, sleep. False once the agent is stopping.
-bool pluginpass(Agent& a);
+// One round of the plugin thread: wait for the mutex, take the pass's view
+// of the configuration, scan, read the period, release, sleep. False once
+// the agent is stopping.
+bool pluginpass(const ExtContext& x);
 
-void pluginthread(Agent& a);
+void pluginthread(const ExtContext& x);
 
 // Starts the plugin thread (end of start-up). A platform without a
 // directory service has nothing to scan and gets no thread.
-void startpluginthread(Agent& a);
+void startpluginthread(const ExtContext& x);
 
 }  // namespace tw

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

@@ -8,12 +8,12 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "agent/core/config.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 
 namespace tw {
@@ -122,15 +122,15 @@ std::string memoryblock(const MemoryInfo& m, const std::string& uptimeLine) {
 }
 
 // The reboot or up-days line and its colour; empty when neither rule fires.
-std::string uptimeline(const Config& cfg, int64_t uptime, Colour& colour) {
+std::string uptimeline(const CpuSettings& s, int64_t uptime, Colour& colour) {
     std::string what;
     const std::string* letter;
-    if (uptime < static_cast<int64_t>(cfg.cpurebootmins) * 60) {
+    if (uptime < static_cast<int64_t>(s.rebootmins) * 60) {
         what = "Machine recently rebooted";
-        letter = &cfg.cpurebootcolor;
-    } else if (static_cast<int64_t>(cfg.cpuupdays) * 86400 < uptime) {
+        letter = &s.rebootcolor;
+    } else if (static_cast<int64_t>(s.updays) * 86400 < uptime) {
         what = strformat("Machine has been up %d days", static_cast<int>(uptime / 86400));
-        letter = &cfg.cpuupdayscolor;
+        letter = &s.updayscolor;
     } else {
         return {};
     }
@@ -218,9 +218,9 @@ std::string uptimetext(int64_t seconds) {
                      static_cast<int>(seconds % 3600 / 60));
 }
 
-void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
-             const Delivery& delivery, const CpuInput& in, LineArray& lines) {
-    const char mode = cfg.testmode("cpu");
+void cputest(const TestContext<CpuSettings>& t, const CpuInput& in, LineArray& lines) {
+    const CpuSettings& s = t.settings;
+    const char mode = s.mode;
     if (testdisabled(mode, "cpu")) return;
     logentering("cpu service");
     const int numprocs = in.current ? static_cast<int>(in.current->size()) : 0;
@@ -235,8 +235,8 @@ void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
     }
 
     Colour uptimeColour = Colour::Green;
-    const int users = wminumusers(session).value_or(0);
-    std::string report = "status " + cfg.host.compName + ".cpu ";
+    const int users = wminumusers(t.wmi).value_or(0);
+    std::string report = "status " + s.compName + ".cpu ";
     const int procs = numprocs - 2;
     if (procs <= 0) {
         twlog("Aborting CPU check as the zero procs\r\n");
@@ -248,13 +248,13 @@ void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
         uptime = in.now - in.memory.boottime;
     } else {
         twlog("LastBootUpTime is 0, try get it from Win32_PerfFormattedData_PerfOS_System \r\n");
-        uptime = wmigetsystemuptime(session);
+        uptime = wmigetsystemuptime(t.wmi);
         if (uptime == 0)
             twlog("can't get sysuptime from Win32_PerfFormattedData_PerfOS_System \r\n");
     }
     // A boot time after the test time (a clock set back) counts as just booted.
     if (uptime < 0) uptime = 0;
-    const std::string uptimeLine = uptimeline(cfg, uptime, uptimeColour);
+    const std::string uptimeLine = uptimeline(s, uptime, uptimeColour);
 
     if (twlogActive()) logmemory(in.memory);
     const std::string memBlock = memoryblock(in.memory, uptimeLine);
@@ -268,9 +268,9 @@ void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
 
     Colour colour = Colour::Green;
     if (evaluates(mode)) {
-        if (load >= cfg.thresholds.cpuRed)
+        if (load >= s.red)
             colour = Colour::Red;
-        else if (load >= cfg.thresholds.cpuYellow)
+        else if (load >= s.yellow)
             colour = Colour::Yellow;
         else
             colour = uptimeColour;  // a load colour replaces the uptime colour
@@ -278,8 +278,8 @@ void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
 
     report += colourword(colour);
     report +=
-        strformat(" %s [%s] up: %s, %d users, %d procs, load=%d%%, ", datestamp(clock).c_str(),
-                  cfg.host.realcompName.c_str(), uptimetext(uptime).c_str(), users, procs, load);
+        strformat(" %s [%s] up: %s, %d users, %d procs, load=%d%%, ", datestamp(t.clock).c_str(),
+                  s.realcompName.c_str(), uptimetext(uptime).c_str(), users, procs, load);
     report += memBlock;
     if (lines.size() > before) {
         report += "\r\n\r\nMost active processes\r\n";
@@ -288,7 +288,7 @@ void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
             report += *it;
     }
 
-    pageperfsend(delivery, report, trend(mode), perfcpu);
+    pageperfsend(t.delivery, report, trend(mode), perfcpu);
     logleaving("cpu service");
 }
 

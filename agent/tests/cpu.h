@@ -13,13 +13,8 @@
 #include "agent/tests/mem.h"
 #include "agent/wmi/procinfo.h"
 
-namespace tw::platform {
-class Clock;
-}
-
 namespace tw {
 
-struct Config;
 class WmiSession;
 
 // Share lines "%05.2f%%\t%s (0x%x [%d])\r\n", in ascending order once the
@@ -62,10 +57,17 @@ struct CpuInput {
     int numcpu;
 };
 
+struct CpuSettings : TestSettings {
+    int yellow = 80, red = 95;  // the CPU pair of Defaults
+    int rebootmins = 0;         // CPUrebootmins
+    std::string rebootcolor;    // CPUrebootcolor
+    int updays = 999;           // CPUupdays
+    std::string updayscolor;    // CPUupdayscolor
+};
+
 // Sends one status message for the test word cpu (none without a current
 // snapshot of at least 3 rows). Users and, when the boot time is unknown,
-// the uptime come from the session; the date stamp from clock.
-void cputest(const Config& cfg, WmiSession& session, platform::Clock& clock,
-             const Delivery& delivery, const CpuInput& in, LineArray& lines);
+// the uptime come from the session.
+void cputest(const TestContext<CpuSettings>& t, const CpuInput& in, LineArray& lines);
 
 }  // namespace tw

@@ -1,7 +1,8 @@
 #include "agent/tests/defaults.h"
 
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

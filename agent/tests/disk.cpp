@@ -2,9 +2,8 @@
 
 #include <cstdint>
 
-#include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 
@@ -140,22 +139,23 @@ Colour missingdrivecolour(std::string_view disklist, size_t letterAt) {
     return p < disklist.size() && disklist[p] == 'Y' ? Colour::Yellow : Colour::Red;
 }
 
-void twdisk(Agent& a, const Delivery& d) {
-    const char mode = a.cfg.testmode("disk");
+void disktest(const TestContext<DiskSettings>& t) {
+    const DiskSettings& s = t.settings;
+    const char mode = s.mode;
     if (testdisabled(mode, "disk")) return;
-    const std::string& disklist = a.cfg.disklist;
+    const std::string& disklist = s.disklist;
     logentering("disk service");
     twlog("\r\nDisk exception list: %s\r\n", disklist.c_str());
 
     Colour colour = Colour::Green;
-    std::string body = realnamehead(a.cfg.host.realcompName);
+    std::string body = realnamehead(s.realcompName);
     std::string table = "\r\nFilesystem   1K-blocks     Used    Avail Capacity  Mounted\r\n";
 
-    auto drives = wmidiskretry(a.wmi);
+    auto drives = wmidiskretry(t.wmi);
     if (!drives) return;
 
-    const int diskYellow = a.cfg.thresholds.diskYellow;
-    const int diskRed = a.cfg.thresholds.diskRed;
+    const int diskYellow = s.yellow;
+    const int diskRed = s.red;
     std::string found;
     for (const DiskSample& drive : *drives) {
         const char letter = letterof(drive);
@@ -165,15 +165,15 @@ void twdisk(Agent& a, const Delivery& d) {
         twlog("%s is of %.*s type\r\n", drive.name.c_str(), static_cast<int>(typeword.size()),
               typeword.data());
 
-        DiskThresholds t;
-        t.yellow = diskYellow;
-        t.red = diskRed;
+        DiskThresholds lv;
+        lv.yellow = diskYellow;
+        lv.red = diskRed;
         // A drive without a name occurs nowhere in DiskList.
         const size_t at = drive.name.empty() ? std::string::npos : disklist.find(drive.name);
         if (at != std::string::npos) {
             watched = true;
             if (drive.name.size() > 1 && drive.name[1] == ':')
-                t = parsediskentry(disklist, at, diskRed);
+                lv = parsediskentry(disklist, at, diskRed);
         }
         if (!watched && !(drive.type == 0 && drive.size != 0)) continue;
 
@@ -182,18 +182,18 @@ void twdisk(Agent& a, const Delivery& d) {
         const double used = size - free;
         const double share = size > 0 ? used * 100 / size : 0;
         twlog("\tDiskList is   <%s>}\r\n", disklist.c_str());
-        if (t.absolute)
-            twlog("\tyellow: %f   red: %f\r\n", t.yellow, t.red);
+        if (lv.absolute)
+            twlog("\tyellow: %f   red: %f\r\n", lv.yellow, lv.red);
         else
-            twlog("\tyellow: %3.0f   red: %3.0f\r\n", t.yellow, t.red);
+            twlog("\tyellow: %3.0f   red: %3.0f\r\n", lv.yellow, lv.red);
         twlog("\ttotal: %12.0f   avail: %12.0f  used: %12.0f   %%%3.0f\r\n", size, free, used,
               share);
 
         std::optional<Colour> finding;
         if (watched && evaluates(mode)) {
             twlog("\t%c drive needs to be checked\r\n", letter);
-            const bool red = t.absolute ? free <= t.red : share >= t.red;
-            const bool yellow = t.absolute ? free <= t.yellow : share >= t.yellow;
+            const bool red = lv.absolute ? free <= lv.red : share >= lv.red;
+            const bool yellow = lv.absolute ? free <= lv.yellow : share >= lv.yellow;
             if (red)
                 finding = Colour::Red;
             else if (yellow)
@@ -207,18 +207,18 @@ void twdisk(Agent& a, const Delivery& d) {
 
         if (!finding) continue;
         const bool red = *finding == Colour::Red;
-        if (t.absolute) {
+        if (lv.absolute) {
             body += strformat(red ? "&red /%.*s/%c/ (%s) is below the PANIC level (%d%c)\r\n"
                                   : "&yellow /%.*s/%c/ (%s) is below the WARNING level (%d%c)\r\n",
                               static_cast<int>(typeword.size()), typeword.data(), letter,
-                              freespacetext(free).c_str(), red ? t.redNumber : t.yellowNumber,
-                              red ? t.redUnit : t.yellowUnit);
+                              freespacetext(free).c_str(), red ? lv.redNumber : lv.yellowNumber,
+                              red ? lv.redUnit : lv.yellowUnit);
         } else {
             body += strformat(
                 red ? "&red /%.*s/%c/ (%3.0f%%) has reached the PANIC level (%3.0f%%)\r\n"
                     : "&yellow /%.*s/%c/ (%3.0f%%) has reached the WARNING level (%3.0f%%)\r\n",
                 static_cast<int>(typeword.size()), typeword.data(), letter, share,
-                red ? t.red : t.yellow);
+                red ? lv.red : lv.yellow);
         }
     }
 
@@ -244,9 +244,9 @@ void twdisk(Agent& a, const Delivery& d) {
 
     body += table;
     std::string report =
-        statusmessage(a.cfg.host.compName, "disk", colourword(colour), datestamp(*a.p.clock), body);
+        statusmessage(s.compName, "disk", colourword(colour), datestamp(t.clock), body);
     fitreport(report);
-    pageperfsend(d, report, trend(mode), perfdisk);
+    pageperfsend(t.delivery, report, trend(mode), perfdisk);
     logleaving("disk service");
 }
 

@@ -13,7 +13,6 @@
 
 namespace tw {
 
-struct Agent;
 class WmiSession;
 
 // One row of Win32_LogicalDisk.
@@ -64,7 +63,12 @@ std::string disklistletters(std::string_view disklist);
 // ":Y" after digits only, red otherwise (unit letters stop the step-over).
 Colour missingdrivecolour(std::string_view disklist, size_t letterAt);
 
+struct DiskSettings : TestSettings {
+    std::string disklist;       // DiskList, upper-cased
+    int yellow = 90, red = 95;  // the DISK pair of Defaults
+};
+
 // Runs the test: fetch, report, page, performance data in mode T, send.
-void twdisk(Agent& a, const Delivery& d);
+void disktest(const TestContext<DiskSettings>& t);
 
 }  // namespace tw

@@ -12,7 +12,13 @@
 
 #include "agent/perfdata/perfdata.h"
 
+namespace tw::platform {
+class Clock;
+}
+
 namespace tw {
+
+class WmiSession;
 
 // In rising severity; the order of the enumerators is the order of the words.
 enum class Colour { Green, Yellow, Red };
@@ -68,6 +74,24 @@ void logleaving(std::string_view what);
 struct Delivery {
     std::function<void(const std::string& text)> send;
     std::function<void(const std::string& text)> page;
+};
+
+// What every built-in test's settings begin with; each test adds its own.
+struct TestSettings {
+    char mode = 'P';           // the test's mode letter, as testmode answers it
+    std::string compName;      // the host part of every status message
+    std::string realcompName;  // the resolver's name, in the report bodies
+};
+
+// What a built-in test is handed: its settings, the WMI session it reads,
+// the clock of its date stamp, waits and time windows, and where its
+// reports go. Nothing else of the agent reaches a test.
+template <class S>
+struct TestContext {
+    const S& settings;
+    WmiSession& wmi;
+    platform::Clock& clock;
+    const Delivery& delivery;
 };
 
 // A performance-data builder (perfcpu, perfdisk, perfmem, perfnetdata,

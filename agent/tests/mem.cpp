@@ -2,10 +2,9 @@
 
 #include <cmath>
 
-#include "agent/core/config.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "platform/clock.h"
@@ -160,11 +159,11 @@ MemLevels parsememlevels(std::string_view text) {
     return l;
 }
 
-void memtest(const Config& cfg, const MemoryInfo* info, platform::Clock& clock,
-             const Delivery& delivery) {
-    const char mode = cfg.testmode("mem");
+void memtest(const TestContext<MemSettings>& t, const MemoryInfo* info) {
+    const MemSettings& s = t.settings;
+    const char mode = s.mode;
     if (testdisabled(mode, "mem")) return;
-    const MemLevels lv = parsememlevels(cfg.memlevels);
+    const MemLevels lv = parsememlevels(s.memlevels);
     logentering("memory service");
     twlog("Physical Memory thresholds -  Warn:%d  Panic:%d\r\n", lv.physWarn, lv.physPanic);
     twlog("Total Memory thresholds -  Warn:%d  Panic:%d\r\n", lv.commitWarn, lv.commitPanic);
@@ -218,14 +217,14 @@ void memtest(const Config& cfg, const MemoryInfo* info, platform::Clock& clock,
     const MemSize pu = inunits(phys.used), pt = inunits(phys.total);
     const MemSize cu = inunits(commit.used), ct = inunits(commit.total);
     const double ps = physShare.value_or(0), cs = commitShare.value_or(0);
-    std::string report = "status " + cfg.host.compName + ".mem " + std::string(colourword(colour));
+    std::string report = "status " + s.compName + ".mem " + std::string(colourword(colour));
     report += strformat(
         " %s [%s]  Physical: %0.2f%%  Commit: %0.2f%%\r\n\r\n"
         "%s Physical Memory: %0.2f%s/%0.2f%s (%0.2f%%)\r\n"
         "%s Commit Charge: %0.2f%s/%0.2f%s (%0.2f%%)\r\n",
-        datestamp(clock).c_str(), cfg.host.realcompName.c_str(), ps, cs, physMarker.c_str(),
-        pu.value, pu.unit, pt.value, pt.unit, ps, commitMarker.c_str(), cu.value, cu.unit, ct.value,
-        ct.unit, cs);
+        datestamp(t.clock).c_str(), s.realcompName.c_str(), ps, cs, physMarker.c_str(), pu.value,
+        pu.unit, pt.value, pt.unit, ps, commitMarker.c_str(), cu.value, cu.unit, ct.value, ct.unit,
+        cs);
 
     // Used bytes come from the whole-megabyte difference, free and total
     // bytes from the kilobyte figures.
@@ -240,7 +239,7 @@ void memtest(const Config& cfg, const MemoryInfo* info, platform::Clock& clock,
     report += row("Commit Charge:   ", commit);
     report += row("Virtual memory:  ", virt);
 
-    pageperfsend(delivery, report, trend(mode), perfmem);
+    pageperfsend(t.delivery, report, trend(mode), perfmem);
     logleaving("mem service");
 }
 

@@ -14,13 +14,8 @@
 
 #include "agent/tests/framework.h"
 
-namespace tw::platform {
-class Clock;
-}
-
 namespace tw {
 
-struct Config;
 class WmiSession;
 
 // Sizes in kilobytes.
@@ -68,9 +63,12 @@ struct MemLevels {
 // program default.
 MemLevels parsememlevels(std::string_view text);
 
+struct MemSettings : TestSettings {
+    std::string memlevels;  // MemLevels
+};
+
 // Sends one status message for the test word mem (nothing without a
-// record). The report's date stamp comes from clock.
-void memtest(const Config& cfg, const MemoryInfo* info, platform::Clock& clock,
-             const Delivery& delivery);
+// record).
+void memtest(const TestContext<MemSettings>& t, const MemoryInfo* info);
 
 }  // namespace tw

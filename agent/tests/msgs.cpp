@@ -4,13 +4,13 @@
 #include <climits>
 #include <ctime>
 
-#include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "agent/wmi/wmidate.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 
 namespace tw {
@@ -21,10 +21,6 @@ constexpr std::string_view kTypeWords[5] = {"ERR", "WARN", "INFO", "SUCCESS_AUDI
 constexpr char kTypeLetters[5] = {'E', 'W', 'I', 'S', 'F'};
 constexpr size_t kKeyMax = 99;
 constexpr std::string_view kFullMarker = "\r\n...\r\n";
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Where a key stands at the start of an item (the start of the text or
 // after white space). A key inside a longer word ("APP:" in "MYAPP:") names
@@ -165,7 +161,7 @@ IgnoreList::IgnoreList(std::string_view ignoremsgs) {
             if (!current.empty()) patterns.push_back(current);
             current.clear();
         } else if (!iswhite(ignoremsgs[i])) {
-            current.push_back(lower(ignoremsgs[i]));
+            current.push_back(lowerAscii(ignoremsgs[i]));
         }
     }
     // Characters that occur in no pattern share class 0.
@@ -225,7 +221,7 @@ bool IgnoreList::matches(std::string_view text) const {
     for (char c : text) {
         if (iswhite(c)) continue;
         s = static_cast<size_t>(
-            next_[s * classes_ + classOf_[static_cast<unsigned char>(lower(c))]]);
+            next_[s * classes_ + classOf_[static_cast<unsigned char>(lowerAscii(c))]]);
         if (terminal_[s]) return true;
     }
     return false;
@@ -328,37 +324,38 @@ void examineevents(MsgsBody& body, const LogSource& source, const std::vector<Le
     }
 }
 
-void twmsgs(Agent& a, const Delivery& d) {
-    const char mode = a.cfg.testmode("msgs");
+void msgstest(const TestContext<MsgsSettings>& t) {
+    const MsgsSettings& s = t.settings;
+    const char mode = s.mode;
     if (testdisabled(mode, "msgs")) return;
     logentering("events service");
-    MsgsBody body(realnamehead(a.cfg.host.realcompName));
+    MsgsBody body(realnamehead(s.realcompName));
 
-    if (!a.cfg.msglevels.empty()) {
-        const std::string levels = normalisemsglevels(a.cfg.msglevels);
+    if (!s.msglevels.empty()) {
+        const std::string levels = normalisemsglevels(s.msglevels);
         const std::vector<LogSource> sources = msgsources(levels);
         twlog("\r\nmsglevels: <%s>\r\n", levels.c_str());
-        const IgnoreList ignore(a.cfg.ignoremsgs);
-        const int64_t now = a.p.clock->now();
+        const IgnoreList ignore(s.ignoremsgs);
+        const int64_t now = t.clock.now();
         for (const LogSource& source : sources) {
             const std::vector<LevelEntry> entries = parselevels(levels, source.key);
             int64_t window = 0;
             for (const LevelEntry& e : entries) window = std::max(window, e.window);
             if (window == 0) continue;
-            auto records = wmievents(a.wmi, source.logfile, now - window);
+            auto records = wmievents(t.wmi, source.logfile, now - window);
             if (!records) {
                 twlog("\r\nCouldn't open %s source\r\n", source.logfile.c_str());
                 continue;
             }
             twlog("\r\nOpened %s source\r\n\r\n", source.logfile.c_str());
-            examineevents(body, source, entries, *records, now, ignore, *a.p.clock);
+            examineevents(body, source, entries, *records, now, ignore, t.clock);
         }
     }
-    if (body.unchanged()) body.text = "[" + a.cfg.host.realcompName + "] No bad messages\r\n";
+    if (body.unchanged()) body.text = "[" + s.realcompName + "] No bad messages\r\n";
     const Colour colour = alwaysgreen(mode) ? Colour::Green : body.colour;
-    const std::string report = statusmessage(a.cfg.host.compName, "msgs", colourword(colour),
-                                             datestamp(*a.p.clock), body.text);
-    sendpage(d, report);
+    const std::string report =
+        statusmessage(s.compName, "msgs", colourword(colour), datestamp(t.clock), body.text);
+    sendpage(t.delivery, report);
     logleaving("events service");
 }
 

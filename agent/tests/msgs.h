@@ -19,7 +19,6 @@ class Clock;
 
 namespace tw {
 
-struct Agent;
 class WmiSession;
 
 // A log that MsgLevels can name: "APP:" for "Application" and so on, or a
@@ -106,7 +105,12 @@ void examineevents(MsgsBody& body, const LogSource& source, const std::vector<Le
                    const std::vector<EventRecord>& records, int64_t now, const IgnoreList& ignore,
                    platform::Clock& clock);
 
+struct MsgsSettings : TestSettings {
+    std::string msglevels;   // MsgLevels, upper-cased
+    std::string ignoremsgs;  // IgnoreMsgs, upper-cased
+};
+
 // Runs the test: fetches per source, report, send, page.
-void twmsgs(Agent& a, const Delivery& d);
+void msgstest(const TestContext<MsgsSettings>& t);
 
 }  // namespace tw

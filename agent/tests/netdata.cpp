@@ -5,13 +5,12 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "agent/core/agent.h"
-#include "agent/core/settings.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "platform/ascii.h"
+#include "platform/clock.h"
 
 namespace tw {
 
@@ -135,11 +134,6 @@ std::vector<InterfaceLimit> parseinterfaces(std::string_view text) {
     return limits;
 }
 
-std::vector<InterfaceLimit> loadnetworkinterfaces(Settings& settings, std::string& text) {
-    text = settings.readsetting("NetworkInterfaces", 2048);
-    return parseinterfaces(text);
-}
-
 std::optional<std::vector<InterfaceSample>> wminetworkif(WmiSession& session) {
     static const FetchDef def{
         "SELECT Name, CurrentBandwidth, BytesReceivedPerSec, BytesSentPerSec FROM "
@@ -153,20 +147,20 @@ std::optional<std::vector<InterfaceSample>> wminetworkif(WmiSession& session) {
     });
 }
 
-void twnetdata(Agent& a, const Delivery& d) {
-    NetdataState& state = a.netdata;
+void netdatatest(const TestContext<NetdataSettings>& t, NetdataState& state) {
+    const NetdataSettings& s = t.settings;
     logentering("network interface service");
-    const char mode = a.cfg.testmode("netdata");
+    const char mode = s.mode;
     // The counters of the last run are kept through a pause (disabled, or
     // nothing configured): the next run reports over the whole interval.
     if (testdisabled(mode, "network interface")) return;
-    const std::vector<InterfaceLimit>& limits = a.cfg.interfaceLimits;
+    const std::vector<InterfaceLimit>& limits = s.limits;
     if (limits.empty()) {
         twlog("network interface not defined.\r\n");
         return;
     }
-    auto current = wminetworkif(a.wmi);
-    const int64_t now = a.p.clock->now();
+    auto current = wminetworkif(t.wmi);
+    const int64_t now = t.clock.now();
     if (!state.previousTime || !state.previous) {
         state.previous = std::move(current);
         state.previousTime = now;
@@ -176,7 +170,7 @@ void twnetdata(Agent& a, const Delivery& d) {
 
     const int64_t dt = now - *state.previousTime;
     Colour colour = Colour::Green;
-    std::string body = realnamehead(a.cfg.host.realcompName);
+    std::string body = realnamehead(s.realcompName);
     std::string table =
         "\r\nName                     Bandwidth(Mbps)       In(Bytes/second)          "
         "Out(Bytes/second)\r\n";
@@ -248,10 +242,10 @@ void twnetdata(Agent& a, const Delivery& d) {
     }
 
     body += table;
-    std::string report = statusmessage(a.cfg.host.compName, "netdata", colourword(colour),
-                                       datestamp(*a.p.clock), body);
+    std::string report =
+        statusmessage(s.compName, "netdata", colourword(colour), datestamp(t.clock), body);
     fitreport(report);
-    pageperfsend(d, report, trend(mode), perfnetdata);
+    pageperfsend(t.delivery, report, trend(mode), perfnetdata);
 
     state.previous = std::move(current);
     state.previousTime = now;

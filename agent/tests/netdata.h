@@ -3,8 +3,6 @@
 // counters of two successive cycles, with yellow or red lines when a share
 // reaches its thresholds. The only built-in test that keeps state between
 // cycles. Test word "netdata".
-//
-// Its settings loader reads NetworkInterfaces when the configuration loads.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +16,6 @@
 
 namespace tw {
 
-struct Agent;
-class Settings;
 class WmiSession;
 
 // One NetworkInterfaces entry:
@@ -52,16 +48,16 @@ struct NetdataState {
 // rejected one is logged and passed over.
 std::vector<InterfaceLimit> parseinterfaces(std::string_view text);
 
-// The loader the configuration load calls: reads NetworkInterfaces into
-// text (for the load's own log line) and answers its entries.
-std::vector<InterfaceLimit> loadnetworkinterfaces(Settings& settings, std::string& text);
-
 // "SELECT Name, CurrentBandwidth, BytesReceivedPerSec, BytesSentPerSec FROM
 // Win32_PerfRawData_Tcpip_NetworkInterface"; nullopt when the query fails.
 std::optional<std::vector<InterfaceSample>> wminetworkif(WmiSession& session);
 
-// Runs the test on a.cfg.interfaceLimits and a.netdata: the first cycle
-// only keeps the counters, later ones report on the difference.
-void twnetdata(Agent& a, const Delivery& d);
+struct NetdataSettings : TestSettings {
+    std::vector<InterfaceLimit> limits;  // the NetworkInterfaces entries
+};
+
+// Runs the test on the limits and the counters kept in state: the first
+// cycle only keeps the counters, later ones report on the difference.
+void netdatatest(const TestContext<NetdataSettings>& t, NetdataState& state);
 
 }  // namespace tw

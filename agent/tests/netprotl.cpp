@@ -1,8 +1,7 @@
 #include "agent/tests/netprotl.h"
 
-#include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 
@@ -38,19 +37,17 @@ std::optional<std::vector<ProtocolSample>> wminetworkprotocol(WmiSession& sessio
     });
 }
 
-void twnetprotl(Agent& a, const Delivery& d) {
-    if (a.cfg.testmode("netprotl") == 'D' || a.cfg.testmode("netprol") == 'D') {
-        testdisabled('D', "netprotl");
-        return;
-    }
+void netprotltest(const TestContext<NetprotlSettings>& t) {
+    const NetprotlSettings& s = t.settings;
+    if (testdisabled(s.mode, "netprotl")) return;
     logentering("twnetworkprotocol service");
-    auto protocols = wminetworkprotocol(a.wmi);
+    auto protocols = wminetworkprotocol(t.wmi);
     if (!protocols) {
         logleaving("twnetworkprotocol service");
         return;
     }
     Colour colour = Colour::Green;
-    std::string body = realnamehead(a.cfg.host.realcompName);
+    std::string body = realnamehead(s.realcompName);
     body +=
         "\r\n                              Name                     ConnectionlessService    "
         "GuaranteesDelivery       Status   SupportsBroadcasting     SupportsEncryption\r\n";
@@ -62,10 +59,10 @@ void twnetprotl(Agent& a, const Delivery& d) {
                           p.guaranteesDelivery.c_str(), p.status.c_str(),
                           p.supportsBroadcasting.c_str(), p.supportsEncryption.c_str());
     }
-    std::string report = statusmessage(a.cfg.host.compName, "netprotl", colourword(colour),
-                                       datestamp(*a.p.clock), body);
+    std::string report =
+        statusmessage(s.compName, "netprotl", colourword(colour), datestamp(t.clock), body);
     fitreport(report);
-    sendpage(d, report);
+    sendpage(t.delivery, report);
     logleaving("twnetworkprotocol service");
 }
 

@@ -14,7 +14,6 @@
 
 namespace tw {
 
-struct Agent;
 class WmiSession;
 
 // One row of Win32_NetworkProtocol; booleans as "true"/"false", empty when
@@ -50,7 +49,11 @@ inline constexpr size_t kMaxProtocolSamples = 5119;
 // "SELECT * FROM Win32_NetworkProtocol"; nullopt when the query fails.
 std::optional<std::vector<ProtocolSample>> wminetworkprotocol(WmiSession& session);
 
+// Its settings are the common ones; the mode is D when either test word
+// disables it.
+using NetprotlSettings = TestSettings;
+
 // Runs the test: fetch, report, send, page.
-void twnetprotl(Agent& a, const Delivery& d);
+void netprotltest(const TestContext<NetprotlSettings>& t);
 
 }  // namespace tw

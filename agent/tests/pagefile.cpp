@@ -1,8 +1,7 @@
 #include "agent/tests/pagefile.h"
 
-#include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 
@@ -24,20 +23,21 @@ std::optional<std::vector<PageFileSample>> wmipagefileusage(WmiSession& session)
     });
 }
 
-void twpagefile(Agent& a, const Delivery& d) {
-    const char mode = a.cfg.testmode("pagefile");
+void pagefiletest(const TestContext<PagefileSettings>& t) {
+    const PagefileSettings& s = t.settings;
+    const char mode = s.mode;
     if (testdisabled(mode, "pagefile")) return;
     logentering("twpagefileusage service");
-    auto files = wmipagefileusage(a.wmi);
+    auto files = wmipagefileusage(t.wmi);
     if (!files) {
         logleaving("pagefileusage service");
         return;
     }
 
-    const int yellow = a.cfg.thresholds.pagefileYellow;
-    const int red = a.cfg.thresholds.pagefileRed;
+    const int yellow = s.yellow;
+    const int red = s.red;
     Colour colour = Colour::Green;
-    std::string body = realnamehead(a.cfg.host.realcompName);
+    std::string body = realnamehead(s.realcompName);
     std::string table =
         "\r\nName                Allocated(MB)    Current(MB)     Peak(MB)    Usage\r\n";
     for (const PageFileSample& f : *files) {
@@ -67,10 +67,10 @@ void twpagefile(Agent& a, const Delivery& d) {
                            current, peak, usage, '%');
     }
     body += table;
-    std::string report = statusmessage(a.cfg.host.compName, "pagefile", colourword(colour),
-                                       datestamp(*a.p.clock), body);
+    std::string report =
+        statusmessage(s.compName, "pagefile", colourword(colour), datestamp(t.clock), body);
     fitreport(report);
-    sendpage(d, report);
+    sendpage(t.delivery, report);
     logleaving("pagefileusage service");
 }
 

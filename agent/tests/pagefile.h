@@ -13,7 +13,6 @@
 
 namespace tw {
 
-struct Agent;
 class WmiSession;
 
 // One row of Win32_PageFileUsage; sizes in megabytes.
@@ -34,7 +33,11 @@ inline constexpr size_t kMaxPageFileSamples = 3071;
 // "SELECT * FROM Win32_PageFileUsage"; nullopt when the query fails.
 std::optional<std::vector<PageFileSample>> wmipagefileusage(WmiSession& session);
 
+struct PagefileSettings : TestSettings {
+    int yellow = 85, red = 95;  // the PAGEFILE pair of Defaults
+};
+
 // Runs the test: fetch, report, send, page.
-void twpagefile(Agent& a, const Delivery& d);
+void pagefiletest(const TestContext<PagefileSettings>& t);
 
 }  // namespace tw

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <optional>
 
-#include "agent/core/config.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/text.h"
+#include "agent/core/base/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -104,9 +104,10 @@ std::vector<ProcsItem> parseprocs(std::string_view text) {
     return items;
 }
 
-void procstest(const Config& cfg, platform::Clock& clock, const Delivery& delivery,
-               const std::vector<ProcessSample>* snapshot, const LineArray* lines) {
-    const char mode = cfg.testmode("procs");
+void procstest(const TestContext<ProcsSettings>& t, const std::vector<ProcessSample>* snapshot,
+               const LineArray* lines) {
+    const ProcsSettings& s = t.settings;
+    const char mode = s.mode;
     if (testdisabled(mode, "procs")) return;
     logentering("procs service");
     twlog("numprocs: %d\r\n", snapshot ? static_cast<int>(snapshot->size()) : 0);
@@ -123,7 +124,7 @@ void procstest(const Config& cfg, platform::Clock& clock, const Delivery& delive
     std::string summary = "No processes to check";
     std::vector<std::string> out;  // the body lines
 
-    for (const ProcsItem& item : parseprocs(cfg.procs)) {
+    for (const ProcsItem& item : parseprocs(s.procs)) {
         const char* name = item.name.c_str();
         twlog("\r\nProcname: <%s>\r\n", name);
         twlog("Is %s running ? \r\n", name);
@@ -204,9 +205,9 @@ void procstest(const Config& cfg, platform::Clock& clock, const Delivery& delive
         out.push_back(std::move(line));
     }
 
-    std::string report = "status " + cfg.host.compName + ".procs " +
-                         std::string(colourword(colour)) + " " + datestamp(clock) + " [" +
-                         cfg.host.realcompName + "] " + summary + "\r\n\r\n";
+    std::string report = "status " + s.compName + ".procs " + std::string(colourword(colour)) +
+                         " " + datestamp(t.clock) + " [" + s.realcompName + "] " + summary +
+                         "\r\n\r\n";
     // Whole lines only, as many as a status message holds.
     std::string body;
     size_t kept = 0;
@@ -218,11 +219,11 @@ void procstest(const Config& cfg, platform::Clock& clock, const Delivery& delive
     if (kept < out.size())
         twlog("procs: %d of %d lines left out to fit the status message\r\n",
               static_cast<int>(out.size() - kept), static_cast<int>(out.size()));
-    twlog("procsline: <%s> RealcompName: <%s>\r\n", body.c_str(), cfg.host.realcompName.c_str());
+    twlog("procsline: <%s> RealcompName: <%s>\r\n", body.c_str(), s.realcompName.c_str());
     report += body;
 
-    sendpage(delivery, report);
-    twlog("Process list in registry: <%s>\r\n", cfg.procs.c_str());
+    sendpage(t.delivery, report);
+    twlog("Process list in registry: <%s>\r\n", s.procs.c_str());
     logleaving("procs service");
 }
 

@@ -12,13 +12,7 @@
 #include "agent/tests/framework.h"
 #include "agent/wmi/procinfo.h"
 
-namespace tw::platform {
-class Clock;
-}
-
 namespace tw {
-
-struct Config;
 
 // Process names in Procs are kept up to the length a snapshot name can have
 // (99 characters); a longer name is cut there, so it still names the
@@ -44,10 +38,14 @@ struct ProcsItem {
 // Items whose name is empty are left out.
 std::vector<ProcsItem> parseprocs(std::string_view text);
 
+struct ProcsSettings : TestSettings {
+    std::string procs;  // Procs
+};
+
 // Sends one status message for the test word procs (none without a
 // snapshot). lines are the cpu test's share lines of this cycle (nullptr
 // or empty when it did not run: share levels then never fire).
-void procstest(const Config& cfg, platform::Clock& clock, const Delivery& delivery,
-               const std::vector<ProcessSample>* snapshot, const LineArray* lines);
+void procstest(const TestContext<ProcsSettings>& t, const std::vector<ProcessSample>* snapshot,
+               const LineArray* lines);
 
 }  // namespace tw

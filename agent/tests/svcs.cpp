@@ -2,12 +2,11 @@
 
 #include <unordered_map>
 
-#include "agent/core/agent.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -15,8 +14,7 @@ namespace {
 
 char upperfirst(std::string_view field) {
     if (field.empty()) return 0;
-    const char c = field[0];
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return upperAscii(field[0]);
 }
 
 ServiceEntry parseentry(std::string_view entry) {
@@ -65,7 +63,7 @@ std::string servicekey(std::string_view name) {
     std::string key;
     key.reserve(name.size());
     for (char c : name)
-        if (!iswhite(c)) key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        if (!iswhite(c)) key.push_back(lowerAscii(c));
     return key;
 }
 
@@ -123,31 +121,32 @@ std::optional<std::vector<ServiceSample>> wmisvcs(WmiSession& session) {
     });
 }
 
-void twsvcs(Agent& a, const Delivery& d) {
-    const char mode = a.cfg.testmode("svcs");
+void svcstest(const TestContext<SvcsSettings>& t) {
+    const SvcsSettings& s = t.settings;
+    const Delivery& d = t.delivery;
+    const char mode = s.mode;
     if (testdisabled(mode, "svcs")) return;
     logentering("twsvcs()");
-    if (a.cfg.services.empty()) {
-        sendpage(d, strformat("status %s.svcs green %s  No services to check",
-                              a.cfg.host.compName.c_str(), datestamp(*a.p.clock).c_str()));
+    if (s.services.empty()) {
+        sendpage(d, strformat("status %s.svcs green %s  No services to check", s.compName.c_str(),
+                              datestamp(t.clock).c_str()));
         logleaving("services check");
         return;
     }
-    auto rows = fetchwithretry<ServiceSample>(a.wmi, [&a] { return wmisvcs(a.wmi); });
+    auto rows = fetchwithretry<ServiceSample>(t.wmi, [&t] { return wmisvcs(t.wmi); });
     if (!rows) {
         twlog("WMI for service checking failed\r\n");
         logleaving("services check");
         return;
     }
-    const std::string_view used = std::string_view(a.cfg.services).substr(0, kServicesUsed);
+    const std::string_view used = std::string_view(s.services).substr(0, kServicesUsed);
     const SvcsResult r = checkservices(parseservices(used), *rows, mode,
-                                       [&a](std::string_view action, std::string_view name) {
-                                           return wmiservicecontrol(a.wmi, action, name);
+                                       [&t](std::string_view action, std::string_view name) {
+                                           return wmiservicecontrol(t.wmi, action, name);
                                        });
-    std::string report =
-        strformat("status %s.svcs %s %s  Services %s\r\n\r\n", a.cfg.host.compName.c_str(),
-                  colourword(r.colour).data(), datestamp(*a.p.clock).c_str(),
-                  r.colour == Colour::Green ? "OK" : "Not OK");
+    std::string report = strformat("status %s.svcs %s %s  Services %s\r\n\r\n", s.compName.c_str(),
+                                   colourword(r.colour).data(), datestamp(t.clock).c_str(),
+                                   r.colour == Colour::Green ? "OK" : "Not OK");
     report += r.lines;
     fitreport(report);
     sendpage(d, report);

@@ -15,7 +15,6 @@
 
 namespace tw {
 
-struct Agent;
 class WmiSession;
 
 // One row of Win32_Service.
@@ -63,7 +62,11 @@ SvcsResult checkservices(const std::vector<ServiceEntry>& entries,
 // query fails.
 std::optional<std::vector<ServiceSample>> wmisvcs(WmiSession& session);
 
+struct SvcsSettings : TestSettings {
+    std::string services;  // Services
+};
+
 // Runs the test: fetch with retry, report, send, page.
-void twsvcs(Agent& a, const Delivery& d);
+void svcstest(const TestContext<SvcsSettings>& t);
 
 }  // namespace tw

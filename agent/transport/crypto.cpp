@@ -15,21 +15,12 @@ std::optional<std::string> passphrase(const std::string& keycode, const std::str
     return p;
 }
 
-bool derivekey(std::string_view passphrase, KeyMaterial& out) {
-    const platform::CryptoLibrary* lib = platform::cryptoLibrary();
-    return lib && derivekey(*lib, passphrase, out);
-}
-
 bool derivekey(const platform::CryptoLibrary& lib, std::string_view passphrase, KeyMaterial& out) {
     int n = lib.bytesToKey(lib.desEde3Cbc(), lib.md5(),
                            reinterpret_cast<const unsigned char*>(kCryptoSalt.data()),
                            reinterpret_cast<const unsigned char*>(passphrase.data()),
                            static_cast<int>(passphrase.size()), 1, out.key.data(), out.iv.data());
     return n == static_cast<int>(out.key.size());
-}
-
-size_t encryptmessage(std::string_view text, std::string& envelope, std::string_view passphrase) {
-    return encryptmessage(platform::cryptoLibrary(), text, envelope, passphrase);
 }
 
 size_t encryptmessage(const platform::CryptoLibrary* lib, std::string_view text,

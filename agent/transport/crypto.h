@@ -28,16 +28,13 @@ struct KeyMaterial {
 // destination gets the same passphrase; the address is not consulted.
 std::optional<std::string> passphrase(const std::string& keycode, const std::string& address);
 
-// Derives key and IV from the passphrase; false when the library fails or
-// cannot be loaded.
-bool derivekey(std::string_view passphrase, KeyMaterial& out);
+// Derives key and IV from the passphrase; false when the library fails.
 bool derivekey(const platform::CryptoLibrary& lib, std::string_view passphrase, KeyMaterial& out);
 
 // Builds the envelope of text (up to its first zero byte) in envelope and
 // answers its length: 7 + 8 * ((n + 1) / 8 + 1) for n characters. Answers 0
-// and leaves envelope empty when the library fails; so does the form taking
-// the library when it is null (libcrypto could not be loaded).
-size_t encryptmessage(std::string_view text, std::string& envelope, std::string_view passphrase);
+// and leaves envelope empty when the library fails or is null (libcrypto
+// could not be loaded).
 size_t encryptmessage(const platform::CryptoLibrary* lib, std::string_view text,
                       std::string& envelope, std::string_view passphrase);
 

@@ -6,10 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "agent/ext/auxthreads.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/transport/crypto.h"
 #include "agent/transport/destination.h"
 #include "agent/transport/inetpton.h"
@@ -53,31 +51,32 @@ platform::ResolveHints hintsfor(const std::string& host) {
 }
 
 // The date stamp only when a log line will show it.
-std::string stamp(Agent& a) {
-    return twlogActive() && a.p.clock ? datestamp(*a.p.clock) : std::string();
+std::string stamp(const StatusChannel& ch) {
+    return twlogActive() && ch.clock ? datestamp(*ch.clock) : std::string();
 }
 
 // A stop of the agent (service stop, signal, or the auxiliary threads told
 // to end) ends a send in progress.
-bool sendstopping(Agent& a) {
-    return a.serviceFlag.load() != 0 || auxstopping(a);
+bool sendstopping(const StatusChannel& ch) {
+    return ch.stopping && ch.stopping();
 }
 
-platform::WaitBound bound(Agent& a, int timeoutMs) {
-    return {timeoutMs, [&a] { return sendstopping(a); }};
+platform::WaitBound bound(const StatusChannel& ch, int timeoutMs) {
+    return {timeoutMs, [&ch] { return sendstopping(ch); }};
 }
 
 // Destinations that timed out are skipped for the rest of the cycle.
-bool skipped(Agent& a, const std::string& key) {
-    if (a.deadDestinationsCycle != a.sequence) {
-        a.deadDestinations.clear();
-        a.deadDestinationsCycle = a.sequence;
+bool skipped(const StatusChannel& ch, const std::string& key) {
+    if (!ch.dead) return false;
+    if (ch.dead->cycle != ch.cycle) {
+        ch.dead->keys.clear();
+        ch.dead->cycle = ch.cycle;
     }
-    return a.deadDestinations.count(key) != 0;
+    return ch.dead->keys.count(key) != 0;
 }
 
-void markdead(Agent& a, const std::string& key) {
-    a.deadDestinations.insert(key);
+void markdead(const StatusChannel& ch, const std::string& key) {
+    if (ch.dead) ch.dead->keys.insert(key);
     twlog("tw: <%s> did not answer in time; skipped for the rest of this cycle\r\n", key.c_str());
 }
 
@@ -91,8 +90,8 @@ struct SocketGuard {
     }
 };
 
-int sendall(Agent& a, const std::string& destinations, const std::string& text) {
-    platform::Sockets& net = *a.p.sockets;
+int sendall(const StatusChannel& ch, const std::string& destinations, const std::string& text) {
+    platform::Sockets& net = *ch.sockets;
 
     std::vector<std::string> list;
     try {
@@ -106,7 +105,7 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
     // zero byte after it is sent as the terminator.
     std::string_view data(text.c_str());
     twlog("\r\nSend <%s>\r\n", text.c_str());
-    if (a.cfg.keycodeUnusable) {
+    if (ch.keycodeUnusable) {
         // The administrator asked for encryption: nothing goes out in clear.
         twlog("twsend(): the KeyCode cannot be used; the message is not sent\r\n");
         return 1;
@@ -115,23 +114,23 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
     std::string envelope;
     bool crypted = false;
     for (const std::string& entry : list) {
-        if (sendstopping(a)) {
+        if (sendstopping(ch)) {
             twlog("twsend(): stopping; the rest of the send is abandoned\r\n");
             return 0;
         }
-        Destination d = parsedestination(entry, a.cfg.port());
+        Destination d = parsedestination(entry, ch.port);
         std::string portText = strformat("%5d", d.port);
         twlog("MAKING SOCKET CONNECTION...\r\n");
         std::string host = stripbrackets(d.host);
         const std::string key = host + ":" + std::to_string(d.port);
-        if (skipped(a, key)) {
+        if (skipped(ch, key)) {
             twlog("tw: <%s> skipped: it did not answer in time earlier in this cycle\r\n",
                   key.c_str());
             continue;
         }
 
         platform::ResolveResult res =
-            net.resolve(host, d.port, hintsfor(host), bound(a, kResolveTimeoutMs));
+            net.resolve(host, d.port, hintsfor(host), bound(ch, kResolveTimeoutMs));
         if (res.error != 0 || res.addresses.empty()) {
             if (twlogActive()) {
                 std::string why = res.timedOut
@@ -140,13 +139,13 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
                                                    : std::string("no address");
                 twlog("tw: Unknown host: %s - %s\r\n", host.c_str(), why.c_str());
             }
-            if (res.timedOut && !sendstopping(a)) markdead(a, key);
+            if (res.timedOut && !sendstopping(ch)) markdead(ch, key);
             continue;
         }
         const SocketAddress& addr = chooseaddress(res.addresses);
         twlog("Sending to: %s\r\n", addr.text.c_str());
 
-        std::optional<std::string> pass = passphrase(a.cfg.keycode, addr.text);
+        std::optional<std::string> pass = passphrase(ch.keycode, addr.text);
         if (!pass) {
             twlog("NO CRYPTO TO %s\r\n", addr.text.c_str());
         } else if (crypted) {
@@ -154,7 +153,7 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
         } else {
             size_t len = 0;
             try {
-                len = encryptmessage(data, envelope, *pass);
+                len = encryptmessage(ch.crypto ? ch.crypto() : nullptr, data, envelope, *pass);
             } catch (const std::bad_alloc&) {
                 twlog("CAN'T ALLOCATE CRYPT BUFFER IN twsend()");
                 return 0;
@@ -179,24 +178,24 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
         }
         SocketGuard guard{net, s};
         twlog("SOCKET CONNECTED OK...\r\n");
-        twlog("CONNECTING TO twd... at %s\r\n", stamp(a).c_str());
-        err = net.connect(s, addr, bound(a, kConnectTimeoutMs));
+        twlog("CONNECTING TO twd... at %s\r\n", stamp(ch).c_str());
+        err = net.connect(s, addr, bound(ch, kConnectTimeoutMs));
         if (err != 0) {
             twlog("\r\ntw: CAN'T CONNECT TO twd @ <%s:%s> at %s\r\n", host.c_str(),
-                  portText.c_str(), stamp(a).c_str());
+                  portText.c_str(), stamp(ch).c_str());
             twlog(" error: %d\r\n", err);
-            if (net.isTimeout(err)) markdead(a, key);
+            if (net.isTimeout(err)) markdead(ch, key);
         } else {
-            twlog("CONNECTED TO twd on port %d ... at %s\r\n", d.port, stamp(a).c_str());
-            twlog("SENDING ... at %s\r\n", stamp(a).c_str());
+            twlog("CONNECTED TO twd on port %d ... at %s\r\n", d.port, stamp(ch).c_str());
+            twlog("SENDING ... at %s\r\n", stamp(ch).c_str());
             // Shown as text: an envelope shows up to its first zero byte.
             twlog("\r\nSENDING <%s> to %s\r\n", data.data(), host.c_str());
             // Both the text and the envelope are followed by a zero byte in
             // memory, which goes out as the terminator.
             std::string_view wire(data.data(), data.size() + 1);
-            long sent = net.send(s, wire, bound(a, kSendTimeoutMs), err);
+            long sent = net.send(s, wire, bound(ch, kSendTimeoutMs), err);
             twlog("\r\nSent <%d> bytes to <%s> at %s\r\n", static_cast<int>(sent), host.c_str(),
-                  stamp(a).c_str());
+                  stamp(ch).c_str());
             // A send that broke off after a part went out failed as well.
             if (sent < static_cast<long>(wire.size())) twlog("error: %d\r\n", err);
         }
@@ -206,10 +205,10 @@ int sendall(Agent& a, const std::string& destinations, const std::string& text) 
 
 }  // namespace
 
-int twsend(Agent& a, const std::string& destinations, const std::string& text) {
-    if (!a.p.sockets) return 1;
+int twsend(const StatusChannel& ch, const std::string& destinations, const std::string& text) {
+    if (!ch.sockets) return 1;
     try {
-        return sendall(a, destinations, text);
+        return sendall(ch, destinations, text);
     } catch (const std::exception&) {
         // Out of memory in the middle of a send: nothing more goes out, and
         // the next cycle sends again.
@@ -219,8 +218,9 @@ int twsend(Agent& a, const std::string& destinations, const std::string& text) {
 
 namespace {
 
-void pagemessage(Agent& a, const std::string& destinations, const std::string& text) {
-    const std::string& onoff = a.cfg.sendPageAlerts;
+void pagemessage(const StatusChannel& ch, const std::string& destinations,
+                 const std::string& text) {
+    const std::string& onoff = ch.sendPageAlerts;
     char letter = onoff.empty() ? 'N' : onoff[0];
     twlog("ip: %s\r\n", destinations.c_str());
     twlog("data: %s\r\n", text.c_str());
@@ -246,20 +246,20 @@ void pagemessage(Agent& a, const std::string& destinations, const std::string& t
         rest.remove_prefix(e);
     }
     word += ' ';
-    if (a.cfg.pagelevels.find(word) == std::string::npos) return;
+    if (ch.pagelevels.find(word) == std::string::npos) return;
 
     std::string_view status(text.c_str());
     std::string paged(status.substr(0, kPageLimit));
     if (paged.size() < 6) paged.resize(6);
     paged.replace(0, 6, "page  ");
-    twsend(a, a.cfg.twpage, paged);
+    twsend(ch, ch.twpage, paged);
 }
 
 }  // namespace
 
-void twpage(Agent& a, const std::string& destinations, const std::string& text) {
+void twpage(const StatusChannel& ch, const std::string& destinations, const std::string& text) {
     try {
-        pagemessage(a, destinations, text);
+        pagemessage(ch, destinations, text);
     } catch (const std::exception&) {
         // Out of memory: this page is lost; the next cycle pages again.
     }

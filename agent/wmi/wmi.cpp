@@ -1,9 +1,8 @@
 #include "agent/wmi/wmi.h"
 
-#include "agent/core/agent.h"
-#include "agent/core/events.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/events.h"
+#include "agent/core/base/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -67,12 +66,12 @@ std::unique_ptr<platform::WmiObject> WmiSession::execmethod(std::string_view pat
     return conn_->execMethod(path, method, in);
 }
 
-bool wmiinit(Agent& a) {
-    return a.wmi.open();
+bool wmiinit(WmiSession& session) {
+    return session.open();
 }
 
-void wmiclose(Agent& a) {
-    a.wmi.close();
+void wmiclose(WmiSession& session) {
+    session.close();
 }
 
 bool wmiquery(WmiSession& session, std::string_view query, std::string& result, size_t capacity) {

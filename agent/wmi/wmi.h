@@ -1,7 +1,8 @@
 // The agent's one WMI session (ROOT\CIMV2) and the operations on it:
 // opening and closing, the single-property query `wmiquery`, and the
-// service methods `wmiservicecontrol`. The session lives in the Agent; a
-// closed session makes every query, fetch and method call fail cleanly.
+// service methods `wmiservicecontrol`. The agent keeps one session for the
+// whole process; a closed session makes every query, fetch and method call
+// fail cleanly.
 // Record fetches are built on it in agent/wmi/fetch.h.
 #pragma once
 
@@ -13,8 +14,6 @@
 #include "platform/platform.h"
 
 namespace tw {
-
-struct Agent;
 
 class WmiSession {
   public:
@@ -42,9 +41,9 @@ class WmiSession {
 };
 
 // Opens the agent's session (once, before the first cycle).
-bool wmiinit(Agent& agent);
+bool wmiinit(WmiSession& session);
 // Closes it (after the last cycle).
-void wmiclose(Agent& agent);
+void wmiclose(WmiSession& session);
 
 // The single-property query of the WMI-defined tests: the property named
 // after "select " gathered from every object, joined with ";". Answers

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
+#include "platform/ascii.h"
 
 namespace tw {
 

@@ -1,11 +1,9 @@
 #include "agent/wmitests/wmitests.h"
 
-#include "agent/core/config.h"
-#include "agent/core/text.h"
-#include "agent/core/twlog.h"
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -30,15 +28,6 @@ std::string expandpageformat(const WmiTestDefinition& def, const std::string& va
 }
 
 }  // namespace
-
-WmiTestEnv wmitestenv(const Config& cfg, platform::Clock& clock) {
-    WmiTestEnv env;
-    env.mode = cfg.testmode("wmitest");
-    env.compName = cfg.host.compName;
-    env.realcompName = cfg.host.realcompName;
-    env.datestamp = [&clock] { return datestamp(clock); };
-    return env;
-}
 
 void wmitests(std::string_view setting, const WmiTestEnv& env) {
     twlog("\r\nEntering wmitests service\r\n");

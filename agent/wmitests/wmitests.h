@@ -13,13 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace tw::platform {
-class Clock;
-}
-
 namespace tw {
-
-struct Config;
 
 // Capacities of the runner's texts in bytes (each holds one character less).
 inline constexpr size_t kQueryResultCapacity = 20480;
@@ -45,11 +39,6 @@ struct WmiTestEnv {
     // Delivers the status message to the display servers.
     std::function<void(const std::string& message)> send;
 };
-
-// Mode, host names and date stamp from this cycle's configuration and the
-// clock (which must outlive the environment); query, page, perf and send are
-// left for the caller to set.
-WmiTestEnv wmitestenv(const Config& cfg, platform::Clock& clock);
 
 // How one definition ended; the log says the same in the agent's words.
 enum class WmiTestOutcome {

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace tw::editor::qt {
 
-// Runs the editor with its arguments (without the program's name) on this
+// Runs the editor with its arguments (without the program's name) on the
 // host's platform; a QApplication must exist. Answers the exit code.
-int runTwntcfg(const std::vector<std::string>& args);
+int runTwntcfg(platform::Platform& host, const std::vector<std::string>& args);
 
 }  // namespace tw::editor::qt

@@ -3,6 +3,7 @@
 // characters, as Windows cuts a NetBIOS name).
 #include <unistd.h>
 
+#include "platform/ascii.h"
 #include "platform/posix/posix.h"
 #include "platform/resolver.h"
 
@@ -27,9 +28,7 @@ class PosixHostInfo final : public HostInfo {
     std::optional<std::string> computerName() override {
         auto h = hostName();
         if (!h) return std::nullopt;
-        std::string n = h->substr(0, h->find('.'));
-        for (char& c : n)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        std::string n = toUpper(h->substr(0, h->find('.')));
         if (n.size() > 15) n.resize(15);
         return n;
     }

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/host_info.h"
 #include "platform/posix/wmi_providers.h"
@@ -108,8 +109,6 @@ inline WmiValue i32(int64_t v) {
 inline WmiValue boolean(bool v) {
     return WmiValue::boolean(v);
 }
-
-std::string upperName(std::string_view s);
 // Whole small file; nullopt when it cannot be opened.
 std::optional<std::string> readFile(const std::string& path);
 // The first line without trailing blanks; empty for a file that is missing.

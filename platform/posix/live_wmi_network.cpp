@@ -15,7 +15,7 @@ struct ProtocolTraits {
 };
 
 ProtocolTraits traitsOf(const std::string& name) {
-    const std::string n = upperName(name);
+    const std::string n = toUpper(name);
     const bool v6 = n.find("V6") != std::string::npos;
     const int addr = v6 ? 28 : 16;
     if (n.rfind("TCP", 0) == 0 || n.rfind("MPTCP", 0) == 0)

@@ -19,13 +19,6 @@ namespace tw::platform {
 
 namespace livewmi {
 
-std::string upperName(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 std::optional<std::string> readFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
@@ -125,9 +118,9 @@ class LiveConnection final : public WmiConnection {
 
   private:
     const LiveClass* find(std::string_view name) const {
-        const std::string u = upperName(name);
+        const std::string u = toUpper(name);
         for (const auto& c : classes_)
-            if (upperName(c.shape->name()) == u) return &c;
+            if (toUpper(c.shape->name()) == u) return &c;
         return nullptr;
     }
 
@@ -147,7 +140,7 @@ class LiveWmiProvider final : public WmiProvider {
             r.error = "no WMI connection to " + server + " from this host";
             return r;
         }
-        const std::string n = upperName(ns);
+        const std::string n = toUpper(ns);
         if (n == "ROOT\\CIMV2")
             r.connection = std::make_unique<LiveConnection>(clock_, host_, roots_);
         else if (n == "ROOT\\DEFAULT")

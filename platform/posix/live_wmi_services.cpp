@@ -63,7 +63,7 @@ bool plainUnitName(const std::string& n) {
 // another path, a name systemctl must not see, or no service manager.
 std::optional<std::string> servicePath(const Context& c, std::string_view path) {
     const std::string prefix = "WIN32_SERVICE.NAME=";
-    if (upperName(path.substr(0, prefix.size())) != prefix) return std::nullopt;
+    if (toUpper(path.substr(0, prefix.size())) != prefix) return std::nullopt;
     std::string_view v = path.substr(prefix.size());
     if (v.size() >= 2 && (v.front() == '\'' || v.front() == '"') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
@@ -132,7 +132,7 @@ std::unique_ptr<WmiObject> readService(const LiveClass& cls, Context& c, std::st
 std::unique_ptr<WmiObject> runServiceMethod(const LiveClass&, Context& c, std::string_view path,
                                             std::string_view method, std::string& err) {
     auto name = servicePath(c, path);
-    const std::string m = upperName(method);
+    const std::string m = toUpper(method);
     if (!name || (m != "STARTSERVICE" && m != "STOPSERVICE")) {
         err = "no method " + std::string(method) + " on " + std::string(path);
         return nullptr;

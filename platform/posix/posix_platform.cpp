@@ -6,6 +6,7 @@
 // directory.
 #include <signal.h>
 
+#include "platform/crypto_library.h"
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix.h"
@@ -61,6 +62,7 @@ class PosixHostPlatform final : public HostPlatform {
         p_.launcher = launcher_.get();
         p_.directory = directory_.get();
         p_.files = files_.get();
+        p_.crypto = &cryptoLibrary;
     }
     Platform& get() override { return p_; }
 

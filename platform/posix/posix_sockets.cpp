@@ -57,8 +57,8 @@ class PosixSockets final : public Sockets {
     ResolveResult resolve(const std::string& host, uint16_t port, const ResolveHints& hints,
                           const WaitBound& bound) override {
         if (hints.numericHost) return resolvenow(host, port, hints);
-        return resolveWithin([host, port, hints] { return resolvenow(host, port, hints); },
-                             bound, EAI_AGAIN);
+        return resolveWithin([host, port, hints] { return resolvenow(host, port, hints); }, bound,
+                             EAI_AGAIN);
     }
 
     std::string resolverErrorText(int code) override {
@@ -95,8 +95,7 @@ class PosixSockets final : public Sockets {
         return err;
     }
 
-    long send(SocketHandle s, std::string_view data, const WaitBound& bound,
-              int& error) override {
+    long send(SocketHandle s, std::string_view data, const WaitBound& bound, int& error) override {
         int fd = static_cast<int>(s);
         error = 0;
         size_t sent = 0;

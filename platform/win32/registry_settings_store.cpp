@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/win32/win32.h"
 
 namespace tw::platform::win32 {
@@ -29,17 +30,6 @@ const Hive kHives[] = {
     {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
     {"HKCR", HKEY_CLASSES_ROOT},
 };
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // A key handle that closes itself.
 class Key {
@@ -183,7 +173,7 @@ class RegistrySettingsStore final : public SettingsStore {
             const size_t end = at + kWow.size();
             const bool ends = end == rest.size() || rest[end] == '\\';
             if (starts && ends &&
-                equalsNoCaseAscii(std::string_view(rest).substr(at, kWow.size()), kWow))
+                equalsNoCase(std::string_view(rest).substr(at, kWow.size()), kWow))
                 return KEY_WOW64_64KEY;
         }
         return 0;
@@ -194,7 +184,7 @@ class RegistrySettingsStore final : public SettingsStore {
         size_t cut = key.find('\\');
         std::string_view head = std::string_view(key).substr(0, cut);
         for (const auto& h : kHives) {
-            if (equalsNoCaseAscii(head, h.name)) {
+            if (equalsNoCase(head, h.name)) {
                 hive = h.key;
                 rest = cut == std::string::npos ? std::string() : key.substr(cut + 1);
                 while (!rest.empty() && rest.back() == '\\') rest.pop_back();

@@ -96,8 +96,7 @@ class Win32Sockets final : public Sockets {
         return soerr;
     }
 
-    long send(SocketHandle s, std::string_view data, const WaitBound& bound,
-              int& error) override {
+    long send(SocketHandle s, std::string_view data, const WaitBound& bound, int& error) override {
         SOCKET sock = static_cast<SOCKET>(s);
         error = 0;
         size_t sent = 0;

@@ -2,6 +2,7 @@
 // log, Winsock's host identity and sockets, the clock, the process services,
 // the service control manager, WMI, the shell for external programs, the
 // work-file directory and the editor's file writer.
+#include "platform/crypto_library.h"
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -36,6 +37,7 @@ class Win32HostPlatform final : public HostPlatform {
         p_.launcher = launcher_.get();
         p_.directory = directory_.get();
         p_.files = files_.get();
+        p_.crypto = &cryptoLibrary;
     }
     Platform& get() override { return p_; }
 

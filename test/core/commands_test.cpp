@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "agent/core/events.h"
+#include "agent/core/base/events.h"
 #include "agent/wmitests/definitions.h"
 #include "test/support/fake_platform.h"
 
@@ -319,11 +319,11 @@ TEST_F(CommandsTest, StartAndStopFollowTheServiceState) {
     EXPECT_EQ(run("-stop "), 0);
     EXPECT_EQ(out, "Tallwatch Professional Edition Client service stopped\r\n");
     EXPECT_EQ(sm.stops, 1);
-    EXPECT_EQ(fp.clock.sleeps.back(), 2);
+    EXPECT_EQ(fp.clock.sleeps().back(), 2);
     sm.queryOk = false;
     EXPECT_EQ(run("-stop "), 1);
     EXPECT_EQ(err, "Can't retrieve Tallwatch Professional Edition Client service status\r\n");
-    EXPECT_EQ(fp.clock.sleeps.back(), 5);
+    EXPECT_EQ(fp.clock.sleeps().back(), 5);
     sm.exists = false;
     EXPECT_EQ(run("-start "), 1);
     EXPECT_EQ(err, "Can't Open Tallwatch Professional Edition Client service\r\n");

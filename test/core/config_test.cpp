@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/settings.h"
+#include "agent/core/base/settings.h"
 #include "test/support/fake_platform.h"
 #include "test/support/log_capture.h"
 
@@ -73,7 +73,11 @@ TEST(Config, NumericAndYesNoNormalisation) {
     fp.settings.setSetting("SendPageAlerts", "1");
     fp.settings.setSetting("CPUrebootcolor", "red");
     fp.settings.setSetting("PageLevels", "red");
+    fp.settings.setSetting("NetworkInterfaces", "  eth0 1MBPS:1:2:3:4");
     auto l = load(fp);
+    EXPECT_EQ(l.cfg.networkInterfaces, "eth0 1MBPS:1:2:3:4");
+    ASSERT_EQ(l.cfg.interfaceLimits.size(), 1u);
+    EXPECT_EQ(l.cfg.interfaceLimits[0].name, "ETH0");
     EXPECT_EQ(l.cfg.timer, 300);
     EXPECT_EQ(l.cfg.cpuupdays, 999);
     EXPECT_EQ(l.cfg.cpurebootmins, 0);

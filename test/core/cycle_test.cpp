@@ -1,9 +1,10 @@
+#include "agent/core/base/sleeptime.h"
 #include "agent/core/cycle.h"
 
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "agent/core/events.h"
+#include "agent/core/base/events.h"
 #include "agent/core/service.h"
 #include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"
@@ -38,7 +39,7 @@ struct CycleFixture : ::testing::Test {
 TEST_F(CycleFixture, EachCycleRecreatesTheLogAndSleepsOutTheTimer) {
     fp.clock.stopAfterSleeps = 3;
     EXPECT_EQ(twmain(agent), 0);
-    EXPECT_EQ(fp.clock.sleeps, (std::vector<int64_t>{7, 7, 7}));
+    EXPECT_EQ(fp.clock.sleeps(), (std::vector<int64_t>{7, 7, 7}));
     std::string log = readFile(temp.file("TW.LOG"));
     EXPECT_EQ(log.rfind("Sequence: 2\r\r\n", 0), 0u) << log.substr(0, 40);
     EXPECT_EQ(log.find("Sequence: 1"), std::string::npos);
@@ -62,7 +63,7 @@ TEST_F(CycleFixture, SocketLayerThatCannotStartEndsWithStatusOneAndEventOne) {
     net.failStart = true;
     fp.p.sockets = &net;
     EXPECT_EQ(twmain(agent), 1);
-    EXPECT_TRUE(fp.clock.sleeps.empty());
+    EXPECT_TRUE(fp.clock.sleeps().empty());
     EXPECT_EQ(net.stops, 0);
     ASSERT_EQ(fp.events.events.size(), 1u);
     EXPECT_EQ(fp.events.events[0].identifier, 1u);
@@ -74,7 +75,7 @@ TEST_F(CycleFixture, StartDelayIsWaitedTwiceBeforeTheFirstCycle) {
     fp.settings.setSetting("StartDelay", "2");
     fp.clock.stopAfterSleeps = 3;
     twmain(agent);
-    EXPECT_EQ(fp.clock.sleeps, (std::vector<int64_t>{120, 120, 7}));
+    EXPECT_EQ(fp.clock.sleeps(), (std::vector<int64_t>{120, 120, 7}));
 }
 
 TEST_F(CycleFixture, MissingDisplayEndsWithStatusOneAndAnEventEntry) {
@@ -129,7 +130,7 @@ TEST_F(CycleFixture, RefusedLogFileIsReportedOnceAndTheFallbackIsUsed) {
     // Nowhere to write: one warning entry for as long as the reason lasts.
     fp.system.refusedFiles[fallback.file("TW.LOG")] = "not a regular file";
     Agent again(fp.p);
-    fp.clock.sleeps.clear();
+    fp.clock.clearSleeps();
     EXPECT_EQ(twmain(again), 0);
     ASSERT_EQ(fp.events.events.size(), 1u);
     EXPECT_EQ(fp.events.events[0].identifier, 6u);
@@ -151,7 +152,7 @@ TEST_F(CycleFixture, UnresolvableHostEndsWithStatusOneAndEventThree) {
 TEST_F(CycleFixture, ComputerNameProblemsEndTheLoopWithoutSleeping) {
     fp.host.computer.reset();
     EXPECT_EQ(twmain(agent), 0);
-    EXPECT_TRUE(fp.clock.sleeps.empty());
+    EXPECT_TRUE(fp.clock.sleeps().empty());
     EXPECT_EQ(agent.serviceFlag.load(), 1);
     EXPECT_NE(readFile(temp.file("TW.LOG")).find("Can't get computer name\r\r\n"),
               std::string::npos);
@@ -169,7 +170,7 @@ TEST_F(CycleFixture, UnreadableSettingsSkipTheCycleAndRetryAtTheNext) {
     // Two cycles, each with an error entry naming the file and line, and no load.
     ASSERT_EQ(fp.events.events.size(), 2u);
     EXPECT_NE(fp.events.events[0].texts[0].find("/x/registry.reg:4"), std::string::npos);
-    EXPECT_EQ(fp.clock.sleeps.size(), 2u);
+    EXPECT_EQ(fp.clock.sleeps().size(), 2u);
 }
 
 TEST_F(CycleFixture, LogOffWhenActivatelogIsNotYes) {
@@ -240,7 +241,7 @@ TEST(Service, DispatcherFailureOutsideAServiceManagerIsLoggedFaultCodeWrittenUns
         EXPECT_EQ(fp.events.events[0].identifier, 0u);
         EXPECT_EQ(fp.events.events[0].texts,
                   (std::vector<std::string>{c.text, "StartServiceCtrlDispatcher failed."}));
-        EXPECT_EQ(savedErrorCode(), c.code);
+        EXPECT_EQ(service.savedError(), c.code);
     }
 }
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../wmi/wmi_test_support.h"
-#include "agent/core/agent.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
+#include "agent/wmi/wmi.h"
+#include "test/wmi/wmi_test_support.h"
 
 namespace tw {
 namespace {
@@ -20,10 +20,9 @@ std::string snapshot(const std::vector<std::string>& names) {
 
 bool running(const std::vector<std::string>& names, bool serviceMode) {
     tw::testing::FixturePlatform f(snapshot(names));
-    Agent a(f.p);
-    a.serviceMode = serviceMode;
-    wmiinit(a);
-    return istwntrunning(a);
+    WmiSession session(f.p);
+    wmiinit(session);
+    return istwntrunning(session, serviceMode);
 }
 
 TEST(IsTwntRunning, ServiceToleratesTwoAgentsAndAppOne) {
@@ -36,11 +35,11 @@ TEST(IsTwntRunning, ServiceToleratesTwoAgentsAndAppOne) {
 
 TEST(IsTwntRunning, NoSnapshotMeansNoOtherAgent) {
     tw::testing::FixturePlatform f("{}");
-    Agent a(f.p);
-    wmiinit(a);
-    EXPECT_FALSE(istwntrunning(a));
-    Agent closed(f.p);
-    EXPECT_FALSE(istwntrunning(closed));
+    WmiSession session(f.p);
+    wmiinit(session);
+    EXPECT_FALSE(istwntrunning(session, true));
+    WmiSession closed(f.p);
+    EXPECT_FALSE(istwntrunning(closed, true));
 }
 
 TEST(IsTwntRunning, LogsEachNameAndTheVerdict) {

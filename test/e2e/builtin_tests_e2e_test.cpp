@@ -2,24 +2,14 @@
 // against a fixture and delivers their reports to a real receiver; a
 // service in the wrong state is restarted and found running a cycle later.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 
-#include "platform/posix/file_settings_store.h"
 #include "test/support/e2e.h"
-#include "test/support/fake_platform.h"
-#include "test/support/process.h"
-#include "test/support/twrecv_process.h"
 
 namespace tw {
 namespace {
-
-using testing::readFile;
-using testing::TempDir;
-using testing::waitFor;
 
 const char* const kFixture = R"({
   "Win32_LogicalDisk": [
@@ -47,50 +37,37 @@ const char* const kFixture = R"({
 })";
 
 TEST(BuiltinTestsEndToEnd, SixReportsArriveAndARestartedServiceRuns) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.file("out"));
-    testing::TwrecvProcess recv;
-    ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
-
-    const std::string reg = dir.file("registry.reg");
-    auto set = [&](const std::string& name, const std::string& text) {
-        ASSERT_TRUE(testing::setAgentSetting(reg, name, text));
-    };
-    set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
-    set("Timer", "1");
-    set("FQDN", "N");
-    set("AliasName", "e2ehost");
-    set("Tests",
-        "procs:D msgs:P cpu:D disk:P netprotl:P mem:D pagefile:P svcs:P netdata:P wmitest:D");
-    set("DiskList", "c:80:90 e:10G:5G:Y");
-    set("MsgLevels", "SYS:ERR:Y:30");
-    set("Services", "Themes:R:R:Y;printspooler");
-    set("NetworkInterfaces", "eth0 100MBPS:50:80:50:80");
-    testing::writeFile(dir.file("fixture.json"), kFixture);
-    testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           testing::agentEnv(dir.path(), dir.file("fixture.json")), dir.path());
+    testing::AgentRun run;
+    ASSERT_TRUE(run.start());
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"Timer", "1"},
+             {"Tests",
+              "procs:D msgs:P cpu:D disk:P netprotl:P mem:D pagefile:P svcs:P netdata:P wmitest:D"},
+             {"DiskList", "c:80:90 e:10G:5G:Y"},
+             {"MsgLevels", "SYS:ERR:Y:30"},
+             {"Services", "Themes:R:R:Y;printspooler"},
+             {"NetworkInterfaces", "eth0 100MBPS:50:80:50:80"}})
+        ASSERT_TRUE(run.set(name, text)) << name;
 
     // Reports by test word, in arrival order.
     auto reports = [&] {
-        const std::vector<std::string> files = testing::receivedFiles(dir.file("out"));
         std::map<std::string, std::vector<std::string>> by;
-        for (const std::string& f : files) {
-            const std::string text = readFile(f);
+        for (const std::string& text : run.received()) {
             const std::string head = "status e2ehost.";
             if (text.rfind(head, 0) != 0) continue;
             by[text.substr(head.size(), text.find(' ', head.size()) - head.size())].push_back(text);
         }
         return by;
     };
-    ASSERT_TRUE(waitFor(
+    std::string why;
+    ASSERT_TRUE(run.runUntil(
+        kFixture,
         [&] {
             auto r = reports();
             return r["svcs"].size() >= 2 && !r["netdata"].empty();
         },
-        20000))
-        << agent.err() << readFile(dir.file("ev.log"));
-    agent.signal(SIGTERM);
-    EXPECT_EQ(agent.wait(5000), 0);
+        20000, why))
+        << why;
 
     auto r = reports();
     for (const char* word : {"disk", "msgs", "svcs", "pagefile", "netprotl", "netdata"})

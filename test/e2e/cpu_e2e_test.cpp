@@ -1,23 +1,11 @@
 // The agent computes the processor load from two successive snapshots of a
 // fixture and delivers the second cycle's cpu report to a real receiver.
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <algorithm>
-#include <filesystem>
-
-#include "platform/posix/file_settings_store.h"
 #include "test/support/e2e.h"
-#include "test/support/fake_platform.h"
-#include "test/support/process.h"
-#include "test/support/twrecv_process.h"
 
 namespace tw {
 namespace {
-
-using testing::readFile;
-using testing::TempDir;
-using testing::waitFor;
 
 // The process class is queried once at start-up (the instance check), then
 // once per cycle: "$seq" gives start-up and the first cycle the first
@@ -43,34 +31,21 @@ const char* const kFixture = R"({
   ]})";
 
 TEST(CpuEndToEnd, SecondCycleReportsTheLoadOfTwoSnapshots) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.file("out"));
-    testing::TwrecvProcess recv;
-    ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
-
-    std::string reg = dir.file("registry.reg");
-    auto set = [&](const std::string& name, const std::string& text) {
-        ASSERT_TRUE(testing::setAgentSetting(reg, name, text));
-    };
-    set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
-    set("Timer", "1");
-    set("FQDN", "N");
-    set("AliasName", "e2ehost");
-    set("Tests",
-        "procs:D msgs:D cpu:P disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D");
-    testing::writeFile(dir.file("fixture.json"), kFixture);
-    testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           testing::agentEnv(dir.path(), dir.file("fixture.json")), dir.path());
-    auto files = [&] { return testing::receivedFiles(dir.file("out")); };
-    ASSERT_TRUE(waitFor([&] { return !files().empty(); }, 15000))
-        << agent.err() << readFile(dir.file("ev.log"));
-    agent.signal(SIGTERM);
-    EXPECT_EQ(agent.wait(5000), 0);
+    testing::AgentRun run;
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.set("Timer", "1"));
+    ASSERT_TRUE(run.set(
+        "Tests",
+        "procs:D msgs:D cpu:P disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:D"));
+    std::string why;
+    ASSERT_TRUE(run.runUntil(
+        kFixture, [&] { return !run.received().empty(); }, 15000, why))
+        << why;
 
     // The first message is the second cycle's: the first cycle has no
     // previous snapshot and sends no cpu report. On 4 processors over 2 s:
     // worker 10 %, db 2.5 %, load 12.5 rounded to 13.
-    const std::string first = readFile(files().front());
+    const std::string first = run.received().front();
     EXPECT_EQ(first.rfind("status e2ehost.cpu green ", 0), 0u) << first;
     EXPECT_NE(first.find("] up: 2:00, 1 users, 2 procs, load=13%, PhysicalMem: 8GB(75%)\r\n\r\n"),
               std::string::npos)

@@ -1,57 +1,35 @@
 // The agent runs administrator-defined WMI tests against a fixture and
 // delivers one status message per definition to a real receiver.
-#include <signal.h>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <algorithm>
 
 #include "agent/wmitests/definitions.h"
-#include "platform/posix/file_settings_store.h"
 #include "test/support/e2e.h"
-#include "test/support/fake_platform.h"
-#include "test/support/process.h"
-#include "test/support/twrecv_process.h"
 
 namespace tw {
 namespace {
 
-using testing::readFile;
-using testing::TempDir;
-using testing::waitFor;
-
 TEST(WmiTestsEndToEnd, PoolRowsOneAndSixArriveUnderTheirOwnNames) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.file("out"));
-    testing::TwrecvProcess recv;
-    ASSERT_TRUE(recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}));
-
-    std::string reg = dir.file("registry.reg");
-    auto set = [&](const std::string& name, const std::string& text) {
-        ASSERT_TRUE(testing::setAgentSetting(reg, name, text));
-    };
     auto rows = splitdefinitions(defaultwmipool());
     ASSERT_EQ(rows.size(), 6u);
-    set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port()));
-    set("Timer", "60");
-    set("FQDN", "N");
-    set("AliasName", "e2ehost");
-    set("Tests",
-        "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:P");
-    set("WMITests", rows[0] + "|" + rows[5]);
-    testing::writeFile(dir.file("fixture.json"),
-                       R"({"Win32_ComputerSystem": [{"Name": "E2EHOST", "ChassisBootupState": 3,
-                            "PowerSupplyState": 3, "NumberOfProcessors": 2}],
-                           "Win32_PerfRawData_PerfProc_Process": []})");
-    testing::Process agent(testing::binaryPath("twnt"), {"-app"},
-                           testing::agentEnv(dir.path(), dir.file("fixture.json")), dir.path());
-    ASSERT_TRUE(waitFor([&] { return testing::receivedFiles(dir.file("out")).size() >= 2; }, 15000))
-        << agent.err() << readFile(dir.file("ev.log"));
-    agent.signal(SIGTERM);
-    EXPECT_EQ(agent.wait(5000), 0);
+    testing::AgentRun run;
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.set("Timer", "60"));
+    ASSERT_TRUE(run.set(
+        "Tests",
+        "procs:D msgs:D cpu:D disk:D netprotl:D mem:D pagefile:D svcs:D netdata:D wmitest:P"));
+    ASSERT_TRUE(run.set("WMITests", rows[0] + "|" + rows[5]));
+    std::string why;
+    ASSERT_TRUE(
+        run.runUntil(R"({"Win32_ComputerSystem": [{"Name": "E2EHOST", "ChassisBootupState": 3,
+                                  "PowerSupplyState": 3, "NumberOfProcessors": 2}],
+                                 "Win32_PerfRawData_PerfProc_Process": []})",
+                     [&] { return run.received().size() >= 2; }, 15000, why))
+        << why;
 
-    std::vector<std::string> msgs;
-    for (const auto& f : testing::receivedFiles(dir.file("out"))) msgs.push_back(readFile(f));
+    std::vector<std::string> msgs = run.received();
     std::sort(msgs.begin(), msgs.end());
     ASSERT_EQ(msgs.size(), 2u);
     EXPECT_EQ(msgs[0].rfind("status e2ehost.ChassisBootupState green ", 0), 0u) << msgs[0];

@@ -7,57 +7,56 @@
 #include "agent/core/agent.h"
 #include "agent/core/cycle.h"
 #include "test/support/ext_harness.h"
-#include "test/support/paced_clock.h"
 #include "test/support/process.h"
 
 namespace tw {
 namespace {
 
-using testing::PacedClock;
 using testing::readFile;
 using testing::waitFor;
 
 TEST(AuxThreads, StopEndsALongSleepPromptlyAndJoinsEveryThread) {
-    PacedClock clock;
+    testing::ManualClock clock;
+    clock.paced = true;
     testing::ExtHarness h(&clock);
     std::atomic<int> woke{0};
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(h.a().aux.start([&] {
-            if (!auxsleep(h.a(), 1'000'000)) ++woke;
+        ASSERT_TRUE(h.threads.start([&] {
+            if (!auxsleep(h.x, 1'000'000)) ++woke;
         }));
-    EXPECT_EQ(h.a().aux.count(), 3u);
+    EXPECT_EQ(h.threads.count(), 3u);
     ASSERT_TRUE(waitFor([&] { return clock.slices() >= 3; }, 5000));
-    h.a().aux.stopAll();  // would hang for days if the sleeps did not notice
+    h.threads.stopAll();  // would hang for days if the sleeps did not notice
     EXPECT_EQ(woke.load(), 3);
-    EXPECT_EQ(h.a().aux.count(), 0u);
+    EXPECT_EQ(h.threads.count(), 0u);
     // Once told to stop, no new thread starts.
-    EXPECT_FALSE(h.a().aux.start([] {}));
+    EXPECT_FALSE(h.threads.start([] {}));
 }
 
 TEST(AuxThreads, AThreadThatThrowsEndsAloneAndStopsNothingElse) {
     testing::ExtHarness h;
-    ASSERT_TRUE(h.a().aux.start([] { throw std::runtime_error("boom"); }));
-    h.a().aux.stopAll();
+    ASSERT_TRUE(h.threads.start([] { throw std::runtime_error("boom"); }));
+    h.threads.stopAll();
     SUCCEED();
 }
 
 TEST(AuxThreads, ProcessStopRequestEndsTheSleep) {
     testing::ExtHarness h;
     h.system.stop = true;
-    EXPECT_FALSE(auxsleep(h.a(), 10));
+    EXPECT_FALSE(auxsleep(h.x, 10));
 }
 
 // The cycle with the real thread wiring on fakes.
 struct CycleWithThreads : ::testing::Test {
     testing::FakePlatform fp;
     testing::TempDir temp;
-    PacedClock clock;
+    testing::ManualClock& clock = fp.clock;
     testing::FakeDirectory dir;
     testing::FakeLauncher launcher;
     testing::FakeSockets sockets;
     std::unique_ptr<Agent> agent;
     void SetUp() override {
-        fp.p.clock = &clock;
+        clock.paced = true;
         fp.p.directory = &dir;
         fp.p.launcher = &launcher;
         fp.p.sockets = &sockets;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "test/support/ext_harness.h"
-#include "test/support/paced_clock.h"
 
 namespace tw {
 namespace {
@@ -62,7 +61,7 @@ TEST(LocateProgram, LongestExistingLeadingPathWins) {
 
 struct Externals : ::testing::Test {
     ExtHarness h;
-    Agent& a() { return h.a(); }
+    const ExtContext& a() { return h.x; }
 };
 
 TEST_F(Externals, PreparationLogsAndRefusals) {
@@ -123,13 +122,13 @@ TEST_F(Externals, PassStartsTheProgramUnderTheMutexAndSleepsTheInterval) {
               "<42> \r\n"
               "twext: Sleeping for 60 seconds\r\n"
               "\r\ntwext: Sleep has terminated\r\n");
-    a().cycleMutex->lock();  // released again
-    a().cycleMutex->unlock();
+    h.mutex->lock();  // released again
+    h.mutex->unlock();
 }
 
 // A start that itself outlasts the interval is followed by a 1-second sleep.
 TEST(ExternalPass, SlowStartSleepsOneSecond) {
-    testing::PacedClock clock;
+    testing::ManualClock clock;
     struct SlowLauncher : FakeLauncher {
         explicit SlowLauncher(platform::Clock& c) : clock(c) {}
         int launch(const std::string& p, const std::string& args) override {
@@ -139,9 +138,9 @@ TEST(ExternalPass, SlowStartSleepsOneSecond) {
         platform::Clock& clock;
     } slow(clock);
     ExtHarness h(&clock);
-    h.p.launcher = &slow;
+    h.x.launcher = &slow;
     LogCapture log;
-    EXPECT_TRUE(externalpass(h.a(), ExternalProgram{"/opt/slow /int=60", "/opt/slow", "", 60}));
+    EXPECT_TRUE(externalpass(h.x, ExternalProgram{"/opt/slow /int=60", "/opt/slow", "", 60}));
     EXPECT_NE(log.text().find("twext: Sleeping for 1 seconds\r\n"), std::string::npos);
 }
 
@@ -160,8 +159,8 @@ TEST_F(Externals, StartExternalsLogsEveryEntryAndPreparesEachOnItsThread) {
     LogCapture log;
     h.system.stop = true;  // each thread ends after its preparation
     startexternals(a(), "  /opt/a x ;  ; /opt/b  ");
-    EXPECT_EQ(a().aux.count(), 2u);
-    a().aux.stopAll();
+    EXPECT_EQ(h.threads.count(), 2u);
+    h.threads.stopAll();
     std::string t = log.text();
     EXPECT_EQ(t.rfind("Launching threads for externals = <  /opt/a x ;  ; /opt/b  ;>\r\n"
                       "Launching thread for external = </opt/a x>\r\n",
@@ -176,7 +175,7 @@ TEST_F(Externals, StartExternalsLogsEveryEntryAndPreparesEachOnItsThread) {
 
 TEST_F(Externals, SeparatorsOnlyStartNoThread) {
     startexternals(a(), " ; ;;\t; ");
-    EXPECT_EQ(a().aux.count(), 0u);
+    EXPECT_EQ(h.threads.count(), 0u);
 }
 
 }  // namespace

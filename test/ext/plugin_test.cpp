@@ -14,7 +14,7 @@ using testing::LogCapture;
 struct Plugin : ::testing::Test {
     ExtHarness h;
     FakeDirectory& dir = h.dir;
-    Agent& a() { return h.a(); }
+    const ExtContext& a() { return h.x; }
 };
 
 // ---- sections and messages ---------------------------------------------------
@@ -106,15 +106,15 @@ TEST(PluginPeriod, EmptyOrBelowOneGivesSixty) {
 
 TEST_F(Plugin, DiskxWithHostAndDelayIsSentAndDeleted) {
     dir.add("DISKX", "myhost.corp:red+30 Disk full\n");
-    EXPECT_EQ(readworkfile(a(), dir.path("DISKX"), "DISKX"), WorkFileResult::Done);
+    EXPECT_EQ(readworkfile(a(), h.view(), dir.path("DISKX"), "DISKX"), WorkFileResult::Done);
     EXPECT_EQ(h.sent(), std::vector<std::string>{"status+30 myhost,corp.DISKX red    Disk full\n"});
     EXPECT_EQ(dir.removed, std::vector<std::string>{"/spool/Work/DISKX"});
 }
 
 TEST_F(Plugin, PersistentFileIsSentOnEveryScanAndStays) {
     dir.add("-DISKX", "myhost.corp:red+30 Disk full\n");
-    ASSERT_TRUE(pluginscan(a()));
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
     const std::string m = "status+30 myhost,corp.DISKX red    Disk full\n";
     EXPECT_EQ(h.sent(), (std::vector<std::string>{m, m}));
     EXPECT_TRUE(dir.removed.empty());
@@ -123,7 +123,7 @@ TEST_F(Plugin, PersistentFileIsSentOnEveryScanAndStays) {
 
 TEST_F(Plugin, TwoMarkerLinesGiveTwoMessagesTheSecondToTheEnd) {
     dir.add("CHK", "preamble\nweb2.lan:green first\nsecond line\nweb3:yellow next\nrest\n");
-    readworkfile(a(), dir.path("CHK"), "CHK");
+    readworkfile(a(), h.view(), dir.path("CHK"), "CHK");
     EXPECT_EQ(h.sent(), (std::vector<std::string>{"status web2,lan.CHK green first\nsecond line\n",
                                                   "status web3.CHK yellow next\nrest\n"}));
 }
@@ -131,7 +131,7 @@ TEST_F(Plugin, TwoMarkerLinesGiveTwoMessagesTheSecondToTheEnd) {
 TEST_F(Plugin, CapitalisedLevelSendsNothingButTheFileIsDeleted) {
     LogCapture log;
     dir.add("CPU", "Red busy\n");
-    EXPECT_EQ(readworkfile(a(), dir.path("CPU"), "CPU"), WorkFileResult::Done);
+    EXPECT_EQ(readworkfile(a(), h.view(), dir.path("CPU"), "CPU"), WorkFileResult::Done);
     EXPECT_TRUE(h.sent().empty());
     EXPECT_FALSE(dir.has("CPU"));
     EXPECT_NE(log.text().find("twplugin: invalid status level\r\n"), std::string::npos);
@@ -141,20 +141,20 @@ TEST_F(Plugin, EmptyOrBlankFilesAreInvalidAndDeletedUnlessPersistent) {
     dir.add("EMPTY", "");
     dir.add("BLANKS", "   \n \n");
     dir.add("-KEEP", "");
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
     EXPECT_TRUE(h.sent().empty());
     EXPECT_EQ(dir.removed, (std::vector<std::string>{"/spool/Work/EMPTY", "/spool/Work/BLANKS"}));
     EXPECT_TRUE(dir.has("-KEEP"));
 }
 
 TEST_F(Plugin, ValidAndInvalidSectionsOfOneFileAreHandedOffInOrderStatusThenPage) {
-    a().cfg.twdisplay = "127.0.0.1;127.0.0.2";
-    a().cfg.twpage = "127.0.0.3";
-    a().cfg.sendPageAlerts = "Y";
+    h.cfg.twdisplay = "127.0.0.1;127.0.0.2";
+    h.cfg.twpage = "127.0.0.3";
+    h.cfg.sendPageAlerts = "Y";
     h.sockets.addHost("127.0.0.2", {"127.0.0.2"});
     h.sockets.addHost("127.0.0.3", {"127.0.0.3"});
     dir.add("SVC", "h1:red down\noops :green\nh3:green up\n");
-    readworkfile(a(), dir.path("SVC"), "SVC");
+    readworkfile(a(), h.view(), dir.path("SVC"), "SVC");
     std::vector<std::string> to;
     for (auto& d : h.sockets.deliveries) to.push_back(d.address);
     EXPECT_EQ(to, (std::vector<std::string>{"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.1",
@@ -178,7 +178,7 @@ TEST_F(Plugin, ScanSkipsWhatIsNotAWorkFileAndNamesItInTheLog) {
     for (auto& e : {ro, sub, fifo, link}) dir.addEntry(e);
     dir.add(".hidden", "red x");
     dir.add("GOOD", "green fine");
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
 
     EXPECT_EQ(h.sent(), std::vector<std::string>{"status WEB1.GOOD green fine"});
     EXPECT_EQ(dir.reads, std::vector<std::string>{"/spool/Work/GOOD"});
@@ -210,7 +210,7 @@ TEST_F(Plugin, NameWithALineFeedWouldSplitTheStatusLineSoItIsLeftAlone) {
     dir.add("vm\nname", "green fine");
     dir.add("TAB\tX", "green fine");
     dir.add("GOOD", "green fine");
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
     EXPECT_EQ(h.sent(), std::vector<std::string>{"status WEB1.GOOD green fine"});
     EXPECT_TRUE(dir.has("vm\nname"));
     EXPECT_TRUE(dir.has("TAB\tX"));
@@ -227,7 +227,7 @@ TEST_F(Plugin, UnopenableFileIsLoggedAndLeftAndTheScanGoesOn) {
     dir.add("A", "green a");
     dir.add("B", "green b");
     dir.failRead.insert(dir.path("A"));
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
     EXPECT_NE(log.text().find("twplugin: Couldn't open work file: </SPOOL/WORK/A>\r\n"),
               std::string::npos);
     EXPECT_TRUE(dir.has("A"));
@@ -240,7 +240,7 @@ TEST_F(Plugin, NoBufferForAFileEndsTheScanAndLeavesTheFile) {
     dir.add("B", "green b");
     dir.add("C", "green c");
     dir.noMemory.insert(dir.path("B"));
-    EXPECT_FALSE(pluginscan(a()));
+    EXPECT_FALSE(pluginscan(a(), h.view()));
     EXPECT_EQ(h.sent(), std::vector<std::string>{"status WEB1.A green a"});
     EXPECT_TRUE(dir.has("B"));
     EXPECT_TRUE(dir.has("C"));
@@ -252,7 +252,7 @@ TEST_F(Plugin, FailedDeletionIsLogged) {
     LogCapture log;
     dir.add("A", "green a");
     dir.failRemove = true;
-    readworkfile(a(), dir.path("A"), "A");
+    readworkfile(a(), h.view(), dir.path("A"), "A");
     EXPECT_NE(log.text().find("twplugin: Couldn't delete work file: </spool/Work/A>\r\n"),
               std::string::npos);
 }
@@ -260,13 +260,13 @@ TEST_F(Plugin, FailedDeletionIsLogged) {
 TEST_F(Plugin, MissingOrEmptyExternalPath) {
     LogCapture log;
     dir.failList = true;
-    EXPECT_TRUE(pluginscan(a()));
+    EXPECT_TRUE(pluginscan(a(), h.view()));
     EXPECT_NE(log.text().find("twplugin: Unable to open external path: </SPOOL/WORK>\r\n"),
               std::string::npos);
-    a().cfg.externalpathAsWritten.clear();
-    a().cfg.externalpath.clear();
+    h.cfg.externalpathAsWritten.clear();
+    h.cfg.externalpath.clear();
     dir.listed.clear();
-    EXPECT_TRUE(pluginscan(a()));
+    EXPECT_TRUE(pluginscan(a(), h.view()));
     EXPECT_TRUE(dir.listed.empty());
 }
 
@@ -279,7 +279,7 @@ TEST_F(Plugin, BadContentsNeverOverrun) {
     std::string many;
     for (int i = 0; i < 10000; ++i) many += "h" + std::to_string(i) + ":green n\n";
     dir.add("MANY", many);
-    ASSERT_TRUE(pluginscan(a()));
+    ASSERT_TRUE(pluginscan(a(), h.view()));
     auto sent = h.sent();
     ASSERT_EQ(sent.size(), 3u + 10000u);
     EXPECT_EQ(sent[0].size(), std::string("status WEB1.BIG ").size() + kSectionLimit);
@@ -292,7 +292,7 @@ TEST_F(Plugin, BadContentsNeverOverrun) {
 
 TEST_F(Plugin, PassReadsPluginTimerAndReleasesTheMutexBeforeItsSleep) {
     LogCapture log;
-    h.settings.setSetting("PluginTimer", "5");
+    h.store.setSetting("PluginTimer", "5");
     dir.add("A", "green a");
     EXPECT_TRUE(pluginpass(a()));
     std::string t = log.text();
@@ -308,9 +308,9 @@ TEST_F(Plugin, PassReadsPluginTimerAndReleasesTheMutexBeforeItsSleep) {
                      "\r\ntwplugin: Sleep has terminated\r\n"),
               std::string::npos);
     // Released: the cycle can take it at once.
-    a().cycleMutex->lock();
-    a().cycleMutex->unlock();
-    h.settings.setSetting("PluginTimer", "");
+    h.mutex->lock();
+    h.mutex->unlock();
+    h.store.setSetting("PluginTimer", "");
     EXPECT_TRUE(pluginpass(a()));
     EXPECT_NE(log.text().find("twplugin: Plugin Timer = <60>\r\n"), std::string::npos);
 }
@@ -320,8 +320,8 @@ TEST_F(Plugin, PassEndsWithoutScanningOnceTheAgentStops) {
     dir.add("A", "green a");
     EXPECT_FALSE(pluginpass(a()));
     EXPECT_TRUE(dir.listed.empty());
-    a().cycleMutex->lock();  // not left held
-    a().cycleMutex->unlock();
+    h.mutex->lock();  // not left held
+    h.mutex->unlock();
 }
 
 }  // namespace

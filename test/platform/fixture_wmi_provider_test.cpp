@@ -90,7 +90,7 @@ TEST(FixtureWmiProvider, ProjectionAndConditions) {
 
 TEST(FixtureWmiProvider, AgoIsLocalDateTimeAndComparesAsInstant) {
     FixturePlatform f(kFixture, 120);
-    f.clock.t = 1349447400;  // 14:30 UTC
+    f.clock.set(1349447400);  // 14:30 UTC
     auto c = cimv2(f);
     auto ev = all(*c, "SELECT * FROM Win32_NTLogEvent");
     ASSERT_EQ(ev.size(), 2u);

@@ -1,9 +1,10 @@
 #include "platform/wql.h"
 
 #include <gtest/gtest.h>
-#include <strings.h>
 
 #include <map>
+
+#include "platform/ascii.h"
 
 namespace tw::platform {
 namespace {
@@ -16,7 +17,7 @@ bool matches(const std::string& wql, const Obj& obj) {
     if (!q) return false;
     return wqlMatches(*q, [&](size_t slot) -> std::optional<WmiValue> {
         for (const auto& [name, value] : obj)
-            if (strcasecmp(name.c_str(), q->whereNames[slot].c_str()) == 0) return value;
+            if (equalsNoCase(name, q->whereNames[slot])) return value;
         return std::nullopt;
     });
 }

@@ -10,6 +10,7 @@
 #include "platform/posix/linux_sources.h"
 #include "platform/posix/posix.h"
 #include "platform/posix/wmi_providers.h"
+#include "platform/wmi_datetime.h"
 
 namespace tw::platform {
 namespace {
@@ -17,7 +18,6 @@ namespace {
 using tw::testing::readAll;
 using tw::testing::TempDir;
 using tw::testing::writeFile;
-using tw::testing::ZoneClock;
 
 // The provider on this host's clock, or on the clock given.
 struct Live {
@@ -300,12 +300,13 @@ struct Tree {
 
 TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     Tree tree;
-    ZoneClock clock(60);
+    tw::testing::ManualClock clock(1349447400);
+    clock.utcOffset = 3600;
     Live live(tree.roots, &clock);
     auto procs = live.rows("SELECT * FROM Win32_PerfRawData_PerfProc_Process");
     ASSERT_EQ(procs.size(), 4u);
     EXPECT_EQ(s(*procs[0], "Timestamp_Sys100NS"),
-              std::to_string(clock.t * 10000000 + 116444736000000000LL))
+              std::to_string(clock.now() * 10000000 + 116444736000000000LL))
         << "the provider's clock, counted from 1601";
     const uint64_t per = 10000000 / sysconf(_SC_CLK_TCK);
     const auto st = linuxsrc::parseSystemStat(readAll(tree.roots.proc + "/stat"));

@@ -409,7 +409,8 @@ class TwntcfgDialogTest : public QObject {
     void versionIsShownAndEndsTheProgram() {
         ModalScript script;
         script.press("twntcfg Info", "OK").start();
-        QCOMPARE(tw::editor::qt::runTwntcfg({"-v", "-d"}), 1);
+        auto host = tw::platform::makeHostPlatform();
+        QCOMPARE(tw::editor::qt::runTwntcfg(host->get(), {"-v", "-d"}), 1);
         QTRY_VERIFY_WITH_TIMEOUT(script.done(), 5000);
         QCOMPARE(script.seen.at(0).text,
                  QString("Version: 5.01.681 (Tue, 09 Oct 2012 20:03:06 GMT)"));
@@ -426,7 +427,8 @@ class TwntcfgDialogTest : public QObject {
         ModalScript script;
         script.press("Tallwatch Professional Edition Client 5.01 Configuration Editor", "Quit")
             .start();
-        const int code = tw::editor::qt::runTwntcfg({"/D", "file.txt", "-x"});
+        auto host = tw::platform::makeHostPlatform();
+        const int code = tw::editor::qt::runTwntcfg(host->get(), {"/D", "file.txt", "-x"});
         QDir::setCurrent(old);
         QCOMPARE(code, 0);
         QVERIFY(script.done());

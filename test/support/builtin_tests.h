@@ -1,50 +1,41 @@
-// A harness for the built-in tests: an Agent whose WMI is the fixture
-// provider over a JSON text, a manual clock (Tue Nov 14 22:13:20 UTC 2023),
-// a loaded-looking configuration (compName "web1", RealcompName
-// "web1.corp.lan") and a delivery that records every send and page in order.
+// A harness for the built-in tests: a WMI session on the fixture provider
+// over a JSON text, a manual clock (Tue Nov 14 22:13:20 UTC 2023), a
+// loaded-looking configuration (compName "web1", RealcompName
+// "web1.corp.lan") from which each test's settings are taken as the cycle
+// takes them, and a recorder of every send and page in order.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "agent/core/agent.h"
-#include "agent/tests/framework.h"
+#include "agent/core/builtins.h"
+#include "agent/core/config.h"
+#include "agent/wmi/wmi.h"
 #include "platform/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
+#include "test/support/report_recorder.h"
 
 namespace tw::testing {
 
 inline constexpr const char* kStamp = "Tue Nov 14 22:13:20 UTC 2023";
 
-struct BuiltinHarness {
-    explicit BuiltinHarness(const std::string& fixtureJson, const std::string& tests = "") {
+struct BuiltinHarness : ReportRecorder {
+    explicit BuiltinHarness(const std::string& fixtureJson, const std::string& tests = "")
+        : wmi(p), d(delivery()) {
         writeFile(dir.file("wmi.json"), fixtureJson);
         provider = platform::makeFixtureWmiProvider(dir.file("wmi.json"), clock, store);
         p.settings = &store;
         p.clock = &clock;
         p.wmi = provider.get();
-        agent = std::make_unique<Agent>(p);
-        agent->wmi.open();
-        cfg().host.compName = "web1";
-        cfg().host.realcompName = "web1.corp.lan";
-        cfg().modes.parse(tests);
+        wmi.open();
+        cfg.host.compName = "web1";
+        cfg.host.realcompName = "web1.corp.lan";
+        cfg.modes.parse(tests);
     }
-    Config& cfg() { return agent->cfg; }
-    Agent& a() { return *agent; }
-
-    // "send:<text>" and "page:<text>" in the order they happened.
-    Delivery delivery() {
-        return {[this](const std::string& t) { calls.push_back("send:" + t); },
-                [this](const std::string& t) { calls.push_back("page:" + t); }};
-    }
-    // The one text that was sent (empty when none or several were).
-    std::string sent() const {
-        std::string s;
-        int n = 0;
-        for (const std::string& c : calls)
-            if (c.rfind("send:", 0) == 0) s = c.substr(5), ++n;
-        return n == 1 ? s : std::string();
+    // A test's context with the given settings, which must outlive it.
+    template <class S>
+    TestContext<S> context(const S& settings) {
+        return {settings, wmi, clock, d};
     }
 
     TempDir dir;
@@ -52,8 +43,10 @@ struct BuiltinHarness {
     MemorySettingsStore store;
     std::unique_ptr<platform::WmiProvider> provider;
     platform::Platform p;
-    std::unique_ptr<Agent> agent;
-    std::vector<std::string> calls;
+    WmiSession wmi;
+    Config cfg;
+    NetdataState netdata;
+    Delivery d;
 };
 
 }  // namespace tw::testing

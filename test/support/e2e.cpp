@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <csignal>
+
+#include "agent/core/base/settings.h"
 #include "platform/posix/file_settings_store.h"
+#include "test/support/process.h"
 
 namespace tw::testing {
 
@@ -11,8 +15,7 @@ bool setAgentSetting(const std::string& file, const std::string& name, const std
                      std::string* error) {
     auto store = platform::makeFileSettingsStore(file);
     bool ok =
-        store->setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\" + name,
-                        "", platform::RegValue::sz(text));
+        store->setValue(std::string(kHklm) + kSettingsKey + name, "", platform::RegValue::sz(text));
     if (!ok && error) *error = store->lastError();
     return ok;
 }
@@ -31,6 +34,38 @@ std::vector<std::string> receivedFiles(const std::string& outDir) {
         if (e.is_regular_file()) names.push_back(e.path().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool AgentRun::start() {
+    std::error_code ec;
+    std::filesystem::create_directories(dir.file("out"), ec);
+    return recv.start({"--out", dir.file("out"), "--bind", "127.0.0.1"}) &&
+           set("TWDISPLAY", "127.0.0.1:" + std::to_string(recv.port())) && set("FQDN", "N") &&
+           set("AliasName", "e2ehost");
+}
+
+bool AgentRun::set(const std::string& name, const std::string& text, std::string* why) {
+    return setAgentSetting(reg, name, text, why);
+}
+
+bool AgentRun::runUntil(const std::string& fixture, const std::function<bool()>& done, int waitMs,
+                        std::string& why) {
+    writeFile(dir.file("fixture.json"), fixture);
+    Process agent(binaryPath("twnt"), {"-app"}, agentEnv(dir.path(), dir.file("fixture.json")),
+                  dir.path());
+    const bool arrived = waitFor(done, waitMs);
+    agent.signal(SIGTERM);
+    const std::optional<int> status = agent.wait(5000);
+    why = std::string(arrived ? "" : "what was waited for did not come\n") +
+          (status == 0 ? "" : "the agent did not end with status 0\n") + agent.err() +
+          readFile(dir.file("ev.log"));
+    return arrived && status == 0;
+}
+
+std::vector<std::string> AgentRun::received() const {
+    std::vector<std::string> texts;
+    for (const std::string& f : receivedFiles(dir.file("out"))) texts.push_back(readFile(f));
+    return texts;
 }
 
 }  // namespace tw::testing

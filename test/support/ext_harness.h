@@ -1,14 +1,19 @@
-// An Agent for the external-program and plugin tests: settings in memory,
-// a fixed host WEB1, fake sockets that record what was sent, an in-memory
-// work-file directory, a recording launcher, and the cycle mutex created
-// and released (as while the cycle sleeps).
+// What the external-program and plugin tests work with: the threads' context
+// on settings in memory, a manual clock, fake sockets that record what was
+// sent, an in-memory work-file directory, a recording launcher, and the
+// cycle mutex created and released (as while the cycle sleeps). The plugin's
+// view of the configuration is taken from cfg (host WEB1, TWDISPLAY
+// 127.0.0.1, the directory's root as ExternalPath) as the cycle takes it.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "agent/core/agent.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/config.h"
+#include "agent/ext/auxthreads.h"
+#include "platform/crypto_library.h"
 #include "test/support/fake_directory.h"
 #include "test/support/fake_launcher.h"
 #include "test/support/fake_platform.h"
@@ -17,24 +22,26 @@
 namespace tw::testing {
 
 struct ExtHarness {
-    explicit ExtHarness(platform::Clock* clockOverride = nullptr) {
-        p.settings = &settings;
-        p.host = &host;
-        p.clock = clockOverride ? clockOverride : &clock;
-        p.system = &system;
-        p.sockets = &sockets;
-        p.directory = &dir;
-        p.launcher = &launcher;
-        agent = std::make_unique<Agent>(p);
-        agent->cfg.host.compName = "WEB1";
-        agent->cfg.twdisplay = "127.0.0.1";
-        agent->cfg.externalpathAsWritten = dir.root();
-        agent->cfg.externalpath = "/SPOOL/WORK";
+    explicit ExtHarness(platform::Clock* clockOverride = nullptr)
+        : mutex(system.createCycleMutex("TWNTMutex")),
+          x{threads, *mutex, clockOverride ? *clockOverride : clock} {
+        mutex->unlock();
+        x.system = &system;
+        x.directory = &dir;
+        x.launcher = &launcher;
+        x.settings = &settings;
+        x.view = [this] { return view(); };
+        cfg.host.compName = "WEB1";
+        cfg.twdisplay = "127.0.0.1";
+        cfg.externalpathAsWritten = dir.root();
+        cfg.externalpath = "/SPOOL/WORK";
         sockets.addHost("127.0.0.1", {"127.0.0.1"});
-        agent->cycleMutex = system.createCycleMutex("TWNTMutex");
-        agent->cycleMutex->unlock();
     }
-    Agent& a() { return *agent; }
+    PluginView view() {
+        StatusChannel ch = statuschannel(cfg, &sockets, &x.clock);
+        ch.crypto = &platform::cryptoLibrary;
+        return pluginview(cfg, std::move(ch));
+    }
 
     // The texts that arrived, in order, without their zero byte.
     std::vector<std::string> sent() const {
@@ -47,15 +54,17 @@ struct ExtHarness {
         return out;
     }
 
-    MemorySettingsStore settings;
-    FakeHostInfo host;
-    FixedClock clock;
+    MemorySettingsStore store;
+    Settings settings{store};
+    ManualClock clock{kFixedNow};
     FakeSystem system;
     FakeSockets sockets;
     FakeDirectory dir;
     FakeLauncher launcher;
-    platform::Platform p;
-    std::unique_ptr<Agent> agent;
+    Config cfg;
+    std::unique_ptr<platform::CycleMutex> mutex;
+    AuxThreads threads;  // after the mutex: its threads end before the mutex goes
+    ExtContext x;
 };
 
 }  // namespace tw::testing

@@ -1,6 +1,5 @@
 #include "test/support/fake_platform.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,7 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "agent/core/settings.h"
+#include "agent/core/base/settings.h"
+#include "platform/crypto_library.h"
 
 namespace tw::testing {
 
@@ -96,44 +96,6 @@ std::optional<std::string> MemorySettingsStore::setting(const std::string& name)
     return v->data;
 }
 
-// The manual clock's calendar is plain arithmetic on days (no C library
-// time functions, which differ between platforms).
-platform::LocalTime ManualClock::localTime(int64_t when) {
-    using namespace std::chrono;
-    platform::LocalTime lt;
-    int64_t local = when + utcOffset;
-    int64_t days = local >= 0 ? local / 86400 : -((-local + 86399) / 86400);
-    int64_t secs = local - days * 86400;
-    sys_days day{std::chrono::days{days}};
-    year_month_day ymd{day};
-    lt.tm.tm_year = static_cast<int>(ymd.year()) - 1900;
-    lt.tm.tm_mon = static_cast<int>(static_cast<unsigned>(ymd.month())) - 1;
-    lt.tm.tm_mday = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    lt.tm.tm_hour = static_cast<int>(secs / 3600);
-    lt.tm.tm_min = static_cast<int>(secs / 60 % 60);
-    lt.tm.tm_sec = static_cast<int>(secs % 60);
-    lt.tm.tm_wday = static_cast<int>(weekday{day}.c_encoding());
-    lt.tm.tm_yday = static_cast<int>((day - sys_days{ymd.year() / January / 1}).count());
-    lt.tm.tm_isdst = 0;
-    lt.utcOffsetSeconds = utcOffset;
-    lt.zoneName = zone;
-    return lt;
-}
-
-std::optional<int64_t> ManualClock::fromLocalTime(const std::tm& tm) {
-    using namespace std::chrono;
-    // Normalises out-of-range months, days and times as timegm() would.
-    int64_t month = tm.tm_mon;
-    int64_t year =
-        1900 + static_cast<int64_t>(tm.tm_year) + (month >= 0 ? month / 12 : (month - 11) / 12);
-    month = ((month % 12) + 12) % 12;
-    sys_days first{std::chrono::year{static_cast<int>(year)} /
-                   std::chrono::month{static_cast<unsigned>(month + 1)} / 1};
-    int64_t days = first.time_since_epoch().count() + tm.tm_mday - 1;
-    return days * 86400 + static_cast<int64_t>(tm.tm_hour) * 3600 + tm.tm_min * 60 + tm.tm_sec -
-           utcOffset;
-}
-
 namespace {
 class PlainMutex : public platform::CycleMutex {
   public:
@@ -170,6 +132,8 @@ FakePlatform::FakePlatform() {
     p.clock = &clock;
     p.system = &system;
     p.dispatcher = &dispatcher;
+    // The real cipher library: envelopes are checked against twrecv.
+    p.crypto = &platform::cryptoLibrary;
     clock.stopFlag = &system.stop;
 }
 
@@ -200,6 +164,17 @@ std::string readFile(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    FILE* f = popen(command.c_str(), "r");
+    if (!f) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    pclose(f);
+    return out;
 }
 
 void writeFile(const std::string& path, const std::string& content) {

@@ -1,6 +1,6 @@
 // Fakes of the platform services for logic tests: an in-memory settings store
 // (the real text format underneath), a recording event log, a fixed host, a
-// manual clock whose sleeps advance time, and a system with a settable
+// manual clock (test/support/manual_clock.h), and a system with a settable
 // environment.
 #pragma once
 
@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/regfile.h"
+#include "test/support/manual_clock.h"
 #include "test/support/memory_settings_store.h"
 
 namespace tw::testing {
@@ -50,40 +51,6 @@ class FakeHostInfo : public platform::HostInfo {
     std::optional<platform::HostEntry> entry = platform::HostEntry{"web1.corp.lan", "10.1.2.3"};
     std::optional<std::string> computer = std::string("WEB1");
     std::string resolvedName;
-};
-
-// Time stands still unless a sleep (or the test) moves it.
-class ManualClock : public platform::Clock {
-  public:
-    int64_t now() override { return t; }
-    int64_t monotonicMs() override { return t * 1000 + ms; }
-    platform::LocalTime localTime(int64_t when) override;
-    std::optional<int64_t> fromLocalTime(const std::tm& tm) override;
-    bool sleepSeconds(int64_t s) override {
-        sleeps.push_back(s);
-        t += s;
-        if (stopAfterSleeps && static_cast<int>(sleeps.size()) >= stopAfterSleeps) {
-            if (stopFlag) *stopFlag = true;
-            return false;
-        }
-        return true;
-    }
-    bool sleepMs(int64_t m) override {
-        if (onSleepMs) onSleepMs(m);
-        ms += m;
-        t += ms / 1000;
-        ms %= 1000;
-        return true;
-    }
-
-    int64_t t = 1'700'000'000;
-    int64_t ms = 0;
-    long utcOffset = 0;
-    std::string zone = "UTC";
-    std::vector<int64_t> sleeps;
-    std::function<void(int64_t)> onSleepMs;  // runs at every short sleep
-    int stopAfterSleeps = 0;                 // >0: the n-th sleep reports a stop
-    bool* stopFlag = nullptr;                // raised with that stop
 };
 
 class FakeSystem : public platform::System {
@@ -161,6 +128,8 @@ class TempDir {
 };
 
 std::string readFile(const std::string& path);
+// Runs a shell command; answers its standard output.
+std::string commandOutput(const std::string& command);
 void writeFile(const std::string& path, const std::string& content);
 
 }  // namespace tw::testing

@@ -1,26 +1,21 @@
 // Test doubles for the status channel: a scripted resolver and socket layer
 // that records what was connected and sent, with failure switches and
-// counts of opened and closed sockets; a fixed clock; a diagnostic-log
-// capture; and an Agent wired to them.
+// counts of opened and closed sockets; a fixed moment; and a status channel
+// wired to them.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
+#include <atomic>
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "agent/core/agent.h"
-#include "agent/core/twlog.h"
-#include "platform/clock.h"
+#include "agent/core/config.h"
+#include "platform/crypto_library.h"
 #include "platform/sockets.h"
+#include "test/support/log_capture.h"
+#include "test/support/manual_clock.h"
 #include "test/support/memory_settings_store.h"
 
 namespace tw::testing {
@@ -162,78 +157,31 @@ class FakeSockets final : public platform::Sockets {
     platform::SocketHandle nextHandle_ = 3;
 };
 
-// Always Tue Dec 08 03:20:31 UTC 2026.
-class FixedClock final : public platform::Clock {
-  public:
-    int64_t now() override { return 1796700031; }
-    int64_t monotonicMs() override { return 0; }
-    platform::LocalTime localTime(int64_t) override {
-        platform::LocalTime lt;
-        lt.tm.tm_year = 126;
-        lt.tm.tm_mon = 11;
-        lt.tm.tm_mday = 8;
-        lt.tm.tm_wday = 2;
-        lt.tm.tm_hour = 3;
-        lt.tm.tm_min = 20;
-        lt.tm.tm_sec = 31;
-        lt.zoneName = "UTC";
-        return lt;
-    }
-    std::optional<int64_t> fromLocalTime(const std::tm&) override { return std::nullopt; }
-    bool sleepSeconds(int64_t) override { return true; }
-    bool sleepMs(int64_t) override { return true; }
-};
-
+// A moment whose date stamp is Tue Dec 08 03:20:31 UTC 2026.
+inline constexpr int64_t kFixedNow = 1796700031;
 inline constexpr const char* kFixedStamp = "Tue Dec 08 03:20:31 UTC 2026";
 
-// Opens the diagnostic log on a file of its own and reads it back with the
-// on-disk CR LF turned back into what the code wrote.
-class LogCapture {
-  public:
-    LogCapture() {
-        path_ = ::testing::TempDir() + "twlog_" + std::to_string(::getpid()) + "_" +
-                std::to_string(counter()++) + ".log";
-        DiagLog::instance().open(path_);
-    }
-    ~LogCapture() {
-        DiagLog::instance().close();
-        std::remove(path_.c_str());
-    }
-    std::string text() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        std::string raw = ss.str(), out;
-        for (size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-            out.push_back(raw[i]);
-        }
-        return out;
-    }
-
-  private:
-    static int& counter() {
-        static int c = 0;
-        return c;
-    }
-    std::string path_;
-};
-
-// An Agent on fake sockets and a fixed clock; settings in memory.
+// A configuration whose status channel runs on fake sockets (or others
+// put in its place) and a fixed clock, with the cycle's number, its memory of
+// dead destinations and a stop the test can raise.
 struct TransportHarness {
-    TransportHarness() : store(std::make_unique<MemorySettingsStore>()) {
-        platform.settings = store.get();
-        platform.clock = &clock;
-        platform.sockets = &sockets;
-        agent = std::make_unique<Agent>(platform);
+    // The channel as the cycle builds it from the configuration.
+    StatusChannel channel() {
+        StatusChannel ch = statuschannel(cfg, net, &clock);
+        ch.stopping = [this] { return stop.load(); };
+        ch.dead = &dead;
+        ch.cycle = cycle;
+        ch.crypto = &platform::cryptoLibrary;
+        return ch;
     }
-    Config& cfg() { return agent->cfg; }
 
+    Config cfg;
     FakeSockets sockets;
-    FixedClock clock;
-    std::unique_ptr<platform::SettingsStore> store;
-    platform::Platform platform;
-    std::unique_ptr<Agent> agent;
+    platform::Sockets* net = &sockets;
+    ManualClock clock{kFixedNow};
+    std::atomic<bool> stop{false};
+    DeadDestinations dead;
+    int cycle = 0;
 };
 
 }  // namespace tw::testing

@@ -11,18 +11,32 @@
 namespace tw::testing {
 
 struct ReportRecorder {
-    std::vector<std::string> sent, paged;
-    std::vector<std::string> order;  // "send" and "page" as they happened
+    std::vector<std::string> calls;  // "send:<text>" and "page:<text>" as they happened
 
     Delivery delivery() {
-        return {[this](const std::string& t) {
-                    sent.push_back(t);
-                    order.push_back("send");
-                },
-                [this](const std::string& t) {
-                    paged.push_back(t);
-                    order.push_back("page");
-                }};
+        return {[this](const std::string& t) { calls.push_back("send:" + t); },
+                [this](const std::string& t) { calls.push_back("page:" + t); }};
+    }
+    std::vector<std::string> sent() const { return texts("send:"); }
+    std::vector<std::string> paged() const { return texts("page:"); }
+    // "send" and "page" in call order.
+    std::vector<std::string> order() const {
+        std::vector<std::string> out;
+        for (const std::string& c : calls) out.push_back(c.substr(0, 4));
+        return out;
+    }
+    // The one text that was sent (empty when none or several were).
+    std::string report() const {
+        std::vector<std::string> s = sent();
+        return s.size() == 1 ? s[0] : std::string();
+    }
+
+  private:
+    std::vector<std::string> texts(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& c : calls)
+            if (c.rfind(prefix, 0) == 0) out.push_back(c.substr(prefix.size()));
+        return out;
     }
 };
 

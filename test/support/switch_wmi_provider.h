@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "platform/wmi_provider.h"
 #include "platform/wmi_table.h"
 

@@ -22,8 +22,10 @@ namespace tw::testing {
 class TwrecvProcess {
   public:
     // Starts twrecv with --port 0 and the extra arguments; false when it did
-    // not report a port within the time.
-    bool start(const std::vector<std::string>& extra, int waitMs = 10000) {
+    // not report a port within the time. Its standard error is discarded
+    // when it is not wanted (a benchmark's summary lines).
+    bool start(const std::vector<std::string>& extra, int waitMs = 10000,
+               bool discardErrors = false) {
         std::vector<std::string> args = {TW_BINARY_DIR "/twrecv", "--port", "0"};
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
@@ -33,6 +35,7 @@ class TwrecvProcess {
         posix_spawn_file_actions_adddup2(&fa, out[1], 1);
         posix_spawn_file_actions_addclose(&fa, out[0]);
         posix_spawn_file_actions_addclose(&fa, out[1]);
+        if (discardErrors) posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -133,7 +136,7 @@ class TwrecvProcess {
                 return -1;
             }
             struct timespec ts {
-                0, 10 * 1000 * 1000
+                0, 1000 * 1000
             };
             nanosleep(&ts, nullptr);
         }

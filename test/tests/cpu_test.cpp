@@ -6,10 +6,11 @@
 #include <cmath>
 #include <random>
 
+#include "agent/core/builtins.h"
 #include "agent/core/config.h"
-#include "agent/core/text.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/wmi.h"
+#include "platform/ascii.h"
 #include "test/support/fake_sockets.h"
 #include "test/support/report_recorder.h"
 #include "test/wmi/wmi_test_support.h"
@@ -17,7 +18,6 @@
 namespace tw {
 namespace {
 
-using testing::FixedClock;
 using testing::FixturePlatform;
 using testing::LogCapture;
 using testing::ReportRecorder;
@@ -85,13 +85,14 @@ struct CpuRun {
                     const Rows& previous = kPrevious, int numcpu = 2) {
         lines.clear();
         rec = ReportRecorder();
-        cputest(cfg, session, clock, rec.delivery(), CpuInput{previous, current, m, kNow, numcpu},
-                lines);
-        return rec.sent.empty() ? std::string() : rec.sent.back();
+        const CpuSettings s = cpusettings(cfg);
+        const Delivery d = rec.delivery();
+        cputest({s, session, clock, d}, CpuInput{previous, current, m, kNow, numcpu}, lines);
+        return rec.sent().empty() ? std::string() : rec.sent().back();
     }
     FixturePlatform f;
     WmiSession session;
-    FixedClock clock;
+    testing::ManualClock clock{testing::kFixedNow};
     ReportRecorder rec;
     LineArray lines;
 };
@@ -105,7 +106,7 @@ TEST(CpuReport, EightGigabytesLoadOfTwoSnapshotsAndTheActiveProcessesInModeP) {
     CpuRun r;
     EXPECT_EQ(r.run(config("cpu:P"), eightGigabytes()),
               head("green", "1 days", 76) + "\r\n\r\n" + kStats + kActive);
-    EXPECT_EQ(r.rec.order, (std::vector<std::string>{"page", "send"}));
+    EXPECT_EQ(r.rec.order(), (std::vector<std::string>{"page", "send"}));
     // The share lines stay for the procs test, in ascending order.
     EXPECT_EQ(r.lines, (LineArray{"01.00%\tSystem (0x4 [4])\r\n", "10.00%\tdb (0xc8 [200])\r\n",
                                   "65.00%\tapp (0x64 [100])\r\n"}));
@@ -122,7 +123,7 @@ TEST(CpuReport, ModeTCarriesTheLoadDocumentOnTheSentTextOnly) {
                   "<inst>\n<iname> cpu </iname>\n<icol>\nyellow</icol>\n"
                   "<obj>\n<iobj>\nload%</iobj>\n<val>\n76</val>\n</obj>\n</inst>\n"
                   "</twperfdata>\n</xml>");
-    EXPECT_EQ(r.rec.paged, (std::vector<std::string>{plain}));
+    EXPECT_EQ(r.rec.paged(), (std::vector<std::string>{plain}));
 }
 
 TEST(CpuReport, ModeGAndOtherLettersAreGreenButKeepTheUptimeLine) {
@@ -225,7 +226,7 @@ TEST(CpuReport, NoReportWithoutSnapshotOrWithTwoRowsOrWhenDisabled) {
     Rows two(kCurrent.begin(), kCurrent.begin() + 2);
     for (const Rows& rows : {Rows{}, Rows(1, kCurrent[1]), two}) {
         EXPECT_EQ(r.run(config("cpu:P"), eightGigabytes(), &rows), "");
-        EXPECT_TRUE(r.rec.order.empty());
+        EXPECT_TRUE(r.rec.order().empty());
     }
     EXPECT_NE(log.text().find("Aborting CPU check as the zero procs\r\n"), std::string::npos);
     EXPECT_EQ(r.run(config("cpu:D"), eightGigabytes()), "");

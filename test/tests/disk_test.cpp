@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "test/support/builtin_tests.h"
 #include "test/support/log_capture.h"
 
@@ -31,9 +31,9 @@ const std::string kRowE =
     "E             209715200 205520896  4194304    98%    /FIXED/E (Data)\r\n";
 
 std::string run(BuiltinHarness& h, const std::string& disklist) {
-    h.cfg().disklist = toUpper(disklist);
-    twdisk(h.a(), h.delivery());
-    return h.sent();
+    h.cfg.disklist = toUpper(disklist);
+    disktest(h.context(disksettings(h.cfg)));
+    return h.report();
 }
 
 TEST(DiskReport, PercentageAndAbsoluteEntriesOfTheExample) {
@@ -46,7 +46,7 @@ TEST(DiskReport, PercentageAndAbsoluteEntriesOfTheExample) {
                   kHead + kRowC + kRowE);
     // Paged first, then sent; no performance data outside mode T.
     ASSERT_EQ(h.calls.size(), 2u);
-    EXPECT_EQ(h.calls[0], "page:" + h.sent());
+    EXPECT_EQ(h.calls[0], "page:" + h.report());
 }
 
 TEST(DiskReport, EmptyListWatchesFixedDrivesAgainstTheDiskPairOnly) {
@@ -56,8 +56,8 @@ TEST(DiskReport, EmptyListWatchesFixedDrivesAgainstTheDiskPairOnly) {
                    R"(, {"Name": "Y:", "DriveType": 0, "Size": "1073741824", "FreeSpace": "0",
                         "VolumeName": "Odd"})");
     BuiltinHarness h(fixture);
-    h.cfg().thresholds.diskYellow = 90;
-    h.cfg().thresholds.diskRed = 96;
+    h.cfg.thresholds.diskYellow = 90;
+    h.cfg.thresholds.diskRed = 96;
     EXPECT_EQ(run(h, ""), std::string("status web1.disk red ") + kStamp +
                               " [web1.corp.lan]\r\n\r\n"
                               "&yellow /FIXED/C/ ( 95%) has reached the WARNING level ( 90%)\r\n"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "test/support/log_capture.h"
+#include "test/support/report_recorder.h"
 
 namespace tw {
 namespace {
@@ -47,20 +48,12 @@ TEST(Modes, DisabledEnteringAndLeavingLines) {
               "Leaving memory service\r\n");
 }
 
-struct Recorder {
-    std::vector<std::string> calls;
-    Delivery delivery() {
-        return {[this](const std::string& t) { calls.push_back("send:" + t); },
-                [this](const std::string& t) { calls.push_back("page:" + t); }};
-    }
-};
-
 TEST(HandOff, PageThenPerformanceDataThenSend) {
     const std::string report = "status h.cpu red x load=99%\r\n";
     std::string withDoc = report;
     ASSERT_TRUE(perfcpu(withDoc));
 
-    Recorder r;
+    testing::ReportRecorder r;
     std::string msg = report;
     pageperfsend(r.delivery(), msg, true, perfcpu);
     ASSERT_EQ(r.calls.size(), 2u);
@@ -77,7 +70,7 @@ TEST(HandOff, PageThenPerformanceDataThenSend) {
 }
 
 TEST(HandOff, SendThenPageAndMissingOperationsAreSkipped) {
-    Recorder r;
+    testing::ReportRecorder r;
     sendpage(r.delivery(), "status h.procs green x");
     EXPECT_EQ(r.calls, (std::vector<std::string>{"send:status h.procs green x",
                                                  "page:status h.procs green x"}));

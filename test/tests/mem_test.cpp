@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "agent/core/builtins.h"
 #include "agent/core/config.h"
 #include "agent/wmi/wmi.h"
 #include "test/support/fake_sockets.h"
@@ -11,7 +12,6 @@
 namespace tw {
 namespace {
 
-using testing::FixedClock;
 using testing::FixturePlatform;
 using testing::LogCapture;
 using testing::ReportRecorder;
@@ -52,17 +52,21 @@ std::string summary(const std::string& physMarker, const std::string& commitMark
 }
 
 std::string run(const Config& cfg, const MemoryInfo* m, ReportRecorder& r) {
-    FixedClock clock;
-    memtest(cfg, m, clock, r.delivery());
-    return r.sent.empty() ? std::string() : r.sent.back();
+    testing::ManualClock clock{testing::kFixedNow};
+    platform::Platform none;
+    WmiSession session(none);
+    const MemSettings s = memsettings(cfg);
+    const Delivery d = r.delivery();
+    memtest({s, session, clock, d}, m);
+    return r.sent().empty() ? std::string() : r.sent().back();
 }
 
 TEST(MemReport, SixteenGigabytesWithAQuarterFreeInModeP) {
     ReportRecorder r;
     MemoryInfo m = sixteen();
     EXPECT_EQ(run(config("mem:P"), &m, r), "status web1.mem green" + summary("", "") + kStats);
-    EXPECT_EQ(r.order, (std::vector<std::string>{"page", "send"}));
-    EXPECT_EQ(r.paged, r.sent);
+    EXPECT_EQ(r.order(), (std::vector<std::string>{"page", "send"}));
+    EXPECT_EQ(r.paged(), r.sent());
 }
 
 TEST(MemReport, ModeTAppendsTheDocumentToTheSentTextButNotToThePage) {
@@ -84,8 +88,8 @@ TEST(MemReport, ModeTAppendsTheDocumentToTheSentTextButNotToThePage) {
                   "<obj>\n<iobj>\nused</iobj>\n<val>\n223346688</val>\n</obj>\n"
                   "<obj>\n<iobj>\nusage%</iobj>\n<val>\n 0.16</val>\n</obj>\n</inst>\n"
                   "</twperfdata>\n</xml>");
-    ASSERT_EQ(r.paged.size(), 1u);
-    EXPECT_EQ(r.paged[0], plain);
+    ASSERT_EQ(r.paged().size(), 1u);
+    EXPECT_EQ(r.paged()[0], plain);
 }
 
 TEST(MemReport, ModeGIsGreenWithGreenMarkersWhateverTheShares) {
@@ -148,7 +152,7 @@ TEST(MemReport, DisabledAndMissingRecordSendNothingAndLogWhy) {
     }
     LogCapture log;
     run(config("mem:P", "PHYS:90:99"), nullptr, r);
-    EXPECT_TRUE(r.order.empty());
+    EXPECT_TRUE(r.order().empty());
     EXPECT_EQ(log.text(),
               "\r\nEntering memory service\r\n"
               "Physical Memory thresholds -  Warn:90  Panic:99\r\n"
@@ -202,7 +206,7 @@ TEST(MemoryInfoFetch, OperatingSystemFiguresWithTheCommitChargeFromTheCounters) 
     EXPECT_EQ(m->commitFree, 6291456);
     EXPECT_EQ(m->virtualTotal, 134217728);
     EXPECT_EQ(m->virtualFree, 134000000);
-    EXPECT_TRUE(f.clock.sleptMs.empty());
+    EXPECT_TRUE(f.clock.sleptMs().empty());
     EXPECT_EQ(
         tw::testing::readAll(dir.file("TW.LOG")),
         "in wmimemoryinfo\r\nmemory info obtained\r\nin wmitotalphymem\r\nleave wmitotalphymem\r\n"
@@ -240,7 +244,7 @@ TEST(MemoryInfoFetch, PhysicalTotalIsRetriedFiveTimesThreeSecondsApart) {
     auto m = wmimemoryinfo(s);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->physTotal, 16777216);
-    EXPECT_EQ(f.clock.sleptMs, (std::vector<int64_t>{3000, 3000}));
+    EXPECT_EQ(f.clock.sleptMs(), (std::vector<int64_t>{3000, 3000}));
 
     FixturePlatform never(std::string("{") + kOs + R"(,
         "Win32_ComputerSystem": [{"TotalPhysicalMemory": "0"}],
@@ -249,7 +253,7 @@ TEST(MemoryInfoFetch, PhysicalTotalIsRetriedFiveTimesThreeSecondsApart) {
     ASSERT_TRUE(s2.open());
     m = wmimemoryinfo(s2);
     ASSERT_TRUE(m);
-    EXPECT_EQ(never.clock.sleptMs, std::vector<int64_t>(5, 3000));
+    EXPECT_EQ(never.clock.sleptMs(), std::vector<int64_t>(5, 3000));
     EXPECT_EQ(m->physTotal, 0);
     EXPECT_EQ(m->physFree, 0) << "free above a total of 0, and total - working sets below 0";
 }
@@ -285,7 +289,7 @@ TEST(MemoryInfoFetch, NoRecordWithoutTheSystemQueryAZeroRecordWithoutItsRow) {
     WmiSession s(none.p);
     ASSERT_TRUE(s.open());
     EXPECT_FALSE(wmimemoryinfo(s));
-    EXPECT_TRUE(none.clock.sleptMs.empty());
+    EXPECT_TRUE(none.clock.sleptMs().empty());
 
     FixturePlatform empty(R"({"Win32_OperatingSystem": [],
         "Win32_ComputerSystem": [{"TotalPhysicalMemory": "17179869184"}],

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "agent/core/text.h"
+#include "platform/ascii.h"
 #include "test/support/builtin_tests.h"
 #include "test/support/log_capture.h"
 
@@ -30,10 +30,10 @@ std::string events(const std::vector<std::string>& list) {
 }
 
 std::string run(BuiltinHarness& h, const std::string& levels, const std::string& ignore = "") {
-    h.cfg().msglevels = toUpper(levels);
-    h.cfg().ignoremsgs = toUpper(ignore);
-    twmsgs(h.a(), h.delivery());
-    return h.sent();
+    h.cfg.msglevels = toUpper(levels);
+    h.cfg.ignoremsgs = toUpper(ignore);
+    msgstest(h.context(msgssettings(h.cfg)));
+    return h.report();
 }
 
 const std::string kHead = std::string(" ") + kStamp + " [web1.corp.lan]\r\n\r\n";
@@ -60,7 +60,7 @@ TEST(MsgsReport, WindowsTypesAndPagingColour) {
             "Sys: W 'Tue Nov 14 22:03:20 2023': Tcpip 4227 - \" TCP/IP failed\"\r\n");
     // Sent first, then paged; never performance data.
     ASSERT_EQ(h.calls.size(), 2u);
-    EXPECT_EQ(h.calls[1], "page:" + h.sent());
+    EXPECT_EQ(h.calls[1], "page:" + h.report());
 }
 
 TEST(MsgsReport, WarningsWithoutPagingAreYellowAndCustomLogsKeepTheirName) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/settings.h"
 #include "test/support/builtin_tests.h"
 #include "test/support/log_capture.h"
 
@@ -44,18 +43,18 @@ const std::string kRows =
 
 // Two runs 10 s apart.
 void twice(BuiltinHarness& h) {
-    h.cfg().interfaceLimits = parseinterfaces(kLimits);
-    twnetdata(h.a(), h.delivery());
+    h.cfg.interfaceLimits = parseinterfaces(kLimits);
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_TRUE(h.calls.empty()) << "the first run only keeps the counters";
-    h.clock.t += 10;
-    twnetdata(h.a(), h.delivery());
+    h.clock.advance(10);
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
 }
 
 TEST(NetdataReport, SharesOfTheReportedBandwidthAndTheirLines) {
     BuiltinHarness h(kNics);
     testing::LogCapture log;
     twice(h);
-    EXPECT_EQ(h.sent(),
+    EXPECT_EQ(h.report(),
               std::string("status web1.netdata red ") +
                   "Tue Nov 14 22:13:30 UTC 2023 [web1.corp.lan]\r\n\r\n"
                   "&yellow Intel[R] PRO_1000 MT:in (bytes/second) (72%) has reached the WARNING "
@@ -64,7 +63,7 @@ TEST(NetdataReport, SharesOfTheReportedBandwidthAndTheirLines) {
                   "(80%)\r\n" +
                   kHead + kRows);
     ASSERT_EQ(h.calls.size(), 2u);
-    EXPECT_EQ(h.calls[0], "page:" + h.sent()) << "paged first, then sent";
+    EXPECT_EQ(h.calls[0], "page:" + h.report()) << "paged first, then sent";
     const std::string text = log.text();
     EXPECT_NE(text.find("First time, wait for next cycle...\r\n"), std::string::npos);
     EXPECT_NE(text.find("WMI data reset, update next cycle\r\n"), std::string::npos);
@@ -74,8 +73,9 @@ TEST(NetdataReport, SharesOfTheReportedBandwidthAndTheirLines) {
 TEST(NetdataReport, AlwaysGreenAndTrend) {
     BuiltinHarness g(kNics, "netdata:G");
     twice(g);
-    EXPECT_EQ(g.sent(), std::string("status web1.netdata green ") +
-                            "Tue Nov 14 22:13:30 UTC 2023 [web1.corp.lan]\r\n\r\n" + kHead + kRows);
+    EXPECT_EQ(g.report(), std::string("status web1.netdata green ") +
+                              "Tue Nov 14 22:13:30 UTC 2023 [web1.corp.lan]\r\n\r\n" + kHead +
+                              kRows);
 
     BuiltinHarness t(kNics, "netdata:T");
     twice(t);
@@ -88,33 +88,33 @@ TEST(NetdataReport, AlwaysGreenAndTrend) {
 
 TEST(NetdataReport, NoIntervalAndAFailedFetchStartOver) {
     BuiltinHarness h(kNics);
-    h.cfg().interfaceLimits = parseinterfaces(kLimits);
+    h.cfg.interfaceLimits = parseinterfaces(kLimits);
     testing::LogCapture log;
-    twnetdata(h.a(), h.delivery());
-    twnetdata(h.a(), h.delivery());  // the same second: no rate
-    EXPECT_EQ(h.sent(), std::string("status web1.netdata green ") + kStamp +
-                            " [web1.corp.lan]\r\n\r\n" + kHead);
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);  // the same second: no rate
+    EXPECT_EQ(h.report(), std::string("status web1.netdata green ") + kStamp +
+                              " [web1.corp.lan]\r\n\r\n" + kHead);
     EXPECT_NE(log.text().find("No time between the samples of eth1"), std::string::npos);
 
     // A failed fetch in a reporting run: a report with an empty table, then
     // a first-time run again.
     testing::writeFile(h.dir.file("wmi.json"), R"({"Other": []})");
     h.calls.clear();
-    h.clock.t += 10;
-    twnetdata(h.a(), h.delivery());
+    h.clock.advance(10);
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_EQ(h.calls.size(), 2u);
-    EXPECT_EQ(h.sent().substr(h.sent().size() - kHead.size()), kHead);
+    EXPECT_EQ(h.report().substr(h.report().size() - kHead.size()), kHead);
     testing::writeFile(h.dir.file("wmi.json"), kNics);
     h.calls.clear();
-    h.clock.t += 10;
-    twnetdata(h.a(), h.delivery());
+    h.clock.advance(10);
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_TRUE(h.calls.empty());
 
-    h.cfg().modes.parse("netdata:D");
-    twnetdata(h.a(), h.delivery());
-    h.cfg().modes.parse("");
-    h.cfg().interfaceLimits.clear();
-    twnetdata(h.a(), h.delivery());
+    h.cfg.modes.parse("netdata:D");
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
+    h.cfg.modes.parse("");
+    h.cfg.interfaceLimits.clear();
+    netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_TRUE(h.calls.empty());
     const std::string text = log.text();
     EXPECT_NE(text.find("\r\nEntering network interface service\r\nnetwork interface test "
@@ -132,10 +132,10 @@ TEST(NetdataReport, PauseKeepsTheCountersFaultOneReportLost) {
         const auto limits = parseinterfaces(kLimits);
         for (int cycle = 0; cycle < 4; ++cycle) {
             const bool paused = cycle == 1;
-            h.cfg().modes.parse(paused && disabled ? "netdata:D" : "");
-            h.cfg().interfaceLimits = paused && !disabled ? std::vector<InterfaceLimit>{} : limits;
-            twnetdata(h.a(), h.delivery());
-            h.clock.t += 10;
+            h.cfg.modes.parse(paused && disabled ? "netdata:D" : "");
+            h.cfg.interfaceLimits = paused && !disabled ? std::vector<InterfaceLimit>{} : limits;
+            netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
+            h.clock.advance(10);
         }
         int reports = 0;
         for (const std::string& c : h.calls) reports += c.rfind("send:", 0) == 0;
@@ -186,15 +186,6 @@ TEST(NetworkInterfaces, FiftyAtMostAndTheLoader) {
     EXPECT_EQ(v.back().name, "ETH49");
     EXPECT_NE(log.text().find("too many network interfaces, definition ignored: <eth50 "),
               std::string::npos);
-
-    testing::MemorySettingsStore store;
-    store.setSetting("NetworkInterfaces", "  eth0 1MBPS:1:2:3:4");
-    Settings settings(store);
-    std::string read;
-    auto loaded = loadnetworkinterfaces(settings, read);
-    EXPECT_EQ(read, "eth0 1MBPS:1:2:3:4");
-    ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded[0].name, "ETH0");
 }
 
 }  // namespace

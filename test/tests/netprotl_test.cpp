@@ -39,8 +39,8 @@ std::string fixture(std::initializer_list<std::string> rows) {
 }
 
 std::string run(BuiltinHarness& h) {
-    twnetprotl(h.a(), h.delivery());
-    return h.sent();
+    netprotltest(h.context(netprotlsettings(h.cfg)));
+    return h.report();
 }
 
 std::string report(const char* colour, const std::string& rows) {
@@ -52,7 +52,7 @@ TEST(NetprotlReport, StatusColoursAndTheTable) {
     BuiltinHarness ok(fixture({kTcp}));
     EXPECT_EQ(run(ok), report("green", kTcpRow));
     ASSERT_EQ(ok.calls.size(), 2u);
-    EXPECT_EQ(ok.calls[1], "page:" + ok.sent()) << "sent, then paged";
+    EXPECT_EQ(ok.calls[1], "page:" + ok.report()) << "sent, then paged";
 
     BuiltinHarness both(fixture({kTcp, kUdp, kBad}));
     EXPECT_EQ(run(both), report("red", kTcpRow + kUdpRow + kBadRow));

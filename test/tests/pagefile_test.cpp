@@ -26,8 +26,8 @@ const std::string kRows =
     "                           0              0              0         0%\n";
 
 std::string run(BuiltinHarness& h) {
-    twpagefile(h.a(), h.delivery());
-    return h.sent();
+    pagefiletest(h.context(pagefilesettings(h.cfg)));
+    return h.report();
 }
 
 TEST(PagefileReport, IntegerUsageAgainstThePagefilePair) {
@@ -40,7 +40,7 @@ TEST(PagefileReport, IntegerUsageAgainstThePagefilePair) {
                           "level (95%)\r\n" +
                           kHead + kRows);
     ASSERT_EQ(h.calls.size(), 2u);
-    EXPECT_EQ(h.calls[1], "page:" + h.sent()) << "sent, then paged";
+    EXPECT_EQ(h.calls[1], "page:" + h.report()) << "sent, then paged";
 }
 
 TEST(PagefileReport, AlwaysGreenAndNoPagingFile) {
@@ -56,8 +56,8 @@ TEST(PagefileReport, OwnThresholdsAndHugeUsageDoNotWrap) {
     BuiltinHarness h(R"({"Win32_PageFileUsage": [
         {"Name": "big", "AllocatedBaseSize": 2000000000, "CurrentUsage": 1990000000,
          "PeakUsage": 1990000000}]})");
-    h.cfg().thresholds.pagefileYellow = 50;
-    h.cfg().thresholds.pagefileRed = 100;
+    h.cfg.thresholds.pagefileYellow = 50;
+    h.cfg.thresholds.pagefileRed = 100;
     EXPECT_NE(run(h).find("&yellow /big/ (99%) has reached the WARNING level (50%)\r\n"),
               std::string::npos);
 }

@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "agent/core/builtins.h"
 #include "agent/core/config.h"
+#include "agent/wmi/wmi.h"
 #include "test/support/fake_sockets.h"
 #include "test/support/report_recorder.h"
 
 namespace tw {
 namespace {
 
-using testing::FixedClock;
 using testing::LogCapture;
 using testing::ReportRecorder;
 
@@ -34,9 +35,13 @@ struct ProcsRun {
         cfg.host.compName = "web1";
         cfg.host.realcompName = "web1.corp.lan";
         rec = ReportRecorder();
-        FixedClock clock;
-        procstest(cfg, clock, rec.delivery(), snapshot, lines);
-        return rec.sent.empty() ? std::string() : rec.sent.back();
+        testing::ManualClock clock{testing::kFixedNow};
+        platform::Platform none;
+        WmiSession session(none);
+        const ProcsSettings s = procssettings(cfg);
+        const Delivery d = rec.delivery();
+        procstest({s, session, clock, d}, snapshot, lines);
+        return rec.sent().empty() ? std::string() : rec.sent().back();
     }
     ReportRecorder rec;
 };
@@ -53,8 +58,8 @@ TEST(ProcsReport, CountsSharesAndPageFlagInModeP) {
                                  "&red ftp DOWN \r\n"
                                  "&yellow Excel DOWN \r\n";
     EXPECT_EQ(r.run("procs:P", kMixed), expected);
-    EXPECT_EQ(r.rec.order, (std::vector<std::string>{"send", "page"}));
-    EXPECT_EQ(r.rec.paged, r.rec.sent);
+    EXPECT_EQ(r.rec.order(), (std::vector<std::string>{"send", "page"}));
+    EXPECT_EQ(r.rec.paged(), r.rec.sent());
     // Mode T adds no performance data to this test.
     EXPECT_EQ(r.run("procs:T", kMixed), expected);
 }
@@ -126,7 +131,7 @@ TEST(ProcsReport, NoSnapshotOrDisabledSendsNothing) {
     LogCapture log;
     EXPECT_EQ(r.run("procs:P", kMixed, nullptr), "");
     EXPECT_EQ(r.run("procs:D", kMixed), "");
-    EXPECT_TRUE(r.rec.order.empty());
+    EXPECT_TRUE(r.rec.order().empty());
     EXPECT_EQ(log.text(),
               "\r\nEntering procs service\r\nnumprocs: 0\r\n"
               "Aborting PROCS check as the procs array is undefined\r\n"

@@ -24,9 +24,9 @@ const std::string kServices = R"({"Win32_Service": [
 
 std::string run(BuiltinHarness& h, const std::string& services) {
     h.calls.clear();
-    h.cfg().services = services;
-    twsvcs(h.a(), h.delivery());
-    return h.sent();
+    h.cfg.services = services;
+    svcstest(h.context(svcssettings(h.cfg)));
+    return h.report();
 }
 
 std::string head(const char* colour, const char* ok) {
@@ -48,7 +48,7 @@ TEST(SvcsReport, ExpectedStatesNotFoundAndColourOrder) {
                   "&red Pending One - Stopped\r\n");
     // Sent first, then paged.
     ASSERT_EQ(h.calls.size(), 2u);
-    EXPECT_EQ(h.calls[1], "page:" + h.sent());
+    EXPECT_EQ(h.calls[1], "page:" + h.report());
 
     EXPECT_EQ(run(h, "Themes:Y;Print Spooler:y:S"),
               head("yellow", "Not OK") +

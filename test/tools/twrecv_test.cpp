@@ -14,6 +14,8 @@
 #include <sstream>
 
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
+#include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
 #include "tools/twrecv/receiver.h"
@@ -21,34 +23,16 @@
 namespace tw::recv {
 namespace {
 
-std::string run(const std::string& cmd) {
-    std::string out;
-    FILE* f = popen(cmd.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-    return out;
-}
-
 std::string scratch(const std::string& name) {
     return ::testing::TempDir() + "twrecv_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
 }
 
 // An envelope made by the openssl command line alone: key and IV from its
 // own EVP_BytesToKey, then its DES-EDE3-CBC over the text and a zero byte.
 std::string opensslEnvelope(const std::string& text, const std::string& keycode) {
-    std::string kv =
-        run("openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + keycode +
-            "-0' -P 2>/dev/null");
+    std::string kv = testing::commandOutput(
+        "openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + keycode +
+        "-0' -P 2>/dev/null");
     std::string key = kv.substr(kv.find("key=") + 4, 48);
     std::string iv = kv.substr(kv.find("iv =") + 4, 16);
     std::string in = scratch("plain.bin"), out = scratch("cipher.bin");
@@ -59,7 +43,7 @@ std::string opensslEnvelope(const std::string& text, const std::string& keycode)
     std::string cmd =
         "openssl enc -des-ede3-cbc -K " + key + " -iv " + iv + " -in " + in + " -out " + out;
     if (std::system(cmd.c_str()) != 0) return {};
-    std::string cipher = readFile(out);
+    std::string cipher = testing::readFile(out);
     std::remove(in.c_str());
     std::remove(out.c_str());
     return "crypto\n" + cipher;
@@ -141,7 +125,7 @@ TEST(TwrecvAssembler, EnvelopeWhoseCiphertextHoldsZeroBytesIsNotSplit) {
     std::string env, text;
     for (int i = 0; i < 10000; ++i) {
         text = "status HOST.cpu green " + std::to_string(i);
-        encryptmessage(text, env, "secret-0");
+        encryptmessage(platform::cryptoLibrary(), text, env, "secret-0");
         if (env.find('\0') != std::string::npos) break;
     }
     ASSERT_NE(env.find('\0'), std::string::npos);
@@ -152,7 +136,7 @@ TEST(TwrecvAssembler, EnvelopeWhoseCiphertextHoldsZeroBytesIsNotSplit) {
 
 TEST(TwrecvAssembler, WrongOrMissingKeyAndBrokenEnvelopesGiveErrorsNotGarbage) {
     std::string env;
-    encryptmessage("the secret text", env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "the secret text", env, "secret-0");
     auto msgs = receive(env + '\0', "wrong");
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].error.find("wrong key"), std::string::npos) << msgs[0].error;
@@ -325,7 +309,7 @@ TEST(TwrecvProgram, OversizeGarbageIsCutAndTheNextMessageStillArrives) {
 
 TEST(TwrecvProgram, WrongKeyPrintsAClearErrorLine) {
     std::string env;
-    encryptmessage("status H.x red", env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status H.x red", env, "secret-0");
     testing::TwrecvProcess r;
     ASSERT_TRUE(r.start({"--key", "not-the-key", "--count", "1"}));
     ASSERT_TRUE(sendRaw(r.port(), env + '\0'));
@@ -343,8 +327,8 @@ TEST(TwrecvProgram, OutDirectoryGetsOneFilePerMessage) {
     ASSERT_TRUE(sendRaw(r.port(), std::string("one\0", 4)));
     ASSERT_TRUE(sendRaw(r.port(), std::string("two\r\n\0", 6)));
     EXPECT_EQ(r.wait(), 0);
-    std::set<std::string> texts = {readFile(dir + "/msg-000001.txt"),
-                                   readFile(dir + "/msg-000002.txt")};
+    std::set<std::string> texts = {testing::readFile(dir + "/msg-000001.txt"),
+                                   testing::readFile(dir + "/msg-000002.txt")};
     EXPECT_EQ(texts, (std::set<std::string>{"one", "two\r\n"}));
     EXPECT_EQ(r.output(), "");  // quiet
     std::filesystem::remove_all(dir);
@@ -389,8 +373,8 @@ TEST(TwrecvProgram, PortTakenInOneFamilyIsAnErrorFaultClaimedToListen) {
     close(other);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(readFile(out), "");
-    EXPECT_EQ(readFile(err),
+    EXPECT_EQ(testing::readFile(out), "");
+    EXPECT_EQ(testing::readFile(err),
               "twrecv: cannot listen on port " + port + " for IPv4: Address already in use\n");
     std::remove(out.c_str());
     std::remove(err.c_str());
@@ -457,7 +441,7 @@ TEST(TwrecvProgram, KeyFromAFileOpensEnvelopes) {
         f << "secret\n";
     }
     std::string env;
-    encryptmessage("status H.x red", env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status H.x red", env, "secret-0");
     testing::TwrecvProcess r;
     ASSERT_TRUE(r.start({"--key-file", file, "--json", "--count", "1"}));
     ASSERT_TRUE(sendRaw(r.port(), env + '\0'));

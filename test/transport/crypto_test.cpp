@@ -1,4 +1,5 @@
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,6 +7,8 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "test/support/fake_platform.h"
 
 namespace tw {
 namespace {
@@ -20,25 +23,13 @@ std::string hex(const unsigned char* p, size_t n) {
     return out;
 }
 
-// Runs a shell command; answers its standard output.
-std::string run(const std::string& cmd) {
-    std::string out;
-    FILE* f = popen(cmd.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-    return out;
-}
-
 std::string scratch(const std::string& name) {
     return ::testing::TempDir() + "crypto_" + std::to_string(getpid()) + "_" + name;
 }
 
 // The cross-checks need the openssl command (not there on a Windows test host).
 bool haveOpensslCommand() {
-    static const bool have = run("openssl version").rfind("OpenSSL", 0) == 0;
+    static const bool have = testing::commandOutput("openssl version").rfind("OpenSSL", 0) == 0;
     return have;
 }
 
@@ -57,10 +48,10 @@ TEST(Encryption, KeyAndIvMatchOpenSslsOwnDerivation) {
     // openssl enc -P prints what EVP_BytesToKey makes of passphrase and salt.
     for (std::string pass : {"secret-0", "a much longer pass phrase of the KeyCode-0", "-0"}) {
         KeyMaterial km;
-        ASSERT_TRUE(derivekey(pass, km));
-        std::string out =
-            run("openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + pass +
-                "' -P 2>/dev/null");
+        ASSERT_TRUE(derivekey(*platform::cryptoLibrary(), pass, km));
+        std::string out = testing::commandOutput(
+            "openssl enc -des-ede3-cbc -md md5 -S 7475766938303237 -pass 'pass:" + pass +
+            "' -P 2>/dev/null");
         EXPECT_NE(out.find("key=" + hex(km.key.data(), 24) + "\n"), std::string::npos) << out;
         EXPECT_NE(out.find("iv =" + hex(km.iv.data(), 8) + "\n"), std::string::npos) << out;
     }
@@ -69,21 +60,23 @@ TEST(Encryption, KeyAndIvMatchOpenSslsOwnDerivation) {
 TEST(Encryption, EnvelopeLayoutAndLengths) {
     std::string env;
     for (size_t n = 0; n <= 40; ++n) {
-        size_t len = encryptmessage(std::string(n, 'x'), env, "secret-0");
+        size_t len =
+            encryptmessage(platform::cryptoLibrary(), std::string(n, 'x'), env, "secret-0");
         size_t c = 8 * ((n + 1) / 8 + 1);
         EXPECT_EQ(len, 7 + c) << n;
         EXPECT_EQ(env.size(), len);
         EXPECT_EQ(env.substr(0, 7), std::string("crypto\n"));
     }
-    EXPECT_EQ(encryptmessage(std::string(100, 'm'), env, "secret-0"), 111u);
+    EXPECT_EQ(encryptmessage(platform::cryptoLibrary(), std::string(100, 'm'), env, "secret-0"),
+              111u);
 }
 
 TEST(Encryption, SameTextAndKeyGiveTheSameEnvelopeOthersDiffer) {
     std::string a, b, c, d;
-    encryptmessage("status HOST.disk red", a, "secret-0");
-    encryptmessage("status HOST.disk red", b, "secret-0");
-    encryptmessage("status HOST.disk red", c, "other-0");
-    encryptmessage("status HOST.disk red!", d, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red", a, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red", b, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red", c, "other-0");
+    encryptmessage(platform::cryptoLibrary(), "status HOST.disk red!", d, "secret-0");
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
     EXPECT_NE(a, d);
@@ -91,8 +84,8 @@ TEST(Encryption, SameTextAndKeyGiveTheSameEnvelopeOthersDiffer) {
 
 TEST(Encryption, TextEndsAtItsFirstZeroByte) {
     std::string a, b;
-    encryptmessage(std::string("abc\0def", 7), a, "k-0");
-    encryptmessage("abc", b, "k-0");
+    encryptmessage(platform::cryptoLibrary(), std::string("abc\0def", 7), a, "k-0");
+    encryptmessage(platform::cryptoLibrary(), "abc", b, "k-0");
     EXPECT_EQ(a, b);
 }
 
@@ -102,9 +95,9 @@ TEST(Encryption, OpenSslCommandLineDecryptsToTextZeroAndPadding) {
         "status HOST.cpu red Tue Dec 08 03:20:31 UTC 2026 [host] up: 1 days, 100% load\r\n"
         "&red CPU is busy";
     std::string env;
-    encryptmessage(text, env, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), text, env, "secret-0");
     KeyMaterial km;
-    ASSERT_TRUE(derivekey("secret-0", km));
+    ASSERT_TRUE(derivekey(*platform::cryptoLibrary(), "secret-0", km));
 
     std::string in = scratch("cipher.bin"), out = scratch("plain.bin");
     {

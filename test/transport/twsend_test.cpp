@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "agent/transport/crypto.h"
+#include "platform/crypto_library.h"
 #include "test/support/fake_sockets.h"
 #ifndef _WIN32
 #include "platform/posix/posix_sockets.h"
@@ -35,14 +36,14 @@ class Twsend : public ::testing::Test {
   protected:
     TransportHarness h;
     FakeSockets& net = h.sockets;
-    Agent& a() { return *h.agent; }
+    StatusChannel ch() { return h.channel(); }
 };
 
 TEST_F(Twsend, EachDestinationGetsTheTextAndOneZeroByteOnItsPort) {
     net.addHost("a", {"10.0.0.1"});
     net.addHost("b", {"10.0.0.2"});
     net.addHost("fe80::1", {"fe80::1"});
-    EXPECT_EQ(twsend(a(), "a;b:2000;[fe80::1]:3000", "status X.cpu green ok"), 0);
+    EXPECT_EQ(twsend(ch(), "a;b:2000;[fe80::1]:3000", "status X.cpu green ok"), 0);
 
     ASSERT_EQ(net.resolves.size(), 3u);
     EXPECT_EQ(net.resolves[0].host, "a");
@@ -63,9 +64,9 @@ TEST_F(Twsend, EachDestinationGetsTheTextAndOneZeroByteOnItsPort) {
 }
 
 TEST_F(Twsend, PortComesFromTheLow16BitsOfIPport) {
-    h.cfg().ipport = 70000;
+    h.cfg.ipport = 70000;
     net.addHost("b", {"10.0.0.2"});
-    twsend(a(), "b;b:0;b:70000;b:abc", "x");
+    twsend(ch(), "b;b:0;b:70000;b:abc", "x");
     ASSERT_EQ(net.deliveries.size(), 4u);
     for (const auto& d : net.deliveries) EXPECT_EQ(d.port, 4464);
 }
@@ -75,7 +76,7 @@ TEST_F(Twsend, ResolverHintsFollowTheAgentsOwnAddressRules) {
     net.addHost("::1", {"::1"});
     net.addHost("010.1.2.3", {"10.1.2.3"});
     net.addHost("server", {"10.9.9.9"});
-    twsend(a(), "10.1.2.3;[::1]:5000;010.1.2.3;server", "x");
+    twsend(ch(), "10.1.2.3;[::1]:5000;010.1.2.3;server", "x");
     ASSERT_EQ(net.resolves.size(), 4u);
     EXPECT_EQ(net.resolves[0].hints.family, platform::AddressFamily::IPv4);
     EXPECT_TRUE(net.resolves[0].hints.numericHost);
@@ -92,7 +93,7 @@ TEST_F(Twsend, LoopbackIsSkippedUnlessItIsAllThereIs) {
     net.addHost("v6too", {"127.0.0.1", "::1"});
     net.addHost("local", {"127.0.0.1"});
     net.addHost("twice", {"127.0.0.1", "127.0.0.1"});
-    twsend(a(), "both;v6too;local;twice", "x");
+    twsend(ch(), "both;v6too;local;twice", "x");
     ASSERT_EQ(net.connects.size(), 4u);
     EXPECT_EQ(net.connects[0], "10.0.0.7 1984");
     EXPECT_EQ(net.connects[1], "::1 1984");
@@ -105,7 +106,7 @@ TEST_F(Twsend, LogLinesInOrderForSentUnknownAndRefusedDestinations) {
     net.addHost("bad", {"10.0.0.2"});
     net.refuse["10.0.0.2"] = 111;
     LogCapture log;
-    twsend(a(), "good;[nohost];bad:2000", "hello");
+    twsend(ch(), "good;[nohost];bad:2000", "hello");
     std::string expected =
         "\r\nSend <hello>\r\n"
         "MAKING SOCKET CONNECTION...\r\n"
@@ -151,7 +152,7 @@ TEST_F(Twsend, FailedOrPartialSendIsLoggedWithItsErrorFaultPartialLoggedAsSent) 
     for (long after : {0L, 2L}) {
         net.failSendAfter = after;
         LogCapture log;
-        twsend(a(), "good", "hello");
+        twsend(ch(), "good", "hello");
         const std::string count = after ? std::to_string(after) : "-1";
         EXPECT_NE(log.text().find("\r\nSent <" + count + "> bytes to <good> at " + kStamp +
                                   "\r\nerror: 104\r\n"),
@@ -166,7 +167,7 @@ TEST_F(Twsend, SocketCreationFailureAbandonsTheRestOfTheSend) {
     net.addHost("b", {"10.0.0.2"});
     net.failOpen = 24;
     LogCapture log;
-    EXPECT_EQ(twsend(a(), "a;b", "x"), 0);
+    EXPECT_EQ(twsend(ch(), "a;b", "x"), 0);
     EXPECT_EQ(log.text(),
               "\r\nSend <x>\r\nMAKING SOCKET CONNECTION...\r\nSending to: 10.0.0.1\r\n"
               "NO CRYPTO TO 10.0.0.1\r\nCan't open stream socket\r\nerror: 24\r\n");
@@ -174,12 +175,12 @@ TEST_F(Twsend, SocketCreationFailureAbandonsTheRestOfTheSend) {
 }
 
 TEST_F(Twsend, KeyCodeEncryptsOnceAndBothServersGetTheSameEnvelope) {
-    h.cfg().keycode = "secret\r\n";
+    h.cfg.keycode = "secret\r\n";
     net.addHost("a", {"10.0.0.1"});
     net.addHost("b", {"10.0.0.2"});
     const std::string text(100, 'm');
     LogCapture log;
-    twsend(a(), "a;b", text);
+    twsend(ch(), "a;b", text);
 
     ASSERT_EQ(net.deliveries.size(), 2u);
     EXPECT_EQ(net.deliveries[0].bytes.size(), 112u);
@@ -188,7 +189,7 @@ TEST_F(Twsend, KeyCodeEncryptsOnceAndBothServersGetTheSameEnvelope) {
     EXPECT_EQ(net.deliveries[0].bytes.back(), '\0');
 
     std::string envelope;
-    encryptmessage(text, envelope, "secret-0");
+    encryptmessage(platform::cryptoLibrary(), text, envelope, "secret-0");
     EXPECT_EQ(net.deliveries[0].bytes, envelope + '\0');
     const std::string shown(envelope.c_str());  // the log shows it up to a zero byte
     std::string l = log.text();
@@ -206,12 +207,12 @@ TEST_F(Twsend, KeyCodeEncryptsOnceAndBothServersGetTheSameEnvelope) {
 TEST_F(Twsend, EmptyListsBlanksAndLongListsNeverCrash) {
     net.addHost("a", {"10.0.0.1"});
     LogCapture log;
-    EXPECT_EQ(twsend(a(), "", "x"), 0);
-    EXPECT_EQ(twsend(a(), ";;;", "x"), 0);
+    EXPECT_EQ(twsend(ch(), "", "x"), 0);
+    EXPECT_EQ(twsend(ch(), ";;;", "x"), 0);
     EXPECT_EQ(log.text(), "\r\nSend <x>\r\n\r\nSend <x>\r\n");
     EXPECT_TRUE(net.resolves.empty());
 
-    twsend(a(), ";;my host;;a", "x");  // the blank is part of the name
+    twsend(ch(), ";;my host;;a", "x");  // the blank is part of the name
     ASSERT_EQ(net.resolves.size(), 2u);
     EXPECT_EQ(net.resolves[0].host, "my host");
     EXPECT_EQ(net.deliveries.size(), 1u);
@@ -219,14 +220,14 @@ TEST_F(Twsend, EmptyListsBlanksAndLongListsNeverCrash) {
     std::string many;
     for (int i = 0; i < 200; ++i) many += "a:" + std::to_string(2000 + i) + ";";
     net.resolves.clear();
-    twsend(a(), many, "x");
+    twsend(ch(), many, "x");
     EXPECT_EQ(net.resolves.size(), 1023u / 7);
     EXPECT_TRUE(net.openHandles.empty());
 }
 
 TEST_F(Twsend, TextEndsAtAnEmbeddedZeroByteSoTheWireCarriesExactlyOne) {
     net.addHost("a", {"10.0.0.1"});
-    twsend(a(), "a", std::string("abc\0def", 7));
+    twsend(ch(), "a", std::string("abc\0def", 7));
     ASSERT_EQ(net.deliveries.size(), 1u);
     EXPECT_EQ(net.deliveries[0].bytes, std::string("abc\0", 4));
 }
@@ -234,8 +235,8 @@ TEST_F(Twsend, TextEndsAtAnEmbeddedZeroByteSoTheWireCarriesExactlyOne) {
 class Twpage : public Twsend {
   protected:
     void SetUp() override {
-        h.cfg().sendPageAlerts = "Y";
-        h.cfg().twpage = "pager";
+        h.cfg.sendPageAlerts = "Y";
+        h.cfg.twpage = "pager";
         net.addHost("pager", {"10.0.0.9"});
     }
     std::vector<std::string> paged() {
@@ -248,29 +249,29 @@ class Twpage : public Twsend {
 TEST_F(Twpage, ColourWordMustBeAPageLevelAndPagedTextStartsWithPage) {
     const std::string yellow = "status HOST.disk yellow Tue Dec 08 [host] C: 91%";
     const std::string red = "status HOST.disk red Tue Dec 08 [host] C: 99%";
-    twpage(a(), "display", yellow);
+    twpage(ch(), "display", yellow);
     EXPECT_TRUE(net.deliveries.empty());
-    twpage(a(), "display", red);
+    twpage(ch(), "display", red);
     ASSERT_EQ(paged().size(), 1u);
     EXPECT_EQ(paged()[0], "page   HOST.disk red Tue Dec 08 [host] C: 99%");
     EXPECT_EQ(net.deliveries[0].address, "10.0.0.9");  // TWPAGE, not the argument
 
-    h.cfg().pagelevels = "red purple ";
-    twpage(a(), "display", "status HOST.x purple y");
-    twpage(a(), "display", "status HOST.x Red y");  // case counts
-    twpage(a(), "display", "status HOST.x redx y");
+    h.cfg.pagelevels = "red purple ";
+    twpage(ch(), "display", "status HOST.x purple y");
+    twpage(ch(), "display", "status HOST.x Red y");  // case counts
+    twpage(ch(), "display", "status HOST.x redx y");
     EXPECT_EQ(paged().size(), 2u);
     // Words are separated by any white space.
-    twpage(a(), "display", "status HOST.mem red\r\nbody");
+    twpage(ch(), "display", "status HOST.mem red\r\nbody");
     EXPECT_EQ(paged().size(), 3u);
     // The test is for a substring: "ple " lies inside "purple ".
-    twpage(a(), "display", "status HOST.x ple y");
+    twpage(ch(), "display", "status HOST.x ple y");
     EXPECT_EQ(paged().size(), 4u);
 }
 
 TEST_F(Twpage, ShortTextsArePagedAndShortOnesBecomeJustPage) {
-    twpage(a(), "d", "status HOST.x");  // two words: the search text is " "
-    twpage(a(), "d", "a b");
+    twpage(ch(), "d", "status HOST.x");  // two words: the search text is " "
+    twpage(ch(), "d", "a b");
     ASSERT_EQ(paged().size(), 2u);
     EXPECT_EQ(paged()[0], "page   HOST.x");
     EXPECT_EQ(paged()[1], "page  ");
@@ -278,22 +279,22 @@ TEST_F(Twpage, ShortTextsArePagedAndShortOnesBecomeJustPage) {
 
 TEST_F(Twpage, LongTextIsCutTo20999Characters) {
     std::string text = "status HOST.x red " + std::string(30000, 'z');
-    twpage(a(), "d", text);
+    twpage(ch(), "d", text);
     ASSERT_EQ(paged().size(), 1u);
     EXPECT_EQ(paged()[0].size(), 20999u);
     EXPECT_EQ(paged()[0].substr(0, 17), "page   HOST.x red");
 }
 
 TEST_F(Twpage, SwitchedOffOnlyLogsAndLowerCaseYIsOn) {
-    h.cfg().sendPageAlerts = "N";
+    h.cfg.sendPageAlerts = "N";
     {
         LogCapture log;
-        twpage(a(), "display;list", "status H.x red");
+        twpage(ch(), "display;list", "status H.x red");
         EXPECT_EQ(log.text(), "ip: display;list\r\ndata: status H.x red\r\ntwpageon: N\r\n");
     }
     EXPECT_TRUE(net.deliveries.empty());
-    h.cfg().sendPageAlerts = "y";
-    twpage(a(), "d", "status H.x red");
+    h.cfg.sendPageAlerts = "y";
+    twpage(ch(), "d", "status H.x red");
     EXPECT_EQ(paged().size(), 1u);
 }
 
@@ -301,7 +302,7 @@ TEST_F(Twpage, SwitchedOffOnlyLogsAndLowerCaseYIsOn) {
 
 TEST_F(Twsend, EveryNetworkWaitIsBounded) {
     net.addHost("a", {"10.0.0.1"});
-    twsend(a(), "a", "x");
+    twsend(ch(), "a", "x");
     std::vector<std::string> calls;
     for (const auto& b : net.bounds) calls.push_back(b.call + " " + std::to_string(b.timeoutMs));
     EXPECT_EQ(calls, (std::vector<std::string>{"resolve a 10000", "connect 10.0.0.1 10000",
@@ -314,9 +315,9 @@ TEST_F(Twsend, DeadServerCostsOneTimeOutPerCycleNotOnePerMessage) {
     net.addHost("good", {"10.0.0.1"});
     net.dropSyns.insert("10.0.0.9");
     net.silentNames.insert("slow");
-    a().sequence = 4;
-    twsend(a(), "dead;slow;good", "first");
-    twsend(a(), "dead;slow;good:1985", "second");
+    h.cycle = 4;
+    twsend(ch(), "dead;slow;good", "first");
+    twsend(ch(), "dead;slow;good:1985", "second");
     EXPECT_EQ(net.connects,
               (std::vector<std::string>{"10.0.0.9 1984", "10.0.0.1 1984", "10.0.0.1 1985"}));
     ASSERT_EQ(net.deliveries.size(), 2u);
@@ -330,8 +331,8 @@ TEST_F(Twsend, DeadServerCostsOneTimeOutPerCycleNotOnePerMessage) {
               std::string::npos);
 
     // The next cycle tries them again.
-    a().sequence = 5;
-    twsend(a(), "dead;slow", "third");
+    h.cycle = 5;
+    twsend(ch(), "dead;slow", "third");
     EXPECT_EQ(net.connects.size(), 4u);
     EXPECT_EQ(net.resolves.size(), 6u);
     EXPECT_EQ(net.opened, net.closed);
@@ -341,8 +342,8 @@ TEST_F(Twsend, StopEndsTheSendBeforeTheNextDestination) {
     LogCapture log;
     net.addHost("a", {"10.0.0.1"});
     net.addHost("b", {"10.0.0.2"});
-    net.onConnect = [this] { a().serviceFlag.store(1); };
-    twsend(a(), "a;b;a", "x");
+    net.onConnect = [this] { h.stop = true; };
+    twsend(ch(), "a;b;a", "x");
     EXPECT_EQ(net.connects, std::vector<std::string>{"10.0.0.1 1984"});
     EXPECT_NE(log.text().find("twsend(): stopping; the rest of the send is abandoned\r\n"),
               std::string::npos);
@@ -352,8 +353,8 @@ TEST_F(Twsend, StopEndsTheSendBeforeTheNextDestination) {
 TEST_F(Twsend, OverlongKeyCodeSendsNothingRatherThanSendingInClear) {
     LogCapture log;
     net.addHost("a", {"10.0.0.1"});
-    h.cfg().keycodeUnusable = true;
-    EXPECT_EQ(twsend(a(), "a", "status X.cpu green secret"), 1);
+    h.cfg.keycodeUnusable = true;
+    EXPECT_EQ(twsend(ch(), "a", "status X.cpu green secret"), 1);
     EXPECT_TRUE(net.connects.empty());
     EXPECT_NE(log.text().find("twsend(): the KeyCode cannot be used; the message is not sent\r\n"),
               std::string::npos);
@@ -377,7 +378,7 @@ bool ipv6Loopback() {
 
 class TwsendLoopback : public ::testing::Test {
   protected:
-    TwsendLoopback() : sockets(platform::makePosixSockets()) { h.platform.sockets = sockets.get(); }
+    TwsendLoopback() : sockets(platform::makePosixSockets()) { h.net = sockets.get(); }
     std::vector<nlohmann::json> messages(const testing::TwrecvProcess& r) {
         std::vector<nlohmann::json> out;
         for (const std::string& line : r.lines())
@@ -392,10 +393,10 @@ TEST_F(TwsendLoopback, ThreeDestinationsEachReceiveTheTextAndOneZeroByte) {
     if (!ipv6Loopback()) GTEST_SKIP() << "no IPv6 loopback on this host";
     testing::TwrecvProcess recv;
     ASSERT_TRUE(recv.start({"--json", "--count", "3"}));
-    h.cfg().ipport = recv.port();
+    h.cfg.ipport = recv.port();
     std::string p = std::to_string(recv.port());
     const std::string text = "status HOST.cpu green Tue Dec 08 [host] up: 3 days\r\nline 2";
-    EXPECT_EQ(twsend(*h.agent, "127.0.0.1;127.0.0.1:" + p + ";[::1]:" + p, text), 0);
+    EXPECT_EQ(twsend(h.channel(), "127.0.0.1;127.0.0.1:" + p + ";[::1]:" + p, text), 0);
     EXPECT_EQ(recv.wait(), 0);
 
     auto msgs = messages(recv);
@@ -417,10 +418,10 @@ TEST_F(TwsendLoopback, ThreeDestinationsEachReceiveTheTextAndOneZeroByte) {
 TEST_F(TwsendLoopback, EnvelopesToTwoServersDecryptWithTheKeyCode) {
     testing::TwrecvProcess recv;
     ASSERT_TRUE(recv.start({"--json", "--count", "2", "--key", "secret"}));
-    h.cfg().keycode = "secret";
+    h.cfg.keycode = "secret";
     std::string p = std::to_string(recv.port());
     const std::string text(100, 'e');
-    twsend(*h.agent, "127.0.0.1:" + p + ";localhost:" + p, text);
+    twsend(h.channel(), "127.0.0.1:" + p + ";localhost:" + p, text);
     EXPECT_EQ(recv.wait(), 0);
     auto msgs = messages(recv);
     ASSERT_EQ(msgs.size(), 2u) << recv.output();
@@ -446,7 +447,7 @@ TEST_F(TwsendLoopback, RefusedDestinationIsLoggedAndTheNextOneStillReceives) {
     testing::TwrecvProcess recv;
     ASSERT_TRUE(recv.start({"--json", "--count", "1"}));
     LogCapture log;
-    twsend(*h.agent,
+    twsend(h.channel(),
            "127.0.0.1:" + std::to_string(closedPort) + ";127.0.0.1:" + std::to_string(recv.port()),
            "after the refusal");
     EXPECT_EQ(recv.wait(), 0);
@@ -493,9 +494,9 @@ TEST_F(TwsendLoopback, StopEndsAConnectToAServerThatDropsSynsAndNoMoreIsTried) {
     // about two minutes).
     std::thread stopper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        h.agent->serviceFlag.store(1);
+        h.stop = true;
     });
-    twsend(*h.agent,
+    twsend(h.channel(),
            "127.0.0.1:" + std::to_string(dead.port) + ";127.0.0.1:" + std::to_string(recv.port()),
            "never");
     stopper.join();
@@ -504,8 +505,8 @@ TEST_F(TwsendLoopback, StopEndsAConnectToAServerThatDropsSynsAndNoMoreIsTried) {
         << log.text();
 
     // Without the stop the next message reaches the good server.
-    h.agent->serviceFlag.store(0);
-    twsend(*h.agent, "127.0.0.1:" + std::to_string(recv.port()), "later");
+    h.stop = false;
+    twsend(h.channel(), "127.0.0.1:" + std::to_string(recv.port()), "later");
     EXPECT_EQ(recv.wait(), 0);
     auto msgs = messages(recv);
     ASSERT_EQ(msgs.size(), 1u);

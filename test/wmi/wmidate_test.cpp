@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "wmi_test_support.h"
+#include "test/support/manual_clock.h"
 
 namespace tw {
 namespace {
 
-using tw::testing::ZoneClock;
+// The manual clock in a zone of standardMinutes east of UTC, with EU
+// daylight time when asked.
+struct ZoneClock : tw::testing::ManualClock {
+    ZoneClock(int standardMinutes, bool euDaylight) {
+        utcOffset = standardMinutes * 60L;
+        this->euDaylight = euDaylight;
+    }
+};
 
 constexpr int64_t k1430Utc = 1349447400;  // 2012-10-05 14:30:00 UTC
 
@@ -46,7 +53,7 @@ TEST(WmiDate, SummerTextReadInWinterKeepsItsInstant) {
     // The guard against correcting by today's offset: a boot time written in
     // summer and read after the change to winter time must not move an hour.
     ZoneClock berlin(60, true);
-    berlin.t = k1430Utc + 60 * 86400;  // December
+    berlin.set(k1430Utc + 60 * 86400);  // December
     const std::string summer = timetowmidate(berlin, k1430Utc);
     EXPECT_EQ(wmidatetotime(summer), k1430Utc);
     for (int64_t t = k1430Utc - 200 * 86400; t < k1430Utc + 200 * 86400; t += 86400 / 3 + 7)

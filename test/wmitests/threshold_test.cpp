@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "test/wmitests/fuzz_support.h"
 
 namespace tw {

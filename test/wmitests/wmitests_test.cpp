@@ -6,11 +6,9 @@
 #include <cstdio>
 #include <map>
 
-#include "agent/core/config.h"
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
-#include "platform/clock.h"
 #include "test/wmitests/fuzz_support.h"
 
 namespace tw {
@@ -267,37 +265,6 @@ TEST(WmiTests, OverlongMessageIsCutInItsBodyAndPerfDocumentIsNeverCutInTheMiddle
     runwmitest("n String NA noperf \"select a from b\" \"%value%\"", fake.env());
     ASSERT_EQ(fake.sent().size(), 1u);
     EXPECT_EQ(fake.sent()[0].size() - fake.sent()[0].find("111"), 20479u);
-}
-
-class FixedClock : public platform::Clock {
-  public:
-    int64_t now() override { return 0; }
-    int64_t monotonicMs() override { return 0; }
-    platform::LocalTime localTime(int64_t t) override {
-        platform::LocalTime lt;
-        std::time_t tt = static_cast<std::time_t>(t);
-        lt.tm = *std::gmtime(&tt);
-        lt.zoneName = "UTC";
-        return lt;
-    }
-    std::optional<int64_t> fromLocalTime(const std::tm&) override { return std::nullopt; }
-    bool sleepSeconds(int64_t) override { return true; }
-    bool sleepMs(int64_t) override { return true; }
-};
-
-TEST(WmiTests, EnvironmentFromTheCycleConfiguration) {
-    Config cfg;
-    cfg.modes.parse("cpu:P wmitest:t");
-    cfg.host.compName = "WEB1";
-    cfg.host.realcompName = "web1.example.org";
-    FixedClock clock;
-    WmiTestEnv env = wmitestenv(cfg, clock);
-    EXPECT_EQ(env.mode, 'T');
-    EXPECT_EQ(env.compName, "WEB1");
-    EXPECT_EQ(env.realcompName, "web1.example.org");
-    ASSERT_TRUE(env.datestamp);
-    EXPECT_EQ(env.datestamp().substr(0, 11), "Thu Jan 01 ");
-    EXPECT_FALSE(env.query || env.page || env.perf || env.send);
 }
 
 // --- Robustness: arbitrary settings run through the whole runner.

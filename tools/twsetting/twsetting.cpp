@@ -1,6 +1,6 @@
 #include "tools/twsetting/twsetting.h"
 
-#include "agent/core/settings.h"
+#include "agent/core/base/settings.h"
 #include "platform/settings_store.h"
 
 namespace tw::setting {
@@ -17,7 +17,8 @@ std::string storepath(std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--file" && i + 1 < args.size()) {
             path = args[i + 1];
-            args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+            args.erase(args.begin() + static_cast<long>(i),
+                       args.begin() + static_cast<long>(i) + 2);
             break;
         }
         if (args[i].rfind("--file=", 0) == 0) {

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 #include "platform/posix/wmi_bridge.h"
 #include "platform/wql.h"
@@ -29,12 +30,6 @@ const char* const kUsage =
     "JSON object per line. --namespace defaults to ROOT\\CIMV2; --host reaches another\n"
     "machine through TWNT_REMOTE_COMMAND. --serve answers the bridge protocol on\n"
     "standard input and output.\n";
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 // A value as the administrator reads it: texts quoted with C escapes, so
 // that every property stays on its line.
@@ -79,7 +74,7 @@ std::string shown(const WmiValue& v) {
 std::vector<std::string> selected(const WmiObject& o, const std::set<std::string>& wanted) {
     std::vector<std::string> names;
     for (auto& n : o.propertyNames())
-        if (wanted.empty() || wanted.count(upper(n))) names.push_back(std::move(n));
+        if (wanted.empty() || wanted.count(tw::toUpper(n))) names.push_back(std::move(n));
     return names;
 }
 
@@ -92,7 +87,7 @@ int query(tw::platform::WmiProvider& provider, const std::string& host, const st
     }
     std::set<std::string> wanted;
     if (auto q = tw::platform::parseWql(wql))
-        for (const auto& p : q->properties) wanted.insert(upper(p));
+        for (const auto& p : q->properties) wanted.insert(tw::toUpper(p));
     auto e = r.connection->query(wql);
     if (!e) {
         std::fprintf(stderr, "twwmi: %s\n", r.connection->lastError().c_str());

@@ -1,4 +1,4 @@
-#include "agent/core/settings.h"
+#include "agent/core/base/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +44,7 @@ TEST(Settings, MissingSettingAndUnreadableStoreReadEmpty) {
 
 TEST(Settings, WriteDeleteAndEnumerateWorkOnTheCurrentKeyPath) {
     MemorySettingsStore store;
-    Settings s(store);
-    s.setKeyPath(kOldSettingsKey);
+    Settings s(store, kOldSettingsKey);
     s.writesetting("TWDISPLAY", "old");
     s.writesetting("Timer", "5");
     EXPECT_FALSE(store.setting("TWDISPLAY"));

@@ -1,32 +1,22 @@
-#include "agent/core/events.h"
+#include "agent/core/base/events.h"
 
-#include <atomic>
-
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
 
 namespace tw {
-
-namespace {
-std::atomic<uint32_t> g_savedError{0};
-}
 
 void logevent(platform::EventLog& log, platform::EventType type, const std::string& text,
               uint32_t identifier) {
     log.report(kServiceName, type, identifier, {text});
 }
 
-void logerror(platform::EventLog& log, platform::System& system, const std::string& text) {
+uint32_t logerror(platform::EventLog& log, platform::System& system, const std::string& text) {
     uint32_t code = system.lastErrorCode();
-    g_savedError.store(code);
     std::string first =
         strformat("%s error: %d", kServiceName, static_cast<int>(code)).substr(0, 255);
     log.report(kServiceName, platform::EventType::Error, 0, {first, text});
-}
-
-uint32_t savedErrorCode() {
-    return g_savedError.load();
+    return code;
 }
 
 void registereventsource(platform::SettingsStore& store, const std::string& programPath) {

@@ -1,10 +1,10 @@
-#include "agent/core/twlog.h"
+#include "agent/core/base/twlog.h"
 
 #include <cstdio>
 #include <mutex>
 
-#include "agent/core/settings.h"
-#include "agent/core/text.h"
+#include "agent/core/base/settings.h"
+#include "agent/core/base/text.h"
 #include "platform/system.h"
 
 namespace tw {
@@ -120,7 +120,7 @@ void twlog(const char* fmt, ...) {
 std::string openlog(Settings& settings, platform::System& system) {
     DiagLog& log = DiagLog::instance();
     log.close();
-    std::string active = settings.readsetting("Activatelog", 256);
+    std::string active = settings.readsetting("Activatelog");
     if (active.empty() || (active[0] != 'Y' && active[0] != 'y')) return {};
 
     // TEMP, then TMP; each limited to 258 characters as the path buffer allows.

@@ -1,12 +1,14 @@
-// The agent's setting operations. A setting is a subkey of the current key
-// path whose default value holds the text; the current path is switched by
-// install, upgrade and remove between the settings key and the older one.
+// The agent's setting operations. A setting is a subkey of a key path whose
+// default value holds the text: the settings key, or the older one that
+// upgrade and remove still find.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "agent/core/base/settingstable.h"
 
 namespace tw::platform {
 class SettingsStore;
@@ -21,16 +23,21 @@ inline constexpr size_t kUnlimitedSetting = static_cast<size_t>(-1);
 
 class Settings {
   public:
-    explicit Settings(platform::SettingsStore& store) : store_(store) {}
+    // The settings under keyPath, below HKEY_LOCAL_MACHINE with a trailing
+    // backslash.
+    explicit Settings(platform::SettingsStore& store, const std::string& keyPath = kSettingsKey)
+        : store_(store), keyPath_(keyPath.substr(0, 1023)) {}
 
-    // The key path below HKEY_LOCAL_MACHINE, with its trailing backslash.
-    void setKeyPath(const std::string& path) { keyPath_ = path.substr(0, 1023); }
     const std::string& keyPath() const { return keyPath_; }
 
     // The setting's text when it and its terminator fit in bufsize (any
     // length with kUnlimitedSetting), with
     // leading white space removed; empty when missing, unreadable or too long.
     std::string readsetting(const std::string& name, size_t bufsize);
+    // One of the table's settings with its own buffer size.
+    std::string readsetting(SettingName setting) {
+        return readsetting(setting.name(), setting.bufsize());
+    }
     // Stores the text as the subkey's default value. Failures are silent.
     void writesetting(const std::string& name, const std::string& text);
     // Deletes the subkey; an empty name deletes the key path itself.
@@ -48,7 +55,7 @@ class Settings {
     std::string fullKey(const std::string& name) const;
 
     platform::SettingsStore& store_;
-    std::string keyPath_ = kSettingsKey;
+    const std::string keyPath_;
     std::vector<std::string> enumNames_;
     size_t enumIndex_ = 0;
     bool enumIsOpen_ = false;

@@ -1,4 +1,4 @@
-#include "agent/core/snapshottests.h"
+#include "agent/core/builtins.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +72,8 @@ struct SnapshotCycle : ::testing::Test {
     // One cycle's steps 7-13 (disk and msgs would run between the two).
     std::vector<std::string> cycle() {
         size_t before = sockets.deliveries.size();
-        Snapshot s = runsnapshottests(*agent, fp.clock.now());
+        const StatusChannel ch = statuschannel(agent->cfg, &sockets, &fp.clock);
+        Snapshot s = runsnapshottests(*agent, fp.clock.now(), reportdelivery(ch, "disp"));
         handoversnapshot(*agent, std::move(s));
         std::vector<std::string> out;
         for (size_t i = before; i < sockets.deliveries.size(); ++i) {
@@ -144,6 +145,22 @@ TEST_F(SnapshotCycle, MissingMemoryInfoSnapshotOrProcessorCountSkipsTheTestsThat
     agent->numcpu = 0;
     fixture(kSnapshotA);
     EXPECT_EQ(words(cycle()), (std::vector<std::string>{"mem", "procs"}));
+}
+
+TEST(WmiTests, EnvironmentFromTheCycleConfiguration) {
+    Config cfg;
+    cfg.modes.parse("cpu:P wmitest:t");
+    cfg.host.compName = "WEB1";
+    cfg.host.realcompName = "web1.example.org";
+    testing::ManualClock clock;
+    clock.set(0);
+    WmiTestEnv env = wmitestenv(cfg, clock);
+    EXPECT_EQ(env.mode, 'T');
+    EXPECT_EQ(env.compName, "WEB1");
+    EXPECT_EQ(env.realcompName, "web1.example.org");
+    ASSERT_TRUE(env.datestamp);
+    EXPECT_EQ(env.datestamp().substr(0, 11), "Thu Jan 01 ");
+    EXPECT_FALSE(env.query || env.page || env.perf || env.send);
 }
 
 }  // namespace

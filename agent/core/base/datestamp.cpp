@@ -1,7 +1,8 @@
-#include "agent/tests/datestamp.h"
+#include "agent/core/base/datestamp.h"
 
 #include <ctime>
 
+#include "platform/ascii.h"
 #include "platform/clock.h"
 
 namespace tw {
@@ -21,7 +22,7 @@ std::string datestampAt(platform::Clock& clock, int64_t t) {
             if (c == ' ') {
                 atWord = true;
             } else if (atWord) {
-                acronym.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+                acronym.push_back(upperAscii(c));
                 atWord = false;
             }
         }

@@ -34,10 +34,10 @@ enum : uint32_t {
 void logevent(platform::EventLog& log, platform::EventType type, const std::string& text,
               uint32_t identifier);
 
-// Saves the system's last error code (read back with savedErrorCode()) and
-// writes "TallwatchClient error: <code>" with the text as an error entry.
-void logerror(platform::EventLog& log, platform::System& system, const std::string& text);
-uint32_t savedErrorCode();
+// Writes "TallwatchClient error: <code>" with the system's last error code
+// and the text as an error entry; answers the code, which the caller keeps
+// as the saved error code.
+uint32_t logerror(platform::EventLog& log, platform::System& system, const std::string& text);
 
 // Writes EventMessageFile (the program path) and TypesSupported (7) under the
 // source's key. Failures are silent.

@@ -7,8 +7,9 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string_view>
+
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -19,7 +20,7 @@ struct SettingDef {
     const char* editorName;  // as the editor writes it (same key)
 };
 
-// In the order upgrade and remove walk.
+// In the order upgrade walks; install and remove move one setting each.
 inline constexpr SettingDef kSettingsTable[29] = {
     {"TWDISPLAY", 512, "", "TWDISPLAY"},
     {"TWPAGE", 512, "", "TWPAGE"},
@@ -53,28 +54,61 @@ inline constexpr SettingDef kSettingsTable[29] = {
     {"WMIPool", 102400, nullptr, "WMIPool"},
 };
 
-// The entry whose name matches without regard to case (either spelling).
-constexpr const SettingDef* findsetting(std::string_view name) {
-    auto same = [](std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            char x = a[i], y = b[i];
-            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-            if (x != y) return false;
-        }
-        return true;
-    };
-    for (const auto& def : kSettingsTable)
-        if (same(def.name, name)) return &def;
-    return nullptr;
+inline constexpr size_t kNoSetting = sizeof kSettingsTable / sizeof kSettingsTable[0];
+
+// The position of the entry whose name matches without regard to case
+// (either spelling), or kNoSetting. (An index rather than a pointer: the
+// compile-time lookups below then never compare an address with null, which
+// GCC cannot evaluate at compile time under the undefined-behaviour
+// sanitizer.)
+constexpr size_t settingindex(std::string_view name) {
+    for (size_t i = 0; i < kNoSetting; ++i)
+        if (equalsNoCase(kSettingsTable[i].name, name)) return i;
+    return kNoSetting;
 }
 
-// The buffer size of a setting by name; a name outside the table is a
-// programming error caught at compile time where the name is a constant.
-constexpr size_t settingsize(std::string_view name) {
-    const SettingDef* def = findsetting(name);
-    return def ? def->bufsize : 0;
+// The entry whose name matches without regard to case (either spelling).
+constexpr const SettingDef* findsetting(std::string_view name) {
+    const size_t i = settingindex(name);
+    return i == kNoSetting ? nullptr : &kSettingsTable[i];
 }
+
+// One of the table's settings, named by a constant: a name outside the
+// table does not compile.
+class SettingName {
+  public:
+    consteval SettingName(const char* name) : def_(lookup(name)) {}
+    constexpr const SettingDef& def() const { return *def_; }
+    constexpr const char* name() const { return def_->name; }
+    constexpr size_t bufsize() const { return def_->bufsize; }
+
+  private:
+    static consteval const SettingDef* lookup(const char* name) {
+        const size_t i = settingindex(name);
+        if (i == kNoSetting) throw "not one of the agent's settings";
+        return &kSettingsTable[i];
+    }
+    const SettingDef* def_;
+};
+
+// The buffer size of a setting (its text holds one character less).
+consteval size_t settingsize(const char* name) {
+    return SettingName(name).bufsize();
+}
+
+// Switches of earlier versions that upgrade turns into mode letters of the
+// Tests default and then deletes: the subkey, its buffer size and the Tests
+// item whose letter becomes G when the switch begins with Y.
+struct EarlierSwitch {
+    const char* name;
+    size_t bufsize;
+    const char* testItem;
+};
+
+inline constexpr EarlierSwitch kEarlierSwitches[3] = {
+    {"CPUalwaysGreen", 124, "cpu:"},
+    {"DiskalwaysGreen", 124, "disk:"},
+    {"EventsalwaysGreen", 124, "msgs:"},
+};
 
 }  // namespace tw

@@ -1,6 +1,5 @@
-#include "agent/core/testmode.h"
-
-#include "agent/core/text.h"
+#include "agent/core/base/testmode.h"
+#include "platform/ascii.h"
 
 namespace tw {
 
@@ -24,9 +23,7 @@ void TestModes::parse(std::string_view text) {
 char TestModes::testmode(std::string_view name) const {
     for (const auto& e : entries_) {
         if (equalsNoCase(e.name, name)) {
-            char m = e.mode;
-            if (m >= 'a' && m <= 'z') m = static_cast<char>(m - 'a' + 'A');
-            return m;
+            return upperAscii(e.mode);
         }
     }
     return 'P';
