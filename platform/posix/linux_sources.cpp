@@ -1,5 +1,6 @@
 #include "platform/posix/linux_sources.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <set>
 
@@ -8,10 +9,13 @@ namespace tw::platform::linuxsrc {
 namespace {
 
 // Splits at runs of blanks and tabs.
-std::vector<std::string_view> fields(std::string_view line) {
+// Splits at blanks and tabs, keeping at most `limit` fields: a cycle splits
+// every process's stat line and needs only its first fields.
+std::vector<std::string_view> fields(std::string_view line, size_t limit = SIZE_MAX) {
     std::vector<std::string_view> out;
+    if (limit != SIZE_MAX) out.reserve(limit);
     size_t i = 0;
-    while (i < line.size()) {
+    while (i < line.size() && out.size() < limit) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
         size_t b = i;
         while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
@@ -92,7 +96,7 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
     if (!toI64(trim(text.substr(0, open)), pid)) return std::nullopt;
     p.pid = static_cast<int>(pid);
     p.comm = std::string(text.substr(open + 1, close - open - 1));
-    auto f = fields(text.substr(close + 1));
+    auto f = fields(text.substr(close + 1), 22);
     // f[0] is field 3 (state); utime and stime are fields 14 and 15.
     if (f.size() < 22 || f[0].size() != 1) return std::nullopt;
     p.state = f[0][0];
