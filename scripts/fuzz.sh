@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and runs the libFuzzer targets, one after another,
+# Builds the fuzz preset and runs the libFuzzer targets, JOBS at a time,
 # each on its corpus: what earlier runs kept (build/fuzz/corpus/TARGET) and
 # its seeds (fuzz/seeds/TARGET, and the recorded /proc samples of
 # test/data/linux for the Linux parsers).
-#   scripts/fuzz.sh [-t SECONDS] [-r RUNS] [TARGET...]
+#   scripts/fuzz.sh [-t SECONDS] [-r RUNS] [-j JOBS] [TARGET...]
 # Each target runs until SECONDS (default 20) or RUNS executions (default
-# unlimited) are reached. Prints executions, coverage and corpus size per
-# target. A finding (crash, sanitizer report, leak, time-out, broken
-# promise) keeps its input in build/fuzz/findings and fails the script.
+# unlimited) are reached; JOBS (default: the number of cores) targets run
+# at once. Prints executions, coverage and corpus size of each target as it
+# ends. A finding (crash, sanitizer report, leak, time-out, broken promise)
+# keeps its input in build/fuzz/findings and fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=20 runs=-1
-while getopts "t:r:" opt; do
+seconds=20 runs=-1 jobs=$(nproc)
+usage() { echo "usage: $0 [-t SECONDS] [-r RUNS] [-j JOBS] [TARGET...]" >&2; exit 2; }
+while getopts "t:r:j:" opt; do
   case $opt in
     t) seconds=$OPTARG ;;
     r) runs=$OPTARG ;;
-    *) echo "usage: $0 [-t SECONDS] [-r RUNS] [TARGET...]" >&2; exit 2 ;;
+    j) jobs=$OPTARG ;;
+    *) usage ;;
   esac
 done
 shift $((OPTIND - 1))
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || usage
 
 scripts/install-deps.sh
 scripts/install-fuzz-deps.sh
@@ -32,6 +36,9 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for f in fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" _fuzz.cpp)"); done
 fi
+for t in "${targets[@]}"; do
+  [ -x "$bin/${t}_fuzz" ] || { echo "fuzz: no target $t" >&2; exit 2; }
+done
 
 # The recorded samples that seed a Linux parser's target.
 samples() {
@@ -49,30 +56,54 @@ samples() {
   esac
 }
 
-status=0
-printf '%-20s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
-for t in "${targets[@]}"; do
-  corpus=$work/corpus/$t
-  seeds=$work/seeds/$t
+# Runs one target and prints its line (with the start of a finding's report)
+# in one write, so that targets running side by side do not mix their
+# output. Fails on a finding.
+run_target() {
+  local t=$1 corpus=$work/corpus/$1 seeds=$work/seeds/$1 log=$work/$1.log result=ok
+  local execs cov ft out report
   mkdir -p "$corpus" "$seeds"
   [ -d "fuzz/seeds/$t" ] && cp fuzz/seeds/"$t"/* "$seeds"/
   for s in $(samples "$t"); do cp "$s" "$seeds/"; done
   if [ "$t" = linux_units ]; then
     cat test/data/linux/list_units <(printf '\0') test/data/linux/list_unit_files >"$seeds/both"
   fi
-  log=$work/$t.log
-  result=ok
   timeout $((seconds + 120)) "$bin/${t}_fuzz" -max_total_time="$seconds" -runs="$runs" \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$work/findings/$t-" "$corpus" "$seeds" >"$log" 2>&1 || result=FINDING
+    -artifact_prefix="$work/findings/$t-" "$corpus" "$seeds" >"$log" 2>&1 &
+  local fuzzer=$!
+  # A stopped script stops this target's fuzzer with it.
+  trap 'kill "$fuzzer" 2>/dev/null; exit 1' TERM
+  wait "$fuzzer" || result=FINDING
+  # A target that died early may have printed none of these.
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
-  cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -n1 | cut -d' ' -f2)
-  ft=$(grep -Eo 'ft: [0-9]+' "$log" | tail -n1 | cut -d' ' -f2)
-  printf '%-20s %12s %8s %8s %8s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" \
-    "$(ls "$corpus" | wc -l)" "$result"
+  cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -n1 | cut -d' ' -f2) || true
+  ft=$(grep -Eo 'ft: [0-9]+' "$log" | tail -n1 | cut -d' ' -f2) || true
+  out=$(printf '%-20s %12s %8s %8s %8s  %s' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" \
+    "$(ls "$corpus" | wc -l)" "$result")
   if [ "$result" != ok ]; then
-    status=1
-    grep -E 'ERROR|SUMMARY|promise broken|artifact' "$log" | head -n 5 | sed 's/^/    /'
+    report=$(grep -E 'ERROR|SUMMARY|promise broken|artifact' "$log" | head -n 5 | sed 's/^/    /') || true
+    [ -z "$report" ] || out+=$'\n'$report
   fi
+  printf '%s\n' "$out"
+  [ "$result" = ok ]
+}
+
+# A stopped script stops the targets still running.
+trap 'kill $(jobs -p) 2>/dev/null || true' EXIT
+
+status=0 running=0
+printf '%-20s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || status=1
+    running=$((running - 1))
+  fi
+  run_target "$t" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || status=1
+  running=$((running - 1))
 done
 exit $status

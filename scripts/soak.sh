@@ -3,13 +3,17 @@
 # loopback (plus a destination that refuses), sampling the agent's resident
 # memory and open descriptors as the cycles go by.
 #   scripts/soak.sh [CYCLES] [BUILD_DIR]      (default 300, build/default)
-# Prints one line per sample and a verdict: memory and descriptors are flat
-# when the last sample is within 10 % (memory) and equal (descriptors) of
-# the sample taken after the first tenth of the cycles. Exits 1 otherwise.
+# Samples the first cycle, every tenth of the run and its middle; prints one
+# line per sample, the figures at the start, middle and end, and a verdict:
+# memory and descriptors are flat when the last sample is within 10 %
+# (memory) and equal (descriptors) of the sample taken after the first tenth
+# of the cycles (the first cycles still grow the allocator's pools). Exits 1
+# otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cycles=${1:-300}
 build=${2:-build/default}
+[[ $cycles =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [CYCLES] [BUILD_DIR]" >&2; exit 2; }
 for p in twnt twrecv twsetting; do
   [ -x "$build/$p" ] || { echo "soak: $build/$p is missing; build first" >&2; exit 2; }
 done
@@ -59,25 +63,37 @@ sample() {
 base=$((cycles / 10))
 step=$((cycles / 10))
 [ "$step" -ge 1 ] || step=1
-next=$step
+middle=$(((cycles + 1) / 2))
+# The cycles sampled, in order: the first, the middle and every step.
+mapfile -t points < <({ echo 1; echo "$middle"; seq "$step" "$step" "$cycles"; echo "$cycles"; } | sort -nu)
+i=0
 start=$SECONDS
-while [ "$next" -le "$cycles" ]; do
+while [ "$i" -lt ${#points[@]} ]; do
   kill -0 "$agent" 2>/dev/null || { echo "soak: the agent ended early" >&2; cat "$dir/events.log" 2>/dev/null; exit 1; }
   s=$(sequence)
   # Sampled while the agent sleeps between cycles, not in the middle of one.
-  if [ -n "$s" ] && [ "$s" -ge "$next" ] && grep -q "twmain: Sleeping" "$dir/TW.LOG" 2>/dev/null; then
+  if [ -n "$s" ] && [ "$s" -ge "${points[$i]}" ] && grep -q "twmain: Sleeping" "$dir/TW.LOG" 2>/dev/null; then
     sample "$s"
-    next=$((next + step))
+    # A slow poll may have stepped over more than one point.
+    while [ "$i" -lt ${#points[@]} ] && [ "${points[$i]}" -le "$s" ]; do i=$((i + 1)); done
     continue
   fi
   # A cycle takes at least a second; give each a generous bound.
   if [ $((SECONDS - start)) -gt $((cycles * 10)) ]; then
-    echo "soak: cycles too slow (at $s after $((SECONDS - start)) s)" >&2
+    echo "soak: cycles too slow (at ${s:-0} after $((SECONDS - start)) s)" >&2
     exit 1
   fi
   sleep 0.2
 done
 echo "soak: $cycles cycles in $((SECONDS - start)) s; $(grep -c '' "$dir/events.log" 2>/dev/null || echo 0) event entries"
+
+figures() { printf 'cycle %d: %d kB, %d descriptors' "$1" "$2" "$3"; }
+read -r c rss fd < <(head -n1 "$dir/samples")
+echo "soak: start $(figures "$c" "$rss" "$fd")"
+read -r c rss fd < <(awk -v m="$middle" '$1 >= m' "$dir/samples" | head -n1)
+echo "soak: middle $(figures "$c" "$rss" "$fd")"
+read -r c rss fd < <(tail -n1 "$dir/samples")
+echo "soak: end $(figures "$c" "$rss" "$fd")"
 
 read -r _ rss0 fd0 < <(awk -v b="$base" '$1 >= b' "$dir/samples" | head -n1)
 read -r _ rss1 fd1 < <(tail -n1 "$dir/samples")
