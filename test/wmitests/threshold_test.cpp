@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "agent/core/base/twlog.h"
+#include "test/support/log_capture.h"
 #include "test/wmitests/fuzz_support.h"
 
 namespace tw {
@@ -213,17 +214,12 @@ TEST(Threshold, NumbersAreReadAsTheStandardReadingDoesRegardlessOfLocale) {
 }
 
 TEST(Threshold, FailureMessageGoesToTheDiagnosticLog) {
-    std::string path = testing::TempDir() + "threshold_log_test.log";
-    ASSERT_TRUE(DiagLog::instance().open(path));
+    testing::LogCapture capture;  // a file of this test's own
     parsethreshold(DataType::Numerical, "5:");
     parsethreshold(DataType::Numerical, "(10):5");
     parsethreshold(DataType::Numerical, "4:5");
     DiagLog::instance().close();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    char buf[512];
-    std::string got(buf, std::fread(buf, 1, sizeof buf, f));
-    std::fclose(f);
+    const std::string got = capture.raw();
     // The log file writes every line feed as CR LF.
     EXPECT_EQ(got,
               "The Panic threshold is empty.\r\r\n"
@@ -366,7 +362,7 @@ TEST(ThresholdFuzz, ArbitraryFieldsAreValidOrRejectedWithASpecifiedMessage) {
         const DataType type = g.chance(70) ? DataType::Numerical : DataType::String;
         const std::string field = thresholdfield(g);
         checkOne(type, field, g, validCount);
-        if (testing::Test::HasFatalFailure()) return;
+        if (::testing::Test::HasFatalFailure()) return;
         // Expressions straight from the generator, validated or not.
         std::string e = expression(g);
         std::optional<std::string> m = checkexpression(e);

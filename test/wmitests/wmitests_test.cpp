@@ -9,6 +9,7 @@
 #include "agent/core/base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
+#include "test/support/log_capture.h"
 #include "test/wmitests/fuzz_support.h"
 
 namespace tw {
@@ -59,22 +60,14 @@ std::string poolrow(int n) {
     return splitdefinitions(defaultwmipool()).at(n - 1);
 }
 
-// Runs f with the diagnostic log open and answers what it wrote, with the
-// log file's CR LF for every line feed.
+// Runs f with the diagnostic log open on a file of this test's own (tests
+// run side by side) and answers what it wrote, as on disk.
 template <typename F>
 std::string logged(F f) {
-    const std::string path = testing::TempDir() + "wmitests_log_test.log";
-    EXPECT_TRUE(DiagLog::instance().open(path));
+    testing::LogCapture capture;
     f();
     DiagLog::instance().close();
-    std::string out;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) out.append(buf, n);
-        std::fclose(file);
-    }
-    return out;
+    return capture.raw();
 }
 std::string ondisk(std::string_view text) {
     std::string out;
