@@ -9,6 +9,8 @@
 #include <chrono>
 #include <functional>
 
+#include "test/support/loopback_servers.h"
+
 namespace tw::platform {
 namespace {
 
@@ -16,14 +18,8 @@ namespace {
 // to it, but nobody reads.
 struct SilentListener {
     SilentListener() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        listen(fd, 4);
-        socklen_t len = sizeof sa;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+        sockaddr_in sa;
+        fd = testing::loopbackListener(4, sa);
         port = ntohs(sa.sin_port);
     }
     ~SilentListener() { close(fd); }
@@ -90,29 +86,7 @@ TEST(PosixSockets, SendToAPeerThatNeverReadsEndsAtTheTimeOutInsteadOfHanging) {
     net->close(s);
 }
 
-// A server whose SYNs go unanswered: a listener whose one-entry backlog is
-// already taken by a connection nobody accepts.
-struct FullBacklog {
-    FullBacklog() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        listen(fd, 0);
-        socklen_t len = sizeof sa;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-        port = ntohs(sa.sin_port);
-        filler = socket(AF_INET, SOCK_STREAM, 0);
-        connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    }
-    ~FullBacklog() {
-        close(filler);
-        close(fd);
-    }
-    int fd, filler;
-    uint16_t port;
-};
+using testing::FullBacklog;
 
 // Raises its flag after ms milliseconds: a stop that comes during a wait.
 std::function<bool()> stopAfter(int ms) {

@@ -16,6 +16,7 @@
 #include "test/support/fake_sockets.h"
 #ifndef _WIN32
 #include "platform/posix/posix_sockets.h"
+#include "test/support/loopback_servers.h"
 #include "test/support/twrecv_process.h"
 #endif
 
@@ -461,29 +462,7 @@ TEST_F(TwsendLoopback, RefusedDestinationIsLoggedAndTheNextOneStillReceives) {
     EXPECT_NE(log.text().find(" error: 111\r\n"), std::string::npos);
 }
 
-// A server whose SYNs go unanswered: a listener whose one-entry backlog is
-// already taken by a connection nobody accepts.
-struct FullBacklog {
-    FullBacklog() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        listen(fd, 0);
-        socklen_t len = sizeof sa;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-        port = ntohs(sa.sin_port);
-        filler = socket(AF_INET, SOCK_STREAM, 0);
-        connect(filler, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    }
-    ~FullBacklog() {
-        close(filler);
-        close(fd);
-    }
-    int fd, filler;
-    uint16_t port;
-};
+using testing::FullBacklog;
 
 TEST_F(TwsendLoopback, StopEndsAConnectToAServerThatDropsSynsAndNoMoreIsTried) {
     FullBacklog dead;
