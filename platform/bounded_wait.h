@@ -10,8 +10,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace tw::platform {
 
@@ -27,16 +25,25 @@ inline constexpr int kStopPollMs = 100;
 
 enum class WaitEnd { Done, TimedOut, Stopped, NoThread };
 
-// Helper threads that may run at once, abandoned ones included: a name
+// Helper threads that may work at once, abandoned ones included: a name
 // service that never answers costs this many threads, not one per call.
 inline constexpr int kMaxHelperThreads = 8;
 
-// Helper threads running now, abandoned ones included.
+// Helper threads working now, abandoned ones included. A helper whose work
+// is done waits a while for the next call (the agent resolves its own name
+// every cycle, and a thread started and ended each time cost more than the
+// lookup); waiting ones are not counted.
 int runninghelpers();
 
 namespace detail {
 bool takehelperslot();
 void releasehelperslot();
+// Runs job on a waiting helper or a new one; false when no thread could be
+// had. The job releases its slot itself.
+bool dispatch(std::function<void()> job);
+// Helpers waiting for work now; helper threads started so far.
+int waitinghelpers();
+int helpersstarted();
 }  // namespace detail
 
 // Runs work on a helper thread and waits for it within bound. Done: result
@@ -53,18 +60,17 @@ WaitEnd runbounded(std::function<R()> work, const WaitBound& bound, R& result) {
     };
     auto shared = std::make_shared<Shared>();
     if (!detail::takehelperslot()) return WaitEnd::NoThread;
-    try {
-        std::thread([shared, work = std::move(work)] {
-            R answer = work();
-            {
-                std::lock_guard<std::mutex> g(shared->mu);
-                shared->answer = std::move(answer);
-                shared->done = true;
-            }
-            shared->cv.notify_all();
-            detail::releasehelperslot();
-        }).detach();
-    } catch (const std::system_error&) {
+    const bool started = detail::dispatch([shared, work = std::move(work)] {
+        R answer = work();
+        {
+            std::lock_guard<std::mutex> g(shared->mu);
+            shared->answer = std::move(answer);
+            shared->done = true;
+        }
+        shared->cv.notify_all();
+        detail::releasehelperslot();
+    });
+    if (!started) {
         detail::releasehelperslot();
         return WaitEnd::NoThread;
     }

@@ -77,10 +77,11 @@ struct ExtContext {
 };
 
 // How long one step of an auxiliary sleep lasts at most: the longest a
-// thread takes to notice that it was told to stop (a stop of the process
-// ends the step at once). Each step wakes the thread, so steps are not
-// shorter than needed: an idle agent should cost its host nothing.
-inline constexpr int64_t kAuxStepMs = 1000;
+// thread takes to notice that it was told to stop while the process goes on
+// (the agent ending after a fatal cycle); a stop of the process ends the
+// step at once. Each step wakes the thread, so steps are not shorter than
+// needed: an idle agent should cost its host nothing.
+inline constexpr int64_t kAuxStepMs = 5000;
 
 // True once an auxiliary thread must end: told to, or the process is stopping.
 bool auxstopping(const ExtContext& x);

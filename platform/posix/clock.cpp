@@ -53,7 +53,9 @@ class PosixClock final : public Clock {
             if (stopRaised()) return false;
             int64_t left = end - monotonicMs();
             if (left <= 0) return true;
-            waitForStop(std::min<int64_t>(left, 1000));
+            // One wait for the whole sleep: every wake-up of an idle agent
+            // costs its host.
+            waitForStop(left);
         }
     }
 };

@@ -178,8 +178,12 @@ static std::optional<WmiTable> buildOperatingSystem(const LiveClass& cls, Contex
     linuxsrc::SystemStat ss = linuxsrc::parseSystemStat(*stat);
     const uint64_t total = (*m)["MemTotal"], avail = availableKb(*m);
     const uint64_t swapTotal = (*m)["SwapTotal"], swapFree = (*m)["SwapFree"];
-    std::string ostype = firstLine(readFile(c.proc("sys/kernel/ostype")));
-    std::string release = firstLine(readFile(c.proc("sys/kernel/osrelease")));
+    // The agent's memory test asks for neither name nor version each cycle.
+    auto kernel = [&](const char* property, const char* file) {
+        return wqlReads(q, property) ? firstLine(readFile(c.proc(file))) : std::string();
+    };
+    std::string ostype = kernel("Caption", "sys/kernel/ostype");
+    std::string release = kernel("Version", "sys/kernel/osrelease");
     WmiTable t = cls.table();
     WmiRowValues& r = t.addRow();
     t.set(r, "Caption", str(ostype.empty() ? "Linux" : ostype));

@@ -20,7 +20,8 @@ void installStopPipe();
 // Sets the stop flag and wakes the sleepers; safe in a signal handler.
 void raiseStop();
 bool stopRaised();
-// Waits up to ms for a stop to be raised, then empties the pipe.
+// Waits up to ms (or a while less) for a stop to be raised; every waiting
+// thread wakes at a stop.
 void waitForStop(int64_t ms);
 
 std::unique_ptr<EventLog> makeEventLog();

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -52,13 +53,15 @@ bool stopRaised() {
 }
 
 void waitForStop(int64_t ms) {
-    pollfd p{g_stopPipe[0], POLLIN, 0};
-    int r = poll(&p, g_stopPipe[0] >= 0 ? 1 : 0, static_cast<int>(ms));
-    if (r > 0) {
-        char buf[16];
-        while (::read(g_stopPipe[0], buf, sizeof buf) > 0) {
-        }
+    // Without a stop pipe only the flag tells: look at it every second.
+    if (g_stopPipe[0] < 0) {
+        poll(nullptr, 0, static_cast<int>(std::min<int64_t>(ms, 1000)));
+        return;
     }
+    // A stop is for good: the pipe is left readable, so that every thread
+    // asleep on it wakes, not only the first.
+    pollfd p{g_stopPipe[0], POLLIN, 0};
+    poll(&p, 1, static_cast<int>(std::min<int64_t>(ms, 3600 * 1000)));
 }
 
 namespace {

@@ -24,10 +24,18 @@ struct Gate {
     }
 };
 
-TEST(BoundedWait, AnswerWithinTheBoundIsHandedBack) {
+TEST(BoundedWait, AnswerWithinTheBoundIsHandedBackAndTheHelperServesTheNextCall) {
     int result = 0;
     EXPECT_EQ(runbounded<int>([] { return 42; }, {5000, {}}, result), WaitEnd::Done);
     EXPECT_EQ(result, 42);
+    // A call every cycle does not start a thread every cycle.
+    ASSERT_EQ(runbounded<int>([] { return 1; }, {5000, {}}, result), WaitEnd::Done);
+    for (int tries = 0; tries < 100 && detail::waitinghelpers() == 0; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int started = detail::helpersstarted();
+    ASSERT_EQ(runbounded<int>([] { return 2; }, {5000, {}}, result), WaitEnd::Done);
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(detail::helpersstarted(), started);
 }
 
 TEST(BoundedWait, WorkThatDoesNotAnswerEndsTheWaitAtTheTimeOutOrAtAStop) {

@@ -61,14 +61,62 @@ TEST(FileSettingsStore, AValueOrKeyAlreadyHeldIsNotWrittenAgain) {
     EXPECT_EQ(store->getValue(kKey + "\\Timer", "")->type, RegType::ExpandSz);
 }
 
-TEST(FileSettingsStore, SeesChangesMadeByAnotherWriter) {
-    TempDir dir;
-    auto a = makeFileSettingsStore(dir.file("r.reg"));
-    auto b = makeFileSettingsStore(dir.file("r.reg"));
-    a->setValue(kKey + "\\Timer", "", RegValue::sz("300"));
-    EXPECT_EQ(b->getValue(kKey + "\\Timer", "")->data, "300");
-    b->setValue(kKey + "\\Timer", "", RegValue::sz("60"));
-    EXPECT_EQ(a->getValue(kKey + "\\Timer", "")->data, "60");
+std::string timerFile(const std::string& value) {
+    return "Windows Registry Editor Version 5.00\n\n[" + kKey + "\\Timer]\n@=\"" + value + "\"\n";
+}
+
+// A reader that has just read its settings sees a later change at its next
+// read, however the file was changed; a change the kernel does not report
+// (the file reached through a link from another folder) within a second.
+TEST(FileSettingsStore, SeesEveryKindOfChangeByAnotherWriter) {
+    struct Case {
+        const char* what;
+        bool linked;  // the store's path is a link to the file in another folder
+        std::function<void(const std::string& file)> change;
+        const char* expected;  // nullptr: no value any more
+    };
+    const Case cases[] = {
+        {"another store's write (a rename over the file)", false,
+         [](const std::string& file) {
+             makeFileSettingsStore(file)->setValue(kKey + "\\Timer", "", RegValue::sz("120"));
+         },
+         "120"},
+        {"rewritten in place with the same size and the same times", false,
+         [](const std::string& file) {
+             struct stat st;
+             ASSERT_EQ(stat(file.c_str(), &st), 0);
+             writeFile(file, timerFile("120"));
+             const timespec times[2] = {st.st_atim, st.st_mtim};
+             ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+         },
+         "120"},
+        {"deleted", false, [](const std::string& file) { unlink(file.c_str()); }, nullptr},
+        {"changed through a link from another folder", true,
+         [](const std::string& file) { writeFile(file, timerFile("1200")); }, "1200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string path = dir.file("r.reg");
+        std::string file = path;
+        if (c.linked) {
+            mkdir(dir.file("other").c_str(), 0700);
+            file = dir.file("other/r.reg");
+            ASSERT_EQ(symlink(file.c_str(), path.c_str()), 0);
+        }
+        writeFile(file, timerFile("300"));
+        auto reader = makeFileSettingsStore(path);
+        ASSERT_EQ(reader->getValue(kKey + "\\Timer", "")->data, "300");
+        c.change(file);
+        if (c.linked) std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        auto v = reader->getValue(kKey + "\\Timer", "");
+        if (!c.expected) {
+            EXPECT_FALSE(v);
+        } else {
+            ASSERT_TRUE(v);
+            EXPECT_EQ(v->data, c.expected);
+        }
+    }
 }
 
 TEST(FileSettingsStore, UnparsableFileIsReportedWithLineAndNeverOverwritten) {
