@@ -113,5 +113,11 @@ inline WmiValue boolean(bool v) {
 std::optional<std::string> readFile(const std::string& path);
 // The first line without trailing blanks; empty for a file that is missing.
 std::string firstLine(const std::optional<std::string>& s);
+// The first line of the file when the query shows the property; otherwise
+// the file is not read (the agent's per-cycle queries show few properties).
+inline std::string firstLineIfShown(const WqlQuery& q, const char* property,
+                                    const std::string& path) {
+    return wqlReads(q, property) ? firstLine(readFile(path)) : std::string();
+}
 
 }  // namespace tw::platform::livewmi

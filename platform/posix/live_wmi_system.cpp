@@ -136,7 +136,7 @@ static std::optional<WmiTable> buildComputerSystem(const LiveClass& cls, Context
     if (s)
         for (const auto& k : *s) logical += k.logical;
     auto dmi = [&](const char* property, const char* file) {
-        return str(wqlReads(q, property) ? firstLine(readFile(c.sys(file))) : std::string());
+        return str(firstLineIfShown(q, property, c.sys(file)));
     };
     const std::string name = c.computerName();
     WmiTable t = cls.table();
@@ -178,12 +178,8 @@ static std::optional<WmiTable> buildOperatingSystem(const LiveClass& cls, Contex
     linuxsrc::SystemStat ss = linuxsrc::parseSystemStat(*stat);
     const uint64_t total = (*m)["MemTotal"], avail = availableKb(*m);
     const uint64_t swapTotal = (*m)["SwapTotal"], swapFree = (*m)["SwapFree"];
-    // The agent's memory test asks for neither name nor version each cycle.
-    auto kernel = [&](const char* property, const char* file) {
-        return wqlReads(q, property) ? firstLine(readFile(c.proc(file))) : std::string();
-    };
-    std::string ostype = kernel("Caption", "sys/kernel/ostype");
-    std::string release = kernel("Version", "sys/kernel/osrelease");
+    std::string ostype = firstLineIfShown(q, "Caption", c.proc("sys/kernel/ostype"));
+    std::string release = firstLineIfShown(q, "Version", c.proc("sys/kernel/osrelease"));
     WmiTable t = cls.table();
     WmiRowValues& r = t.addRow();
     t.set(r, "Caption", str(ostype.empty() ? "Linux" : ostype));
