@@ -24,6 +24,9 @@ if(WIN32)
     -DTW_OUT_FILE=${TW_SETUP_EXE}
     -DTW_TWNT_EXE=$<TARGET_FILE:twnt>
     -DTW_TWRECV_EXE=$<TARGET_FILE:twrecv>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    list(APPEND TW_NSIS_DEFINES -DTW_AMD64)
+  endif()
   set(TW_NSIS_PROGRAMS twnt twrecv)
   if(TARGET twntcfg)
     list(APPEND TW_NSIS_DEFINES -DTW_TWNTCFG_EXE=$<TARGET_FILE:twntcfg>)

@@ -11,7 +11,8 @@ set(TW_OPENSSL_PREFIX ${TW_WIN_DEPS}/openssl)
 if(NOT EXISTS ${TW_OPENSSL_PREFIX}/.built)
   message(STATUS "Cross-building OpenSSL libcrypto (once per build tree)")
   execute_process(
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-openssl-mingw.sh ${TW_OPENSSL_PREFIX}
+    COMMAND ${CMAKE_COMMAND} -E env TW_MINGW_PREFIX=${TW_MINGW_PREFIX}
+            ${CMAKE_SOURCE_DIR}/scripts/build-openssl-mingw.sh ${TW_OPENSSL_PREFIX}
     RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "OpenSSL cross build failed")
@@ -82,7 +83,7 @@ set(TW_PATH_PREFIX "Z:")
 # ends, whatever the checks' outcome.
 function(tw_add_wine_checks)
   set(driver ${CMAKE_SOURCE_DIR}/scripts/windows-e2e.sh)
-  set(env TW_E2E_STATE=${CMAKE_BINARY_DIR}/wine-e2e)
+  set(env TW_E2E_STATE=${CMAKE_BINARY_DIR}/wine-e2e TW_WINE_BITS=${TW_WINE_BITS})
   execute_process(COMMAND bash ${driver} list OUTPUT_VARIABLE checks
     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
   string(REPLACE "\n" ";" checks "${checks}")

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds OpenSSL's libcrypto for 32-bit Windows from Debian's openssl
+# Cross-builds OpenSSL's libcrypto for Windows (32-bit, or 64-bit when
+# TW_MINGW_PREFIX is x86_64-w64-mingw32) from Debian's openssl
 # source package and installs the static library and headers under PREFIX:
 #   scripts/build-openssl-mingw.sh PREFIX
 # PREFIX/lib/libcrypto.a and PREFIX/include/openssl/ result (about a
@@ -15,6 +16,10 @@ if [ -f "$stamp" ] && [ -f "$prefix/lib/libcrypto.a" ]; then
 fi
 
 cross=${TW_MINGW_PREFIX:-i686-w64-mingw32}
+case $cross in
+  x86_64-*) target=mingw64 ;;
+  *) target=mingw ;;
+esac
 # The caller's compiler settings (CMake's, for one) are not OpenSSL's: it
 # takes the cross compiler from the prefix below.
 unset CC CXX CPP CFLAGS CXXFLAGS CPPFLAGS LDFLAGS AR RANLIB RC
@@ -39,7 +44,7 @@ srcdir=$(find . -maxdepth 1 -type d -name 'openssl-*' | head -n1)
 cd "$srcdir"
 
 echo "build-openssl-mingw: building $(basename "$srcdir") for $cross"
-./Configure mingw no-shared no-tests no-asm --cross-compile-prefix="$cross-" \
+./Configure $target no-shared no-tests no-asm --cross-compile-prefix="$cross-" \
   --prefix="$prefix" >configure.log 2>&1 || { cat configure.log >&2; exit 1; }
 # Only libcrypto: the generated headers, then the library (libssl, which
 # build_libs would make as well, is not used and would double the time).

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its Wine runs need on a Debian
-# machine, when it is missing: the mingw-w64 cross compiler for 32-bit
-# Windows, the 32-bit Wine with its fonts, a virtual X screen, the sources
+# machine, when it is missing: the mingw-w64 cross compilers for 32-bit
+# Windows (the product) and 64-bit Windows (the checks' build on machines
+# that cannot execute 32-bit code), the 32-bit and 64-bit Wine with fonts, a virtual X screen, the sources
 # of GoogleTest and of OpenSSL (both are cross-built into the build tree),
 # the headers of nlohmann-json and NSIS for the installer.
 # Safe to run again: it changes nothing when everything is there.
@@ -16,6 +17,7 @@ export DEBIAN_FRONTEND=noninteractive
 # buttons' symbols; Debian ships them apart). wine64 runs them once more on
 # 64-bit Windows, where the 32-bit agent's settings lie under Wow6432Node.
 packages=(cmake ninja-build g++-mingw-w64-i686 binutils-mingw-w64-i686
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 fonts-wine xvfb imagemagick
           googletest nlohmann-json3-dev dpkg-dev perl make nsis)
 
@@ -56,3 +58,4 @@ fi
 # The POSIX thread model of the cross compiler: std::thread and std::mutex
 # need it (the win32 thread model of this GCC has neither).
 command -v i686-w64-mingw32-g++-posix >/dev/null
+command -v x86_64-w64-mingw32-g++-posix >/dev/null

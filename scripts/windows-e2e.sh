@@ -25,12 +25,13 @@
 # build/windows/wine-e2e). At setup: TWRECV names the receiver (default
 # build/default/twrecv; the checks that need it are skipped when it is
 # missing) and TW_WINEARCH=win64 runs the agent on 64-bit Wine (wine64
-# installed). TW_E2E_KEEP=1 at cleanup keeps the prefix for a look.
+# installed); TW_WINE_BITS=64 names the 64-bit build (scripts/lib/wine.sh),
+# always on 64-bit Wine. TW_E2E_KEEP=1 at cleanup keeps the prefix for a look.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 state=${TW_E2E_STATE:-$root/build/windows/wine-e2e}
 
-checks=(install install_settings install_service_entry install_event_source
+checks=(install install_settings registry_view install_service_entry install_event_source
   install_twice_refused upgrade start service_cycles report_mem report_disk report_svcs
   report_pagefile svcs_restarts_service stop stop_ends_process service_events
   dispatcher_failure app_cycles remove remove_settings twrecv_exe)
@@ -46,7 +47,9 @@ w() { timeout -k 5 "${T:-60}" wine "$@"; }
 
 key='HKLM\SOFTWARE\Orvane Software\Tallwatch\twnt'
 svckey='HKLM\SYSTEM\CurrentControlSet\Services\TallwatchClient'
-setting() { w reg query "$key\\$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+# The agent's settings are in the registry's 32-bit view (/reg:32), whatever
+# the build: the product is a 32-bit program.
+setting() { w reg query "$key\\$1" /ve /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
 svcstate() { w sc query TallwatchClient 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'; }
 twlogs() { find "$prefix/drive_c" -name TW.LOG 2>/dev/null; }
 logsays() { local f; for f in $(twlogs); do grep -aq "$1" "$f" && return 0; done; return 1; }
@@ -141,6 +144,22 @@ check_install_settings() {
   fail "install writes the settings into the registry" "$got"
 }
 
+# On 64-bit Windows a 64-bit program that opens the 32-bit program's path
+# (SOFTWARE\Wow6432Node\...) in its own view finds the settings there, and
+# nothing lies at the plain path of the 64-bit view: the 64-bit build keeps
+# its settings where the product's are.
+check_registry_view() {
+  [ "$winearch" = win64 ] || skip "the registry's 32-bit view (a 32-bit Windows has one view only)"
+  local wowkey='HKLM\SOFTWARE\Wow6432Node\Orvane Software\Tallwatch\twnt'
+  seen=$(w reg query "$wowkey\\IPport" /ve /reg:64 2>&1 | tr -d '\r')
+  if grep -q "REG_SZ *$port\$" <<<"$seen" && ! w reg query "$key" /reg:64 >/dev/null 2>&1; then
+    pass "the settings are in the 32-bit view, where a 64-bit reader finds them through Wow6432Node"
+  fi
+  fail "the settings are in the 32-bit view, where a 64-bit reader finds them through Wow6432Node" \
+    "$seen
+$(w reg query "$key" /s /reg:64 2>&1 | head -5)"
+}
+
 check_install_service_entry() {
   svc=$(w reg query "$svckey" 2>&1 | tr -d '\r')
   if grep -q 'ImagePath *REG_SZ *"C:\\Program Files\\Tallwatch\\twnt.exe"' <<<"$svc" &&
@@ -185,9 +204,9 @@ check_start() {
   # Short cycles and the diagnostic log for the checks that follow; a
   # service of Wine's that is stopped and must run, to be restarted through
   # WMI's Win32_Service methods.
-  w reg add "$key\\Timer" /ve /d 3 /f >/dev/null 2>&1
-  w reg add "$key\\Activatelog" /ve /d Y /f >/dev/null 2>&1
-  w reg add "$key\\Services" /ve /d "Print Spooler:R:R:Y" /f >/dev/null 2>&1
+  w reg add "$key\\Timer" /ve /d 3 /f /reg:32 >/dev/null 2>&1
+  w reg add "$key\\Activatelog" /ve /d Y /f /reg:32 >/dev/null 2>&1
+  w reg add "$key\\Services" /ve /d "Print Spooler:R:R:Y" /f /reg:32 >/dev/null 2>&1
   out=$(w twnt.exe -start 2>&1); rc=$?
   if [ $rc -eq 0 ] && grep -q "Tallwatch Professional Edition Client service started" <<<"$out" &&
      [ "$(svcstate)" = RUNNING ]; then
@@ -285,10 +304,10 @@ check_remove() {
 }
 
 check_remove_settings() {
-  if ! w reg query "$key" >/dev/null 2>&1 && ! w reg query "$svckey" >/dev/null 2>&1; then
+  if ! w reg query "$key" /reg:32 >/dev/null 2>&1 && ! w reg query "$svckey" >/dev/null 2>&1; then
     pass "-remove deletes the settings and the service's registration"
   fi
-  fail "-remove deletes the settings and the service's registration" "$(w reg query "$key" /s 2>&1 | head -20)"
+  fail "-remove deletes the settings and the service's registration" "$(w reg query "$key" /s /reg:32 2>&1 | head -20)"
 }
 
 # ---- twrecv.exe ----------------------------------------------------------------

@@ -15,11 +15,18 @@
 #
 #   scripts/windows-editor-test.sh [BUILD_DIR]      (default build/windows)
 # TW_WINEARCH=win64 runs the dialogs on 64-bit Wine (wine64 installed), where
-# the agent's settings lie under Wow6432Node; TW_E2E_KEEP=1 keeps the prefix.
+# the agent's settings lie under Wow6432Node; TW_WINE_BITS=64 says that
+# BUILD_DIR holds the 64-bit build (scripts/lib/wine.sh), which runs on
+# 64-bit Wine only. TW_E2E_KEEP=1 keeps the prefix.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/windows}
 . "$root/scripts/lib/checks.sh"
+if [ "${TW_WINE_BITS:-32}" = 64 ] && [ "$TW_WINEARCH" = win32 ]; then
+  echo "windows-editor-test: SKIP: the dialogs on 32-bit Windows need the 32-bit build; a 32-bit"
+  echo "  Wine prefix runs 32-bit programs only, and $build holds the 64-bit build"
+  exit 77
+fi
 
 for f in twntcfg_dialog_tests.exe twnt.exe twntcfg.exe; do
   [ -f "$build/$f" ] || { echo "windows-editor-test: $build/$f not found (cmake --build --preset windows)"; exit 1; }

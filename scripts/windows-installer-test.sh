@@ -15,24 +15,35 @@
 # at the end. Prints "windows-installer-test: N passed, N failed, N skipped" last.
 #
 # TWRECV names the receiver (default build/default/twrecv, built when missing);
+# TW_WINE_BITS=64 tests the 64-bit installer of the 64-bit build (preset
+# windows64) on 64-bit Wine, for machines that cannot execute 32-bit code;
 # TW_E2E_KEEP=1 keeps the prefix for a look afterwards.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+# Which installer this machine can run: the product's where 32-bit programs
+# run, else the 64-bit build's (as scripts/windows-ci.sh decides).
+if [ -z "${TW_WINE_BITS:-}" ]; then
+  if scripts/can-run-32bit.sh >/dev/null 2>&1; then TW_WINE_BITS=32; else TW_WINE_BITS=64; fi
+fi
+export TW_WINE_BITS
+echo "windows-installer-test: the $TW_WINE_BITS-bit installer under $TW_WINE_BITS-bit Wine"
 . scripts/lib/checks.sh
 recv=${TWRECV:-$root/build/default/twrecv}
 
+preset=windows
+[ "${TW_WINE_BITS:-32}" = 64 ] && preset=windows64
 scripts/install-windows-deps.sh || exit 1
-echo "== building the installer"
-cmake --preset windows >/dev/null || exit 1
-timeout 1500 cmake --build --preset windows --target installer || exit 1
-setup=$root/build/windows/twnt-5.01-setup.exe
+echo "== building the installer ($preset)"
+cmake --preset $preset >/dev/null || exit 1
+timeout 1500 cmake --build --preset $preset --target installer || exit 1
+setup=$root/build/$preset/twnt-5.01-setup.exe
 if [ ! -x "$recv" ]; then
   cmake --preset default >/dev/null
   cmake --build --preset default --target twrecv || exit 1
 fi
 editor=0
-has_program build/windows twntcfg && editor=1
+has_program build/$preset twntcfg && editor=1
 
 prefix=$(mktemp -d /tmp/twnt-wine.XXXXXX)
 work=$(mktemp -d /tmp/twnt-setup.XXXXXX)
@@ -60,9 +71,11 @@ key='HKLM\SOFTWARE\Orvane Software\Tallwatch\twnt'
 svckey='HKLM\SYSTEM\CurrentControlSet\Services\TallwatchClient'
 uninstkey='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallwatch Professional Edition Client'
 link="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tallwatch/Tallwatch Client Configuration Editor.lnk"
-setting() { w reg query "$key\\$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+# The settings and the uninstall entry are in the registry's 32-bit view
+# (/reg:32), where the product's 32-bit installer and agent keep them.
+setting() { w reg query "$key\\$1" /ve /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
 state() { w sc query TallwatchClient 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'; }
-has_key() { w reg query "$1" >/dev/null 2>&1; }
+has_key() { w reg query "$1" /reg:32 >/dev/null 2>&1; }
 reports() { grep -ac '^status [^ ]*\.mem ' "$work/twrecv.out"; }
 # Nothing of the agent on the machine: no files, service, settings or entry.
 untouched() {
@@ -119,7 +132,7 @@ check "the service runs" waitfor 15 test "$(state)" = RUNNING
 got="TWDISPLAY=$(setting TWDISPLAY) TWPAGE=$(setting TWPAGE) IPport=$(setting IPport) FQDN=$(setting FQDN) Timer=$(setting Timer)"
 check "the settings are in the registry ($got)" \
   test "$got" = "TWDISPLAY=127.0.0.1 TWPAGE=127.0.0.1 IPport=$port FQDN=N Timer=300"
-entry=$(w reg query "$uninstkey" 2>&1 | tr -d '\r')
+entry=$(w reg query "$uninstkey" /reg:32 2>&1 | tr -d '\r')
 if grep -q 'DisplayName *REG_SZ *Tallwatch Professional Edition Client 5.01' <<<"$entry" &&
    grep -q 'QuietUninstallString *REG_SZ *"C:\\Program Files\\Tallwatch\\uninstall.exe" /S' <<<"$entry"; then
   pass "the uninstall entry is registered"
@@ -174,7 +187,7 @@ check "the uninstaller deletes the Start menu folder" test ! -e "$(dirname "$lin
 check "no agent runs after the uninstall" waitfor 15 not wine_runs "Tallwatch.[t]wnt.exe"
 
 # ---- settings without a service: the upgrade fails -----------------------------------
-w reg add "$key\\TWDISPLAY" /ve /d 127.0.0.1 /f >/dev/null 2>&1
+w reg add "$key\\TWDISPLAY" /ve /d 127.0.0.1 /f /reg:32 >/dev/null 2>&1
 w twnt-5.01-setup.exe /S >"$work/up.out" 2>"$work/up.err"; rc=$?
 if [ $rc -eq 3 ] && grep -q "twnt.exe -upgrade failed" "$work/up.err"; then
   pass "an upgrade that the agent refuses fails with exit code 3"

@@ -17,9 +17,16 @@
 ;
 ; Built by the Windows build's target "installer":
 ;   makensis -DTW_VERSION=5.01 -DTW_OUT_FILE=... -DTW_TWNT_EXE=... -DTW_TWRECV_EXE=...
-;            [-DTW_TWNTCFG_EXE=...] twnt.nsi
+;            [-DTW_TWNTCFG_EXE=...] [-DTW_AMD64] twnt.nsi
+; TW_AMD64 makes the 64-bit installer of the 64-bit build (the checks on
+; machines that cannot execute 32-bit code). It keeps to the registry's
+; 32-bit view, as the product's 32-bit installer does on 64-bit Windows.
 
-Unicode true
+!ifdef TW_AMD64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
@@ -207,6 +214,9 @@ FunctionEnd
 
 Function .onInit
   SetShellVarContext all
+!ifdef TW_AMD64
+  SetRegView 32
+!endif
   UserInfo::GetAccountType
   Pop $R0
   ${If} $R0 != "Admin"
@@ -402,6 +412,9 @@ SectionEnd
 
 Function un.onInit
   SetShellVarContext all
+!ifdef TW_AMD64
+  SetRegView 32
+!endif
 FunctionEnd
 
 Section "Uninstall"

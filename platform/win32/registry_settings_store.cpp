@@ -4,7 +4,9 @@
 // editor and earlier versions find the settings. A path that names
 // Wow6432Node itself (the editor's path on a 64-bit target) is opened in
 // the 64-bit view, where that name means the 32-bit view's keys, so that it
-// is not redirected a second time.
+// is not redirected a second time. A 64-bit build of the same programs asks
+// for the 32-bit view on every other path, so that its settings lie exactly
+// where the 32-bit product's do.
 #include <string_view>
 #include <vector>
 
@@ -132,8 +134,10 @@ class RegistrySettingsStore final : public SettingsStore {
         if (cut == std::string::npos) return fail(ERROR_INVALID_PARAMETER, "not a subkey: " + key);
         Key parent;
         if (!open(key.substr(0, cut), KEY_WRITE, parent)) return false;
-        // RegDeleteKey refuses a key with subkeys, as the interface promises.
-        LONG rc = RegDeleteKeyA(parent.get(), key.substr(cut + 1).c_str());
+        // RegDeleteKeyEx refuses a key with subkeys, as the interface
+        // promises; it deletes in the view the key was opened in.
+        LONG rc = RegDeleteKeyExA(parent.get(), key.substr(cut + 1).c_str(),
+                                  view(key.substr(0, cut)), 0);
         return rc == ERROR_SUCCESS || fail(rc, "RegDeleteKey " + key);
     }
 
@@ -165,7 +169,8 @@ class RegistrySettingsStore final : public SettingsStore {
     std::string lastError() const override { return lastError_; }
 
   private:
-    // The view flag of a path: the 64-bit view for one through Wow6432Node.
+    // The view flag of a path: the 64-bit view for one through Wow6432Node,
+    // otherwise the 32-bit view (a 32-bit program has it without asking).
     static REGSAM view(const std::string& rest) {
         constexpr std::string_view kWow = "WOW6432NODE";
         for (size_t at = 0; at + kWow.size() <= rest.size(); ++at) {
@@ -176,7 +181,7 @@ class RegistrySettingsStore final : public SettingsStore {
                 equalsNoCase(std::string_view(rest).substr(at, kWow.size()), kWow))
                 return KEY_WOW64_64KEY;
         }
-        return 0;
+        return sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
     }
 
     // Splits "HIVE\rest" into the hive's handle and the rest.

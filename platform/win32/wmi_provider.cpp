@@ -294,9 +294,11 @@ void enableSecurityPrivilege() {
     CloseHandle(token);
 }
 
-// True when this 32-bit process runs on 64-bit Windows. IsWow64Process is
-// looked up at run time: Windows versions without it are 32-bit only.
-bool isWow64() {
+// True on 64-bit Windows: a 64-bit build runs nowhere else, a 32-bit one
+// asks IsWow64Process, looked up at run time (Windows versions without it
+// are 32-bit only).
+bool on64BitWindows() {
+    if (sizeof(void*) == 8) return true;
     using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
     HMODULE kernel = GetModuleHandleA("kernel32");
     if (!kernel) return false;
@@ -491,7 +493,7 @@ class Win32WmiProvider final : public WmiProvider {
             return r;
         }
 
-        if (isWow64()) {
+        if (on64BitWindows()) {
             hr = CoCreateInstance(CLSID_WbemContext, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWbemContext, c->context.outVoid());
             if (SUCCEEDED(hr) && c->context) {

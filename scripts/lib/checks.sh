@@ -1,6 +1,8 @@
 # Shared by the end-to-end check scripts (sourced): PASS/FAIL/SKIP counting,
 # bounded waits, the loopback twrecv and a Wine prefix of their own.
 
+. "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
+
 passed=0
 failed=0
 skipped=0

@@ -17,6 +17,7 @@
 #include "editor/win32/twntcfgmain.h"
 #include "platform/platform.h"
 #include "test/support/dialog_driver.h"
+#include "test/support/windows_bits.h"
 
 namespace tw::testing {
 

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/win32/win32.h"
+#include "test/support/windows_bits.h"
 
 namespace tw::platform::win32 {
 namespace {
@@ -85,10 +86,8 @@ TEST(RegistryViews, APathThroughWow6432NodeMeetsThe32BitViewOnce) {
     const std::string plain = "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + name + "\\Timer";
     const std::string wow = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\" + name + "\\Timer";
     ASSERT_TRUE(store->setValue(plain, "", RegValue::sz("300")));
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
     auto seen = store->getValue(wow, "");
-    if (wow64) {
+    if (tw::testing::on64BitWindows()) {
         ASSERT_TRUE(seen) << store->lastError();
         EXPECT_EQ(seen->data, "300");
         ASSERT_TRUE(store->setValue(wow, "", RegValue::sz("120")));
@@ -98,6 +97,31 @@ TEST(RegistryViews, APathThroughWow6432NodeMeetsThe32BitViewOnce) {
     }
     EXPECT_TRUE(store->deleteKey(plain));
     EXPECT_TRUE(store->deleteKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\" + name));
+}
+
+// Whether a key is in one view of the registry, as any other program opens it.
+bool inView(const std::string& key, REGSAM view) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &k) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+TEST(RegistryViews, TheAgentsSettingsLieInThe32BitViewWhateverItsBuild) {
+    // The product is 32-bit; a 64-bit build of it must keep its settings
+    // where the product's lie, or the editor and an upgrade would miss them.
+    auto store = makeRegistrySettingsStore();
+    const std::string name = "TallwatchViewTest" + std::to_string(std::random_device{}());
+    const std::string key = "SOFTWARE\\" + name;
+    ASSERT_TRUE(store->setValue("HKEY_LOCAL_MACHINE\\" + key + "\\Timer", "",
+                                RegValue::sz("300")));
+    EXPECT_TRUE(inView(key + "\\Timer", KEY_WOW64_32KEY));
+    EXPECT_EQ(inView(key, KEY_WOW64_64KEY), !tw::testing::on64BitWindows());
+    EXPECT_TRUE(store->deleteKey("HKEY_LOCAL_MACHINE\\" + key + "\\Timer"));
+    EXPECT_TRUE(store->deleteKey("HKEY_LOCAL_MACHINE\\" + key));
+    EXPECT_FALSE(inView(key, KEY_WOW64_32KEY));
 }
 
 }  // namespace

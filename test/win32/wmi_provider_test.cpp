@@ -8,6 +8,7 @@
 
 // clang-format off
 #include "platform/win32/win32.h"
+#include "test/support/windows_bits.h"
 #include <objbase.h>
 // clang-format on
 
@@ -21,11 +22,9 @@ struct Wmi : ::testing::Test {
     void SetUp() override {
         WmiConnectResult r = provider->connect("", kCimv2);
         ASSERT_TRUE(r.connection) << r.error;
-        // A 32-bit test on 32-bit Windows (or Wine's win32 prefix) has no
-        // 64-bit provider context to report.
-        BOOL wow = FALSE;
-        IsWow64Process(GetCurrentProcess(), &wow);
-        EXPECT_EQ(r.notices.empty(), !wow);
+        // On 32-bit Windows (or Wine's win32 prefix) there is no 64-bit
+        // provider context to report.
+        EXPECT_EQ(r.notices.empty(), !tw::testing::on64BitWindows());
         c = std::move(r.connection);
     }
 
@@ -114,9 +113,7 @@ TEST(WmiConnect, ProviderNoticeComesWithAFailedConnectionToo) {
     WmiConnectResult r = provider->connect("", "ROOT\\NoSuchNamespaceAtAll");
     EXPECT_FALSE(r.connection);
     EXPECT_FALSE(r.error.empty());
-    BOOL wow = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow);
-    EXPECT_EQ(r.notices.empty(), !wow);
+    EXPECT_EQ(r.notices.empty(), !tw::testing::on64BitWindows());
 }
 
 TEST(WmiConnect, AThreadWithItsOwnApartmentKeepsIt) {
@@ -149,11 +146,8 @@ TEST(WmiConnect, AThreadWithItsOwnApartmentKeepsIt) {
 TEST(WmiRegistry, MethodWithParametersFromAPropertyBag) {
     // StdRegProv in ROOT\DEFAULT reads what the registry holds. On 64-bit
     // Windows the connection asks for the 64-bit providers, which read the
-    // 64-bit view of the registry, not the one this 32-bit test writes by
-    // default.
-    BOOL wow = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow);
-    const REGSAM view = wow ? KEY_WOW64_64KEY : 0;
+    // 64-bit view of the registry, where this test writes.
+    const REGSAM view = tw::testing::on64BitWindows() ? KEY_WOW64_64KEY : 0;
     HKEY k;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TallwatchWmiTest", 0, nullptr, 0,
                               KEY_SET_VALUE | view, nullptr, &k, nullptr),

@@ -18,7 +18,7 @@ namespace {
 
 constexpr char kAgentKey[] = "SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\";
 
-// A setting as the 32-bit agent sees it (its own view of the registry).
+// A setting as the agent sees it (the registry's 32-bit view).
 std::optional<std::string> agentSetting(const std::string& name) {
     HKEY k;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kAgentKey + name).c_str(), 0,
@@ -42,10 +42,8 @@ TEST(EditorRegistryPaths, WmiAndTheFallbackMeetTheAgentsSettings) {
     ASSERT_TRUE(wmi.start());
     wmi.ConnectWMIDB(editor::kRootCimv2);
     ASSERT_TRUE(wmi.connected()) << ::testing::PrintToString(ui.texts());
-    BOOL wow = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow);
-    EXPECT_EQ(wmi.is64Bit(), wow != FALSE) << wmi.systemType();
-    EXPECT_STREQ(wmi.keyPath(), wow ? editor::kKeyPath64 : editor::kKeyPath32);
+    EXPECT_EQ(wmi.is64Bit(), on64BitWindows()) << wmi.systemType();
+    EXPECT_STREQ(wmi.keyPath(), on64BitWindows() ? editor::kKeyPath64 : editor::kKeyPath32);
 
     // Through WMI.
     wmi.ConnectWMIDB(editor::kRootDefault);
