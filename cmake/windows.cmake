@@ -62,7 +62,11 @@ add_custom_command(
 # of the agent's inet_pton under its decorated name (a .def file, which the
 # linker takes on its command line).
 set(TW_TWNT_WIN32_SOURCES ${TW_MC_OUT}/messages.rc ${CMAKE_SOURCE_DIR}/agent/twnt_exports.cpp)
-set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports.def)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports64.def)
+else()
+  set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports.def)
+endif()
 
 # Tests of the Linux substitutes and those that drive the programs through
 # POSIX processes stay on Linux; the programs are checked under Wine by

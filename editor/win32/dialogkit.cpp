@@ -365,12 +365,26 @@ std::wstring wide(const std::string& s) {
     return w;
 }
 
+// The 64-bit build's import library of comctl32 (mingw-w64's) has no
+// GetWindowSubclass, which comctl32 itself exports by name: that build looks
+// it up there. The product (32-bit) links it as usual.
+BOOL windowSubclass(HWND control, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* data) {
+#ifdef _WIN64
+    using Fn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+    static const Fn fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("comctl32.dll"), "GetWindowSubclass")));
+    return fn && fn(control, proc, id, data);
+#else
+    return GetWindowSubclass(control, proc, id, data);
+#endif
+}
+
 }  // namespace
 
 void setAccessibleName(HWND control, const std::string& name) {
     if (!control) return;
     DWORD_PTR old = 0;
-    if (GetWindowSubclass(control, namedProc, kNameSubclass, &old)) {
+    if (windowSubclass(control, namedProc, kNameSubclass, &old)) {
         *reinterpret_cast<std::wstring*>(old) = wide(name);
         return;
     }

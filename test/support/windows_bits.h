@@ -3,7 +3,7 @@
 // are 32-bit; the checks also run a 64-bit build of them.
 #pragma once
 
-#include "platform/win32/win32.h"
+#include <windows.h>
 
 namespace tw::testing {
 
