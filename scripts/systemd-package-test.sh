@@ -35,15 +35,37 @@ max_exposure=${TW_MAX_EXPOSURE:-6.0}
 
 work=$(mktemp -d /tmp/twnt-systemd.XXXXXX)
 cg=twnt-systemd-$$
+# The hierarchies nspawn uses: name=systemd and the unified one on a hybrid
+# host, the one tree on a cgroup2-only host.
+if [ -e /sys/fs/cgroup/cgroup.controllers ]; then
+  cgdirs=(/sys/fs/cgroup/$cg)
+else
+  cgdirs=(/sys/fs/cgroup/systemd/$cg /sys/fs/cgroup/unified/$cg)
+fi
 pids=()
 nspawn_pid=""
 leader=""
+container_down() {
+  local p h end
+  [ -n "$nspawn_pid" ] || return 0
+  # nspawn powers the container off on SIGTERM.
+  kill -TERM "$nspawn_pid" 2>/dev/null
+  end=$((SECONDS + 30))
+  while kill -0 "$nspawn_pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.5; done
+  for h in "${cgdirs[@]}"; do
+    for p in $(cat $(find "$h" -name cgroup.procs 2>/dev/null) 2>/dev/null); do
+      kill -KILL "$p" 2>/dev/null
+    done
+  done
+  wait "$nspawn_pid" 2>/dev/null
+  nspawn_pid=""
+}
 cleanup() {
   local p h
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   container_down
-  for h in systemd unified; do
-    [ -d "/sys/fs/cgroup/$h/$cg" ] && find "/sys/fs/cgroup/$h/$cg" -depth -type d -exec rmdir {} \; 2>/dev/null
+  for h in "${cgdirs[@]}"; do
+    [ -d "$h" ] && find "$h" -depth -type d -exec rmdir {} \; 2>/dev/null
   done
   rm -rf "$work"
 }
@@ -111,13 +133,13 @@ fi
 # ---- boot --------------------------------------------------------------------------------
 # A cgroup of its own in the hierarchies nspawn uses, so that everything
 # the container ran can be found and ended, and nothing lands at the root.
-for h in systemd unified; do
-  [ -d "/sys/fs/cgroup/$h" ] || continue
-  mkdir "/sys/fs/cgroup/$h/$cg" 2>"$work/cg.err" || cannot "creating the cgroup $h/$cg failed" "$(cat "$work/cg.err")"
+for h in "${cgdirs[@]}"; do
+  [ -d "$(dirname "$h")" ] || continue
+  mkdir "$h" 2>"$work/cg.err" || cannot "creating the cgroup $h failed" "$(cat "$work/cg.err")"
 done
 (
-  for h in systemd unified; do
-    [ -d "/sys/fs/cgroup/$h/$cg" ] && echo "$BASHPID" >"/sys/fs/cgroup/$h/$cg/cgroup.procs"
+  for h in "${cgdirs[@]}"; do
+    [ -d "$h" ] && echo "$BASHPID" >"$h/cgroup.procs"
   done
   exec systemd-nspawn -q -D "$tree" --volatile=overlay -b --register=no --keep-unit \
     -M twnt-test --bind-ro="$work/debs:/debs" --bind-ro="$button:/usr/local/bin/tw_service_button" \
@@ -125,21 +147,6 @@ done
 ) </dev/null >"$work/nspawn.log" 2>&1 &
 nspawn_pid=$!
 
-container_down() {
-  local p h end
-  [ -n "$nspawn_pid" ] || return 0
-  # nspawn powers the container off on SIGTERM.
-  kill -TERM "$nspawn_pid" 2>/dev/null
-  end=$((SECONDS + 30))
-  while kill -0 "$nspawn_pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.5; done
-  for h in systemd unified; do
-    for p in $(cat $(find "/sys/fs/cgroup/$h/$cg" -name cgroup.procs 2>/dev/null) 2>/dev/null); do
-      kill -KILL "$p" 2>/dev/null
-    done
-  done
-  wait "$nspawn_pid" 2>/dev/null
-  nspawn_pid=""
-}
 
 for _ in $(seq 100); do
   leader=$(ps -o pid= --ppid "$nspawn_pid" 2>/dev/null | tr -d ' ' | head -n1)
