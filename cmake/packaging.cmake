@@ -113,12 +113,20 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libcrypto and libsystemd are loaded when first needed (dlopen), which
 # dpkg-shlibdeps cannot see: the agent depends on the packages holding them.
+# Without them the agent installs but sends nothing when a KeyCode is set,
+# or cannot talk to systemd: an unknown soname stops the build.
+if(NOT TW_LIBCRYPTO_SONAME)
+  message(FATAL_ERROR "packaging: the libcrypto soname the agent loads is unknown")
+endif()
 set(TW_DLOPEN_DEPENDS)
 foreach(soname ${TW_LIBCRYPTO_SONAME} libsystemd.so.0)
   execute_process(COMMAND dpkg-query -S "*/${soname}" OUTPUT_VARIABLE owner ERROR_QUIET)
   string(REGEX MATCH "^[^:,]+" owner "${owner}")
   if(owner)
     list(APPEND TW_DLOPEN_DEPENDS ${owner})
+  else()
+    message(WARNING "packaging: no installed package holds ${soname}, which the agent loads: "
+                    "the twnt package will not depend on it")
   endif()
 endforeach()
 list(JOIN TW_DLOPEN_DEPENDS ", " CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS)

@@ -40,7 +40,10 @@ class SystemdDispatcher final : public ServiceDispatcher {
         // hands it to the control handler.
         auto clock = makeClock();
         while (!stopRaised() && !mainDone_.load()) clock->sleepMs(200);
-        if (!mainDone_.load() && handler_) handler_(kServiceControlStop);
+        // A stop request goes to the control handler even when the cycle,
+        // woken by the same signal, has already left: the handler reports the
+        // service stopped and logs it.
+        if (stopRaised() && handler_) handler_(kServiceControlStop);
         // The service reported itself stopped: give the cycle a moment to leave
         // its loop, then end the process as the service manager would.
         for (int i = 0; i < 30 && !mainDone_.load(); ++i) {

@@ -234,6 +234,31 @@ std::string unitFileText(const ServiceDefinition& def) {
            "Restart=on-failure\n"
            "RestartSec=60\n"
            "KillMode=process\n"
+           // The sandbox: what the agent and the administrator's external
+           // programs (run as root) need stays open -- the file system (/usr,
+           // /boot and /etc read-only), devices, /tmp (TW.LOG), the network,
+           // the service manager, the journal and dmesg, mounts, 32-bit
+           // programs; closed are the kernel's settings and modules, new
+           // privileges, realtime scheduling, namespaces, setting the clock,
+           // reboot and a few rare capabilities and system calls. A denied
+           // call fails; it does not kill the program.
+           "NoNewPrivileges=yes\n"
+           "ProtectSystem=full\n"
+           "ProtectKernelTunables=yes\n"
+           "ProtectKernelModules=yes\n"
+           "ProtectControlGroups=yes\n"
+           "ProtectHostname=yes\n"
+           "RestrictRealtime=yes\n"
+           "RestrictSUIDSGID=yes\n"
+           "RestrictNamespaces=yes\n"
+           "LockPersonality=yes\n"
+           "UMask=0027\n"
+           "CapabilityBoundingSet=~CAP_SYS_BOOT CAP_SYS_MODULE CAP_SYS_TIME CAP_SYS_PACCT "
+           "CAP_LINUX_IMMUTABLE CAP_BLOCK_SUSPEND CAP_LEASE CAP_SYS_TTY_CONFIG CAP_MKNOD "
+           "CAP_MAC_ADMIN CAP_MAC_OVERRIDE CAP_WAKE_ALARM\n"
+           "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK AF_PACKET\n"
+           "SystemCallFilter=~@cpu-emulation @debug @module @obsolete @raw-io @reboot @swap\n"
+           "SystemCallErrorNumber=EPERM\n"
            "\n"
            "[Install]\n"
            "WantedBy=multi-user.target\n";

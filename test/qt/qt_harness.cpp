@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDialog>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -147,10 +150,26 @@ ModalScript& ModalScript::press(const QString& title, const QString& button) {
 
 void ModalScript::start() {
     deadline_ = QDateTime::currentMSecsSinceEpoch() + timeoutMs_;
+    baseLevel_ = QThread::currentThread()->loopLevel();
     std::weak_ptr<bool> alive = alive_;
     QTimer::singleShot(10, qApp, [this, alive] {
         if (alive.lock() && *alive.lock()) poll();
     });
+}
+
+// Whether the window in front is ready for a step: shown, active, and its
+// own event loop running (the loop is deeper than the one of the window a
+// step acted on beneath it). A dialog caught between show() and its exec()
+// would take an accept() before its loop starts and stay in front for
+// ever; a window a step already acted on may still be in front while it
+// closes, and is never taken for the next step's.
+bool ModalScript::ready(QWidget* front) const {
+    if (!front || !front->isVisible() || !front->isActiveWindow()) return false;
+    if (acted_.contains(front)) return false;
+    int below = baseLevel_;
+    for (const auto& [w, level] : open_)
+        if (w && w->isVisible()) below = std::max(below, level);
+    return QThread::currentThread()->loopLevel() > below;
 }
 
 void ModalScript::poll() {
@@ -164,11 +183,12 @@ void ModalScript::poll() {
     QWidget* front = QApplication::activeModalWidget();
     const bool shown = front && front->isVisible();
     const bool above = shown && !front->inherits("tw::editor::qt::TwntcfgDialog");
-    if (!steps_.empty() && shown && front->windowTitle() == steps_.front().title) {
+    if (!steps_.empty() && shown && front->windowTitle() == steps_.front().title && ready(front)) {
         Step step = std::move(steps_.front());
         steps_.pop_front();
         seen.push_back({front->windowTitle(), messageText(front)});
         acted_.push_back(front);
+        open_.push_back({front, QThread::currentThread()->loopLevel()});
         deadline_ = QDateTime::currentMSecsSinceEpoch() + timeoutMs_;
         // Later steps may answer windows that this one opens.
         again();
@@ -232,6 +252,15 @@ void typeInto(QWidget* root, const QString& name, const QString& text) {
     QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(e, Qt::Key_Backspace);
     QTest::keyClicks(e, text);
+}
+
+void choosePath(QWidget* dialog, const QString& path) {
+    auto* picker = qobject_cast<QFileDialog*>(dialog);
+    if (!picker) qFatal("'%s' is no file dialog", qPrintable(dialog->windowTitle()));
+    auto* name = picker->findChild<QLineEdit*>("fileNameEdit");
+    if (!name) qFatal("'%s' has no file name field", qPrintable(dialog->windowTitle()));
+    name->setText(path);
+    static_cast<QDialog*>(picker)->accept();
 }
 
 }  // namespace tw::testing

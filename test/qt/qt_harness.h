@@ -89,7 +89,9 @@ struct SeenModal {
 QString messageText(QWidget* modal);
 
 // Answers modal windows in order: each step waits for the modal window in
-// front to carry its title, then acts on it. Steps may open further modal
+// front to carry its title and to be ready (shown, active, running its own
+// event loop), then acts on it; a window a step acted on is never the next
+// step's, so the next step waits for it to be gone. Steps may open further modal
 // windows, which later steps answer. A step that does not come within the
 // time limit fails the script and the modal windows are closed, so that a
 // test never hangs.
@@ -115,6 +117,7 @@ class ModalScript {
 
   private:
     void poll();
+    bool ready(QWidget* front) const;
     void closeAll();
     struct Step {
         QString title;
@@ -125,6 +128,9 @@ class ModalScript {
     qint64 deadline_ = 0;
     std::shared_ptr<bool> alive_;
     QList<QPointer<QWidget>> acted_;
+    // The windows steps acted on, with the event loop level each ran.
+    std::vector<std::pair<QPointer<QWidget>, int>> open_;
+    int baseLevel_ = 0;
     bool failed_ = false;
 };
 
@@ -137,5 +143,10 @@ QStringList unnamedControls(QWidget* root);
 void click(QWidget* root, const QString& name);
 // Replaces a line edit's text by typing it, as a person does.
 void typeInto(QWidget* root, const QString& name, const QString& text);
+// Answers a file dialog with a path in its file name field, as a person
+// types it. (QFileDialog::selectFile leaves the field alone once the
+// dialog is active, as a ready dialog is, and the dialog would then answer
+// "File not found".) A window that is no file dialog fails the script.
+void choosePath(QWidget* dialog, const QString& path);
 
 }  // namespace tw::testing

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QListView>
 #include <QGroupBox>
 #include <QLabel>
@@ -333,18 +332,8 @@ class TwntcfgDialogTest : public QObject {
         const QString program = e.path("check.sh");
         writeFile(ss(program), "#!/bin/sh\n");
         ModalScript script;
-        script.on("Open", [&](QWidget* w) {
-            auto* picker = qobject_cast<QFileDialog*>(w);
-            QVERIFY(picker);
-            picker->selectFile(program);
-            static_cast<QDialog*>(picker)->accept();
-        });
-        script.on("Pick a Directory", [&](QWidget* w) {
-            auto* picker = qobject_cast<QFileDialog*>(w);
-            QVERIFY(picker);
-            picker->selectFile(e.dir.path());
-            static_cast<QDialog*>(picker)->accept();
-        });
+        script.on("Open", [&](QWidget* w) { choosePath(w, program); });
+        script.on("Pick a Directory", [&](QWidget* w) { choosePath(w, e.dir.path()); });
         script.start();
         click(e.window.get(), ctl::kAddExternal);
         click(e.window.get(), ctl::kLogLocationBrowse);
