@@ -48,6 +48,13 @@ std::optional<std::string> pickremote(WmiContext& wmi, const char* question, con
     return select.result;
 }
 
+// Whether a picked text fits the field it goes into; a path that does not
+// fit is told, never dropped in silence.
+bool fits(const CtwntcfgDlg& dlg, const char* field, const std::string& text) {
+    const Control* c = dlg.control(field);
+    return c && (!c->limit || text.size() <= c->limit);
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> collectremotenames(WmiContext& wmi, std::string_view wql) {
@@ -100,7 +107,15 @@ bool AddExternal(CtwntcfgDlg& dlg) {
     if (!path || path->empty()) return false;
     const std::string& old = dlg.text(ctl::kExternals);
     std::string after = addexternalentry(old, *path);
-    return after != old && dlg.setText(ctl::kExternals, std::move(after));
+    if (after == old) return false;
+    if (!fits(dlg, ctl::kExternals, after)) {
+        wmi.ui().messageBox("Can not add " + *path + ": the Externals List would be longer than " +
+                                std::to_string(dlg.control(ctl::kExternals)->limit) +
+                                " characters.",
+                            kErrorCaption, MessageKind::Error);
+        return false;
+    }
+    return dlg.setText(ctl::kExternals, std::move(after));
 }
 
 bool BrowseSaveLogLocation(CtwntcfgDlg& dlg) {
@@ -114,8 +129,15 @@ bool BrowseSaveLogLocation(CtwntcfgDlg& dlg) {
                          "you want to continue?",
                          "SELECT Name FROM Win32_Directory",
                          "Can not retrieve the directory list from remote machine.");
-    return dir && !dir->empty() && dir != dlg.text(ctl::kLogLocation) &&
-           dlg.setText(ctl::kLogLocation, *dir);
+    if (!dir || dir->empty() || dir == dlg.text(ctl::kLogLocation)) return false;
+    if (!fits(dlg, ctl::kLogLocation, *dir)) {
+        wmi.ui().messageBox("Can not use " + *dir + ": the Save Log Location takes at most " +
+                                std::to_string(dlg.control(ctl::kLogLocation)->limit) +
+                                " characters.",
+                            kErrorCaption, MessageKind::Error);
+        return false;
+    }
+    return dlg.setText(ctl::kLogLocation, *dir);
 }
 
 std::string addexternalentry(std::string_view externals, std::string_view path) {

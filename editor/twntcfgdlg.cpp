@@ -313,8 +313,8 @@ bool CtwntcfgDlg::setText(std::string_view name, std::string text) {
     if (c.text == text) return true;
     c.text = std::move(text);
     if (name == ctl::kComputerName) {
-        // Takes effect with the next load.
-        wmi_.setMachineField(c.text);
+        // A typed machine name enables nothing: LOAD hands it over. Until
+        // then every action stays on the machine that was loaded.
     } else if (name == ctl::kDisplayEntry) {
         ctrl(ctl::kDisplayAdd).enabled = !c.text.empty();
     } else if (name == ctl::kPagerEntry) {
@@ -392,6 +392,9 @@ bool CtwntcfgDlg::click(std::string_view name) {
 }
 
 void CtwntcfgDlg::focusLost(std::string_view name) {
+    // The focus that leaves for "Save" reaches here while Save checks the
+    // same text itself: one message is enough.
+    if (saving_) return;
     if (name == ctl::kNetIfs && !ValidateNetworkInterfaces()) ui_.setFocus(ctl::kNetIfs);
 }
 
@@ -431,17 +434,43 @@ void CtwntcfgDlg::InitializeComponentValues() {
     ctrl(ctl::kSave).enabled = false;
     ctrl(ctl::kDisplayAdd).enabled = false;
     ctrl(ctl::kPagerAdd).enabled = false;
+    shownAtLoad_ = collected();
+    reportUnread();
 }
 
 void CtwntcfgDlg::GetRegistryValues() {
     log_.write("GetRegistryValues::enter.");
     for (auto& t : loaded_.text) t.clear();
+    unread_.fill(true);
     for (int i = 0; i < kDialogSettings; ++i) {
         // After a failed local read the remaining settings stay empty.
         if (i > 0 && !wmi_.success()) break;
-        loaded_.text[static_cast<size_t>(i)] = wmi_.ReadRegKey(dialogSetting(i).editorName);
+        const auto at = static_cast<size_t>(i);
+        loaded_.text[at] = wmi_.ReadRegKey(dialogSetting(i).editorName);
+        unread_[at] = wmi_.lastRead() == ReadStatus::Failed;
     }
     loaded_.machine = wmi_.targetMachineName();
+}
+
+std::vector<std::string> CtwntcfgDlg::UnreadSettings() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < kDialogSettings; ++i)
+        if (unread_[static_cast<size_t>(i)]) out.emplace_back(dialogSetting(i).editorName);
+    return out;
+}
+
+// An empty field must not pass for an empty setting: the administrator
+// hears once, after the load, which settings were not read.
+void CtwntcfgDlg::reportUnread() {
+    const std::vector<std::string> unread = UnreadSettings();
+    if (unread.empty()) return;
+    std::string names;
+    for (const auto& n : unread) names += (names.empty() ? "" : ", ") + n;
+    log_.writef("InitializeComponentValues::not read: %s", names.c_str());
+    ui_.messageBox("These settings could not be read from " + loaded_.machine + ": " + names +
+                       ". Their fields show empty; Save leaves these settings as they are "
+                       "unless you change their fields.",
+                   kErrorCaption, MessageKind::Error);
 }
 
 void CtwntcfgDlg::fillFields() {
@@ -712,14 +741,20 @@ void CtwntcfgDlg::pick(std::string_view list, int index) {
 // ---- collect, check, save --------------------------------------------------------------
 
 void CtwntcfgDlg::CollectSettings() {
-    auto& t = edited_.text;
+    edited_ = collected();
+}
+
+SettingTexts CtwntcfgDlg::collected() const {
+    SettingTexts out;
+    auto& t = out.text;
     auto join = [&](const char* list) {
-        std::string out;
-        for (const auto& e : ctrl(list).entries) {
-            if (&e != &ctrl(list).entries.front()) out += ';';
-            out += e;
+        const std::vector<std::string>& all = entries(list);
+        std::string joined;
+        for (const auto& e : all) {
+            if (&e != &all.front()) joined += ';';
+            joined += e;
         }
-        return out;
+        return joined;
     };
     t[kTwdisplay] = join(ctl::kDisplayHosts);
     t[kTwpage] = join(ctl::kPagerHosts);
@@ -734,7 +769,8 @@ void CtwntcfgDlg::CollectSettings() {
     t[kCpuUpDaysColor] = selectedText(ctl::kUpDaysColor);
     // Kept up to date by the mode buttons, never collected from a field.
     t[kTests] = loaded_.text[kTests];
-    edited_.machine = text(ctl::kComputerName);
+    out.machine = text(ctl::kComputerName);
+    return out;
 }
 
 bool CtwntcfgDlg::fail(const std::string& message, const char* focus) {
@@ -822,13 +858,27 @@ bool CtwntcfgDlg::ValidateNetworkInterfaces() {
 
 void CtwntcfgDlg::SaveSettings() {
     WaitCursor wait(ui_);
+    saving_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{saving_};
     CollectSettings();
     if (!ValidateSettings()) return;
     wmi_.ConnectWMIDB(kRootDefault);
     bool written = true;
-    for (int i = 0; i < kDialogSettings && written; ++i)
-        written =
-            wmi_.WriteRegKey(dialogSetting(i).editorName, edited_.text[static_cast<size_t>(i)]);
+    for (int i = 0; i < kDialogSettings && written; ++i) {
+        const auto at = static_cast<size_t>(i);
+        const char* name = dialogSetting(i).editorName;
+        // A setting the load could not read keeps its value on the machine
+        // until the administrator gives its field one.
+        if (unread_[at] && edited_.text[at] == shownAtLoad_.text[at]) {
+            log_.writef("SaveSettings::%s not written: it was not read", name);
+            continue;
+        }
+        written = wmi_.WriteRegKey(name, edited_.text[at]);
+        if (written) unread_[at] = false;
+    }
     if (written) {
         ctrl(ctl::kSave).enabled = false;
         ui_.setFocus(ctl::kQuit);
@@ -852,6 +902,8 @@ void CtwntcfgDlg::clickLoad() {
     WaitCursor wait(ui_);
     if (enabled(ctl::kSave) && !ui_.askYesNo("Continue without saving?", "Changes not saved"))
         return;
+    // Only now does a typed machine name become the target.
+    wmi_.setMachineField(text(ctl::kComputerName));
     InitializeComponentValues();
 }
 

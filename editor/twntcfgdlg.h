@@ -230,6 +230,10 @@ class CtwntcfgDlg {
     void StartStopService();
 
     const SettingTexts& LoadedSettings() const { return loaded_; }
+    // The settings the last load could not read (in the dialog's order, by
+    // the editor's names): their fields show empty, and Save writes them
+    // only once their fields have been changed.
+    std::vector<std::string> UnreadSettings() const;
     const SettingTexts& EditedSettings() const { return edited_; }
     const std::vector<TestModeEntry>& TestModeTable() const { return testModes_; }
     bool ServiceState() const { return serviceState_; }
@@ -240,6 +244,9 @@ class CtwntcfgDlg {
     platform::Platform& platform() { return platform_; }
 
   private:
+    // The settings as the fields give them now.
+    SettingTexts collected() const;
+    void reportUnread();
     Control& ctrl(std::string_view name);
     void enableSave() { ctrl(ctl::kSave).enabled = true; }
     void setEntries(Control& c, std::vector<std::string> entries);
@@ -266,6 +273,13 @@ class CtwntcfgDlg {
     SettingTexts loaded_;
     SettingTexts edited_;
     std::vector<TestModeEntry> testModes_;
+    // Per setting: the last load could not read it.
+    std::array<bool, kDialogSettings> unread_{};
+    // What the fields gave right after the last load: an unread setting is
+    // written only once its field gives something else.
+    SettingTexts shownAtLoad_;
+    // Save runs (its own check of "Network IFs" stands for the focus check).
+    bool saving_ = false;
     bool serviceState_ = false;
     bool closed_ = false;
 };

@@ -16,6 +16,8 @@ using platform::WmiValue;
 // What the log shows of an HRESULT where the platform gives only a reason
 // text: WBEM_E_FAILED.
 constexpr unsigned kWbemFailed = 0x80041001u;
+// StdRegProv's answer for a key or value that does not exist.
+constexpr int32_t kErrorFileNotFound = 2;
 // HKEY_LOCAL_MACHINE, as StdRegProv takes it.
 constexpr const char* kHklmNumber = "2147483650";
 
@@ -109,8 +111,11 @@ void WmiContext::ConnectWMIDB(int kind) {
     }
 }
 
-std::optional<std::string> WmiContext::wmireadregistry(const std::string& fullKey) {
+std::optional<std::string> WmiContext::wmireadregistry(const std::string& fullKey,
+                                                       ReadStatus& why) {
     log_.wmif("wmireadregistry enter: %s", fullKey.c_str());
+    // Until the provider answers, the setting could not be asked for.
+    why = ReadStatus::Failed;
     platform::WmiConnection* c = connection();
     if (!c || !c->getObject("StdRegProv")) {
         log_.wmif("wmireadregistry:failed at GetObject. Errcode: %x", kWbemFailed);
@@ -132,10 +137,16 @@ std::optional<std::string> WmiContext::wmireadregistry(const std::string& fullKe
     auto v = out->get("sValue");
     const int32_t rv = returnValue(*out);
     if (!v || v->type != WmiType::String || rv != 0 || v->s.size() >= kSettingTextLimit) {
+        // "The system cannot find the file specified", or no value at all
+        // from a provider that tells no reason: the setting is not there. A
+        // value of another type or one too long exists but cannot be read.
+        const bool text = v && v->type == WmiType::String;
+        if (rv == kErrorFileNotFound || (rv == 0 && !text)) why = ReadStatus::NotFound;
         log_.wmi("wmireadregistry:failed");
         return std::nullopt;
     }
     log_.wmif("wmireadregistry:success. Errcode: %x", 0u);
+    why = ReadStatus::Read;
     return v->s;
 }
 
@@ -144,7 +155,7 @@ std::string WmiContext::ReadRegKey(std::string_view name) {
     success_ = true;
     log_.wmi(is64Bit() ? "ReadRegKey::64 bit" : "ReadRegKey::32 bit");
     const std::string fullKey = keyPath() + std::string(name);
-    if (auto text = wmireadregistry(fullKey)) {
+    if (auto text = wmireadregistry(fullKey, lastRead_)) {
         // The passphrase never reaches the log in clear.
         const bool secret = equalsNoCase(name, "KeyCode") && !text->empty();
         log_.wmif("ReadRegKey::%s:%s", fullKey.c_str(),
@@ -152,10 +163,19 @@ std::string WmiContext::ReadRegKey(std::string_view name) {
         return *text;
     }
     log_.wmi("ReadRegKey::failed on wmi, try RegOpenKeyEx");
-    if (!targetIsLocal()) return {};
+    if (!targetIsLocal()) {
+        // No fallback on another machine: the log tells a missing setting
+        // from one that could not be asked for.
+        log_.wmif(lastRead_ == ReadStatus::NotFound
+                      ? "ReadRegKey::%s not found on the remote machine"
+                      : "ReadRegKey::%s could not be read from the remote machine",
+                  fullKey.c_str());
+        return {};
+    }
     const std::string key = kHklm + fullKey;
     if (!store_ || !store_->keyExists(key)) {
         success_ = false;
+        lastRead_ = store_ && store_->healthy() ? ReadStatus::NotFound : ReadStatus::Failed;
         log_.wmif("ReadRegKey::failed at %s (RegOpenKeyEx)", fullKey.c_str());
         return {};
     }
@@ -163,9 +183,13 @@ std::string WmiContext::ReadRegKey(std::string_view name) {
     if (!v || (v->type != platform::RegType::Sz && v->type != platform::RegType::ExpandSz) ||
         v->data.size() >= kLocalReadLimit) {
         success_ = false;
+        // A key without a text is a setting that is not there; a value of
+        // another type or one too long is there but unread.
+        lastRead_ = !v && store_->healthy() ? ReadStatus::NotFound : ReadStatus::Failed;
         log_.wmif("ReadRegKey::failed at %s (RegQueryValueEx)", fullKey.c_str());
         return {};
     }
+    lastRead_ = ReadStatus::Read;
     return v->data;
 }
 

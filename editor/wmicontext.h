@@ -3,9 +3,10 @@
 // the registry provider StdRegProv in ROOT\DEFAULT, with the local settings
 // store as the fallback for this machine.
 //
-// The target machine is the one named in the main dialog's "Windows Computer
-// Name" field (kept here, exactly as typed), or this machine when the field
-// is blank or holds the local machine name ("\\" + Win32_ComputerSystem.Name
+// The target machine is the one the main dialog loaded: the "Windows
+// Computer Name" field as it stood at the last LOAD (the dialog hands it over
+// then, never per keystroke), or this machine when that name is blank or is
+// the local machine name ("\\" + Win32_ComputerSystem.Name
 // of this machine). ConnectWMIDB(kind) (re)connects to ROOT\DEFAULT (kind 1,
 // registry work) or ROOT\CIMV2 (kind 2, queries and methods) on it and keeps
 // that one current connection; callers bracket registry work between
@@ -17,7 +18,9 @@
 // success flag is cleared by a failed local access and by a write that could
 // not be done at all; a batch of reads or writes goes on only while it is
 // set. A write that fails is shown to the administrator ("twntcfg Error",
-// naming the setting); reads fail silently (the log tells).
+// naming the setting); reads fail silently (the log tells), and lastRead()
+// says whether the setting was read, is not there, or could not be asked
+// for, so that a caller never takes an unread setting for an empty one.
 //
 // Queries for the other dialogs run on the current connection through
 // forEachObject(), which answers why a query failed.
@@ -56,6 +59,14 @@ inline constexpr size_t kNamespacePathLimit = 500;
 // How long a query waits for its next object before it counts as failed.
 inline constexpr int kFetchTimeoutMs = 30000;
 
+// What the last ReadRegKey found.
+enum class ReadStatus {
+    Read,      // the setting's text
+    NotFound,  // the machine answered that the setting does not exist
+    Failed,    // the machine could not be asked (no connection, dropped
+               // channel, time-out) or the value could not be read
+};
+
 enum class QueryStatus {
     Done,          // every object was visited (or the visitor stopped)
     NotConnected,  // no current connection
@@ -77,8 +88,8 @@ class WmiContext {
     void end();
     bool initialised() const { return initialised_; }
 
-    // The "Windows Computer Name" field as typed; changing it takes effect
-    // at the next ConnectWMIDB.
+    // The machine name the main dialog loads (its "Windows Computer Name"
+    // field, handed over at LOAD); every later connection goes there.
     void setMachineField(std::string text) { machineField_ = std::move(text); }
     const std::string& machineField() const { return machineField_; }
 
@@ -93,8 +104,10 @@ class WmiContext {
     platform::WmiConnection* connection() { return connected_ ? current_.get() : nullptr; }
 
     // The setting's text on the target machine, empty when it cannot be
-    // read; clears the success flag when a local read fails.
+    // read; clears the success flag when a local read fails. lastRead()
+    // tells an empty text from a missing or an unread setting.
     std::string ReadRegKey(std::string_view name);
+    ReadStatus lastRead() const { return lastRead_; }
     // Writes the setting's text on the target machine; clears the success
     // flag and shows the failure when it cannot be written. Answers whether
     // the text was written.
@@ -133,7 +146,9 @@ class WmiContext {
     // or nullptr.
     std::unique_ptr<platform::WmiConnection> connectTo(const std::string& machine, const char* ns);
     bool fetchSystemType(platform::WmiConnection& c);
-    std::optional<std::string> wmireadregistry(const std::string& fullKey);
+    // The text, or why there is none: NotFound when the provider answered
+    // without a value, Failed when it could not be asked.
+    std::optional<std::string> wmireadregistry(const std::string& fullKey, ReadStatus& why);
     bool wmiwriteregistry(const std::string& fullKey, std::string_view text);
     bool wmicreatekey(const std::string& fullKey);
     void showWriteFailure(std::string_view name);
@@ -145,6 +160,7 @@ class WmiContext {
     bool initialised_ = false;
     bool connected_ = false;
     bool success_ = true;
+    ReadStatus lastRead_ = ReadStatus::Read;
     std::unique_ptr<platform::WmiConnection> current_;
     std::string machineField_;
     std::string systemType_;

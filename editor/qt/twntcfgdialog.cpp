@@ -270,9 +270,11 @@ void TwntcfgDialog::build() {
         g->addWidget(w(ctl::kAlias), 1, 1, 1, 2);
         g->addWidget(w(ctl::kFqdn), 2, 0, 1, 3);
         g->addWidget(w(ctl::kActivateLog), 3, 0, 1, 3);
+        // The field as wide as the others above it (a folder path is long),
+        // its "Browse..." right under its end.
         g->addWidget(label(ctl::kLogLocation, ctl::kLogLocation), 4, 0);
-        g->addWidget(w(ctl::kLogLocation), 4, 1);
-        g->addWidget(w(ctl::kLogLocationBrowse), 4, 2);
+        g->addWidget(w(ctl::kLogLocation), 4, 1, 1, 2);
+        g->addWidget(w(ctl::kLogLocationBrowse), 5, 2, Qt::AlignRight);
     }
 
     // ---- middle: thresholds; externals and timers; service ----

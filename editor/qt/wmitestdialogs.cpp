@@ -424,8 +424,11 @@ WmiBrowserDialog::WmiBrowserDialog(WMIBrowser& model, QWidget* parent)
 void WmiBrowserDialog::refresh() {
     const QSignalBlocker b1(classes_), b2(properties_);
     classes_->setCurrentRow(model_.selectedClass);
-    if (properties_->count() != static_cast<int>(model_.properties.size()) ||
-        (properties_->count() && properties_->item(0)->text() != qs(model_.properties.front()))) {
+    // Every class change refills the list: two classes may well share the
+    // number of properties and the first name.
+    if (propertiesOf_ != model_.selectedClass ||
+        properties_->count() != static_cast<int>(model_.properties.size())) {
+        propertiesOf_ = model_.selectedClass;
         properties_->clear();
         for (const auto& p : model_.properties) properties_->addItem(qs(p));
     }

@@ -107,6 +107,8 @@ class WmiBrowserDialog : public QDialog {
     QListWidget* classes_;
     QListWidget* properties_;
     QLabel* query_;
+    // The class whose properties the list shows (-1: none yet).
+    int propertiesOf_ = -1;
 };
 
 }  // namespace tw::editor::qt

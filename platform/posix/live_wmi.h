@@ -95,6 +95,8 @@ LiveClass networkInterfaceClass();
 LiveClass baseBoardClass();
 LiveClass batteryClass();
 LiveClass motherboardClass();
+LiveClass dataFileClass();
+LiveClass directoryClass();
 
 // Values as WMI types them: uint64 as text, small integers as 32 bits.
 inline WmiValue str(std::string s) {

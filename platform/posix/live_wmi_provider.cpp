@@ -55,11 +55,12 @@ namespace {
 using namespace livewmi;
 
 std::vector<LiveClass> liveClasses() {
-    return {
-        perfProcessClass(),      processClass(),    processorClass(),     computerSystemClass(),
-        operatingSystemClass(),  perfMemoryClass(), perfSystemClass(),    logicalDiskClass(),
-        serviceClass(),          ntLogEventClass(), pageFileUsageClass(), networkProtocolClass(),
-        networkInterfaceClass(), baseBoardClass(),  batteryClass(),       motherboardClass()};
+    return {perfProcessClass(),      processClass(),         processorClass(),
+            computerSystemClass(),   operatingSystemClass(), perfMemoryClass(),
+            perfSystemClass(),       logicalDiskClass(),     serviceClass(),
+            ntLogEventClass(),       pageFileUsageClass(),   networkProtocolClass(),
+            networkInterfaceClass(), baseBoardClass(),       batteryClass(),
+            motherboardClass(),      dataFileClass(),        directoryClass()};
 }
 
 class LiveConnection final : public WmiConnection {

@@ -23,6 +23,12 @@ struct LiveWmiRoots {
     std::string systemctl = "systemctl";
     // Whether Win32_NTLogEvent reads the systemd journal of this host.
     bool journal = true;
+    // The tree that CIM_DataFile and Win32_Directory list, shown as "/"
+    // (empty: the host's own "/").
+    std::string files;
+    // The program folders' search path of CIM_DataFile (empty: this
+    // process's PATH).
+    std::string programPath;
 };
 
 // host names this machine (Win32_ComputerSystem, the servers connect() takes).

@@ -77,7 +77,7 @@ struct Picker {
         EXPECT_FALSE(dlg.OnInitDialog());
         if (*machine) {
             dlg.setText(ctl::kComputerName, std::string("\\\\") + machine);
-            dlg.wmi().ConnectWMIDB(kRootCimv2);
+            dlg.click(ctl::kLoad);
         }
         h.ui.clear();
         h.ui.waits = 0;
@@ -153,6 +153,36 @@ TEST(RemotePickers, EachWayThroughTheTwoButtons) {
         if (!*c.machine && !c.externals) {
             EXPECT_EQ(p.h.ui.folderTitles, std::vector<std::string>{"Pick a Directory"});
         }
+    }
+}
+
+// A picked path that did not fit its field was dropped without a word.
+TEST(RemotePickers, TooLongFix_APathThatDoesNotFitItsFieldIsTold) {
+    Picker p("");
+    const std::string fits(258, 'd'), over(259, 'd');
+    p.h.ui.folders = {"/" + over, "/" + fits};
+    EXPECT_FALSE(BrowseSaveLogLocation(p.dlg));
+    EXPECT_EQ(p.h.ui.messages,
+              (std::vector<ShownMessage>{
+                  {"Can not use /" + over + ": the Save Log Location takes at most 259 characters.",
+                   "twntcfg Error", MessageKind::Error}}));
+    EXPECT_EQ(p.dlg.text(ctl::kLogLocation), "");
+    EXPECT_TRUE(BrowseSaveLogLocation(p.dlg));
+    EXPECT_EQ(p.dlg.text(ctl::kLogLocation), "/" + fits);
+    // "/opt/check /INT=300;" in front of the old entries: 20 characters.
+    for (const size_t old : {7980u, 7979u}) {
+        p.h.ui.clear();
+        ASSERT_TRUE(p.dlg.setText(ctl::kExternals, std::string(old, 'x')));
+        p.h.ui.files = {std::string("/opt/check")};
+        EXPECT_EQ(AddExternal(p.dlg), old == 7979u) << old;
+        EXPECT_EQ(
+            p.h.ui.texts(),
+            old == 7979u
+                ? std::vector<std::string>{}
+                : std::vector<
+                      std::string>{"Can not add /opt/check: the Externals List would be longer "
+                                   "than 7999 characters."})
+            << old;
     }
 }
 

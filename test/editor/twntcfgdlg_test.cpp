@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "editor/remoteselect.h"
+#include "editor/wmitestconfig.h"
+#include "platform/fixture_wmi_provider.h"
 #include "test/support/editor_harness.h"
 
 namespace tw::editor {
@@ -11,8 +14,10 @@ namespace {
 using ::testing::Contains;
 using testing::DialogHarness;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using testing::kCompleteSettings;
+using ::testing::Not;
 using testing::ShownMessage;
 
 const std::string kDefaultTests =
@@ -159,14 +164,172 @@ TEST(CtwntcfgDlg, RemoteMachineThatRefusesShowsItsNameAndLoadsEmpty) {
     EXPECT_FALSE(h.dlg.enabled(ctl::kSave)) << "typing a machine name enables nothing";
     h.ui.clear();
     h.dlg.click(ctl::kLoad);
-    ASSERT_FALSE(h.ui.messages.empty());
-    for (const auto& m : h.ui.messages)
-        EXPECT_EQ(m, (ShownMessage{"Remote WMI connection to Db-Server7 failed.", "twntcfg Error",
-                                   MessageKind::Error}));
+    ASSERT_GE(h.ui.messages.size(), 2u);
+    for (size_t i = 0; i + 1 < h.ui.messages.size(); ++i)
+        EXPECT_EQ(h.ui.messages[i], (ShownMessage{"Remote WMI connection to Db-Server7 failed.",
+                                                  "twntcfg Error", MessageKind::Error}));
+    // Then, once, that no setting could be read.
+    EXPECT_THAT(h.ui.messages.back().text,
+                HasSubstr("These settings could not be read from Db-Server7: TWDISPLAY, TWPAGE"));
+    EXPECT_EQ(h.dlg.UnreadSettings().size(), 27u);
     EXPECT_EQ(h.dlg.text(ctl::kComputerName), "Db-Server7");
     EXPECT_EQ(h.dlg.text(ctl::kTimer), "");
     EXPECT_THAT(h.dlg.entries(ctl::kProcsPick), IsEmpty());
     EXPECT_FALSE(h.dlg.wmi().connected());
+}
+
+// A second machine, DB2, with settings and a service state of its own,
+// reached by the name "\\\\DB2".
+struct SecondMachine {
+    explicit SecondMachine(testing::EditorHarness& h) {
+        testing::writeFile(fixturePath, R"({
+          "Win32_ComputerSystem": [{"Name": "DB2", "SystemType": "X86-based PC"}],
+          "Win32_Service": [{"Name": "TallwatchClient",
+            "DisplayName": "Tallwatch Professional Edition Client 5.01", "Started": false}]
+        })");
+        for (const auto& [name, text] : kCompleteSettings)
+            store.setSetting(name, name == "AliasName" ? "Database" : text);
+        provider = platform::makeFixtureWmiProvider(fixturePath, h.clock, store);
+        h.provider.machines["DB2"] = provider.get();
+    }
+    testing::TempDir dir;
+    std::string fixturePath = dir.file("db2.json");
+    testing::MemorySettingsStore store;
+    std::unique_ptr<platform::WmiProvider> provider;
+};
+
+// A machine name typed but not loaded used to take Save (the loaded
+// machine's texts written onto the other one), the WMI test editor and the
+// service button along.
+TEST(CtwntcfgDlg, TypedMachineFix_EveryActionStaysOnTheLoadedMachineUntilLoad) {
+    Started h;
+    SecondMachine db2(h);
+    auto& d = h.dlg;
+    d.setText(ctl::kComputerName, "\\\\DB2");
+    EXPECT_FALSE(d.enabled(ctl::kSave));
+    d.setText(ctl::kAlias, "Shop Front");
+    d.click(ctl::kSave);
+    EXPECT_EQ(h.setting("AliasName"), "Shop Front");
+    EXPECT_EQ(db2.store.setting("AliasName"), "Database");
+    {
+        WMITestConfig tests(d);
+        ASSERT_EQ(tests.rows.size(), 1u) << "the loaded machine's WMI tests";
+        tests.selected = 0;
+        tests.remove();
+        tests.save();
+    }
+    EXPECT_EQ(h.setting("WMITests"), "");
+    EXPECT_NE(db2.store.setting("WMITests").value_or(""), "");
+    d.click(ctl::kService);  // "Stop Service": the loaded machine's agent runs
+    EXPECT_EQ(d.text(ctl::kService), "Start Service");
+    h.ui.files = {"/opt/a.sh"};
+    h.ui.folders = {"/var/log"};
+    EXPECT_TRUE(AddExternal(d));
+    EXPECT_TRUE(BrowseSaveLogLocation(d));
+    EXPECT_EQ(h.ui.filePickers, 1) << "this machine's pickers, not the remote lists";
+    EXPECT_TRUE(h.ui.questions.empty());
+    EXPECT_THAT(h.provider.servers, Not(Contains("DB2")));
+    // LOAD hands the typed name over.
+    h.ui.answers = {true};
+    d.click(ctl::kLoad);
+    EXPECT_EQ(d.text(ctl::kAlias), "Database");
+    EXPECT_EQ(d.text(ctl::kService), "Start Service");
+    EXPECT_EQ(d.LoadedSettings().machine, "\\\\DB2");
+    EXPECT_THAT(h.provider.servers, Contains("DB2"));
+    d.setText(ctl::kTimer, "120");
+    d.click(ctl::kSave);
+    EXPECT_EQ(db2.store.setting("Timer"), "120");
+    EXPECT_EQ(h.setting("Timer"), "300");
+}
+
+// A partial load used to be saved back whole: every setting after the
+// first failed read was written empty over its value.
+TEST(CtwntcfgDlg, PartialLoadFix_UnreadSettingsAreToldOnceAndWrittenOnlyWhenChanged) {
+    DialogHarness h;
+    h.store.deleteKey(testing::kAgentKey + "MemLevels");
+    h.start();
+    auto& d = h.dlg;
+    const std::vector<std::string> unread = d.UnreadSettings();
+    ASSERT_EQ(unread.size(), 19u) << "MemLevels is not there; the ones after it were not read";
+    EXPECT_EQ(unread.front(), "CPUrebootcolor");
+    EXPECT_EQ(unread.back(), "tests");
+    ASSERT_EQ(h.ui.messages.size(), 1u);
+    EXPECT_EQ(h.ui.messages[0].caption, "twntcfg Error");
+    EXPECT_THAT(h.ui.messages[0].text,
+                HasSubstr("These settings could not be read from \\\\WEB1: CPUrebootcolor, "
+                          "CPUrebootmins, StartDelay,"));
+    EXPECT_THAT(h.ui.messages[0].text, Not(HasSubstr("MemLevels")));
+    EXPECT_EQ(d.text(ctl::kTimer), "") << "the load stays as it is";
+    // What the checks require, and one more change.
+    for (const char* f : {ctl::kPhysWarning, ctl::kCommitWarning}) d.setText(f, "70");
+    for (const char* f : {ctl::kPhysPanic, ctl::kCommitPanic}) d.setText(f, "80");
+    d.setText(ctl::kRebootMins, "45");
+    d.setText(ctl::kStartDelay, "3");
+    d.setText(ctl::kUpDays, "30");
+    d.setText(ctl::kAlias, "Shop Front");
+    h.ui.clear();
+    d.click(ctl::kSave);
+    EXPECT_TRUE(h.ui.messages.empty()) << h.ui.texts()[0];
+    EXPECT_FALSE(d.enabled(ctl::kSave));
+    const std::pair<const char*, const char*> kept[] = {
+        {"Timer", "300"},
+        {"KeyCode", "secret phrase"},
+        {"CPUrebootcolor", "Red"},
+        {"Externals", "/opt/check.sh /INT=300"},
+        {"Procs", "svchost:N:1 sqlservr:N:2"},
+        {"Tests",
+         "procs:T msgs:P cpu:T disk:P netprotl:G mem:P pagefile:P svcs:P netdata:T "
+         "wmitest:P"}};
+    for (const auto& [name, text] : kept) EXPECT_EQ(h.setting(name), text) << name;
+    const std::pair<const char*, const char*> written[] = {{"AliasName", "Shop Front"},
+                                                           {"MemLevels", "PHYS:70:80 COMMIT:70:80"},
+                                                           {"CPUrebootmins", "45"},
+                                                           {"CPUupdays", "30"}};
+    for (const auto& [name, text] : written) EXPECT_EQ(h.setting(name), text) << name;
+    EXPECT_THAT(d.UnreadSettings(), Not(Contains("CPUrebootmins")));
+    EXPECT_THAT(d.UnreadSettings(), Contains("Timer"));
+    // A mode click is a change of the tests text (shown from the default).
+    d.click(ctl::kDisable);
+    d.click(ctl::kSave);
+    EXPECT_EQ(h.setting("Tests"),
+              "procs:P msgs:P cpu:D disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D");
+    EXPECT_EQ(h.setting("Timer"), "300");
+}
+
+TEST(CtwntcfgDlg, PartialLoadFix_ARemoteReadThatFailsMidwayIsNotWrittenBack) {
+    Started h;
+    h.provider.reachable.insert("DB2");
+    h.store.deleteKey(testing::kAgentKey + "PageLevels");
+    h.dlg.setText(ctl::kComputerName, "\\\\DB2");
+    h.ui.clear();
+    h.dlg.click(ctl::kLoad);
+    EXPECT_TRUE(h.ui.messages.empty()) << "a setting that is not there is no failure";
+    EXPECT_THAT(h.dlg.UnreadSettings(), IsEmpty());
+    EXPECT_EQ(h.dlg.text(ctl::kTimer), "300") << "a remote read goes on after a missing setting";
+    // The channel breaks after the first eight reads.
+    h.store.setSetting("PageLevels", "red");
+    h.provider.calls.clear();
+    h.provider.failAfter["GetStringValue"] = 8;
+    h.ui.clear();
+    h.dlg.click(ctl::kLoad);
+    ASSERT_EQ(h.ui.messages.size(), 1u);
+    EXPECT_EQ(h.dlg.UnreadSettings().size(), 19u);
+    EXPECT_EQ(h.dlg.text(ctl::kAlias), "Front End #2");
+    EXPECT_EQ(h.dlg.text(ctl::kTimer), "");
+    EXPECT_THAT(h.logLines(),
+                Contains(HasSubstr("Timer could not be read from the remote machine")));
+    h.provider.failAfter.clear();
+    h.dlg.setText(ctl::kDisplayEntry, "mon9");
+    h.dlg.click(ctl::kDisplayAdd);
+    for (const char* f : {ctl::kRebootMins, ctl::kStartDelay, ctl::kUpDays}) h.dlg.setText(f, "2");
+    h.ui.clear();
+    h.dlg.click(ctl::kSave);
+    EXPECT_TRUE(h.ui.messages.empty()) << h.ui.texts()[0];
+    EXPECT_EQ(h.setting("TWDISPLAY"), "mon1.corp.lan;mon2.corp.lan:1985;mon9");
+    EXPECT_EQ(h.setting("StartDelay"), "2");
+    EXPECT_EQ(h.setting("Timer"), "300");
+    EXPECT_EQ(h.setting("PageLevels"), "red");
+    EXPECT_EQ(h.setting("KeyCode"), "secret phrase");
 }
 
 // ---- Defaults, MemLevels, colours --------------------------------------------------
@@ -593,6 +756,21 @@ INSTANTIATE_TEST_SUITE_P(
         NetIfCase{"LAN 100Mbps:85:95:90:90", "thresholds error in network interface definition"},
         NetIfCase{"LAN 100Mbps:-5:95:80:90", "thresholds error in network interface definition"},
         NetIfCase{"LAN100Mbps:85:95:80:90", nullptr}));
+
+// When the focus left "Network IFs" for "Save", the focus check showed its
+// message under Save's own message of the same text.
+TEST(CtwntcfgDlg, DoubleMessageFix_FocusLeavingForSaveShowsTheNetworkMessageOnce) {
+    Started h;
+    h.dlg.setText(ctl::kNetIfs, "LAN 100:85:95:80:90");
+    h.ui.whileShown = [&] { h.dlg.focusLost(ctl::kNetIfs); };
+    h.dlg.click(ctl::kSave);
+    EXPECT_THAT(h.ui.texts(), ElementsAre("Mbps missing in network interface definition"));
+    EXPECT_THAT(h.ui.focus, ElementsAre(ctl::kNetIfs));
+    // Anywhere else the focus check still speaks.
+    h.ui.clear();
+    h.dlg.focusLost(ctl::kNetIfs);
+    EXPECT_THAT(h.ui.texts(), ElementsAre("Mbps missing in network interface definition"));
+}
 
 // ---- saving, leaving, reloading ------------------------------------------------------------
 

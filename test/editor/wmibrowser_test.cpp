@@ -46,6 +46,28 @@ TEST_F(WmiBrowserTest, ClassListPropertiesAndTheQueryText) {
     EXPECT_EQ(query, "select Name from Win32_Processor");
 }
 
+// Two classes that share the number of properties and the first name: the
+// Qt view once kept showing the first class's list after the change.
+TEST(WmiBrowser, EveryClassChangeGivesThatClasssProperties) {
+    testing::EditorHarness h(R"({
+        "Win32_ComputerSystem": [{"Name": "WEB1", "SystemType": "X86-based PC"}],
+        "Win32_Fan": [{"Name": "f", "Speed": 1}],
+        "Win32_Pump": [{"Name": "p", "Flow": 2}]
+    })");
+    ASSERT_TRUE(h.wmi.start());
+    h.wmi.ConnectWMIDB(kRootCimv2);
+    std::string query;
+    WMIBrowser b(h.wmi, query);
+    ASSERT_EQ(b.classes,
+              (std::vector<std::string>{"Win32_ComputerSystem", "Win32_Fan", "Win32_Pump"}));
+    b.selectClass(1);
+    EXPECT_EQ(b.properties, (std::vector<std::string>{"Name", "Speed"}));
+    b.selectClass(2);
+    EXPECT_EQ(b.properties, (std::vector<std::string>{"Name", "Flow"}));
+    b.selectProperty(1);
+    EXPECT_EQ(b.queryText(), "select Flow from Win32_Pump");
+}
+
 TEST_F(WmiBrowserTest, ClassDetailFormat) {
     const char* processor =
         "WMI Class Win32_Processor:\n\nProperties:\nName|NumberOfCores|Is64\n\nValues:\n";

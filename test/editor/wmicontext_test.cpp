@@ -1,5 +1,7 @@
 #include "editor/wmicontext.h"
 
+#include <functional>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -143,6 +145,54 @@ TEST(WmiContext, MissingSettingOnARemoteMachineReadsEmptyAndKeepsTheSuccessFlag)
     EXPECT_EQ(h.wmi.ReadRegKey("Timer"), "");
     EXPECT_TRUE(h.wmi.success());
     EXPECT_THAT(h.logLines(), Not(Contains(::testing::HasSubstr("RegOpenKeyEx)"))));
+}
+
+// A read that could not be asked used to look like an empty setting, and
+// the next save wrote the empty text over the value.
+TEST(WmiContext, PartialLoadFix_RemoteReadTellsNotFoundFromCouldNotAsk) {
+    const struct {
+        const char* what;
+        std::function<void(EditorHarness&)> setup;
+        ReadStatus status;
+        const char* logged;  // nullptr: the read succeeded
+    } cases[] = {
+        {"read", [](EditorHarness&) {}, ReadStatus::Read, nullptr},
+        {"missing", [](EditorHarness& h) { h.store.deleteKey(kAgentKey + "Timer"); },
+         ReadStatus::NotFound, "not found on the remote machine"},
+        {"method failed", [](EditorHarness& h) { h.provider.failMethods.insert("GetStringValue"); },
+         ReadStatus::Failed, "could not be read from the remote machine"},
+        {"refused answer", [](EditorHarness& h) { h.provider.returnValues["GetStringValue"] = 5; },
+         ReadStatus::Failed, "could not be read from the remote machine"},
+        {"settings store unreadable", [](EditorHarness& h) { h.store.setHealthy(false, "locked"); },
+         ReadStatus::Failed, "could not be read from the remote machine"},
+        {"no connection", [](EditorHarness& h) { h.provider.refuse.insert("ROOT\\DEFAULT"); },
+         ReadStatus::Failed, "could not be read from the remote machine"},
+    };
+    for (const auto& c : cases) {
+        Started h;
+        h.store.setSetting("Timer", "300");
+        h.provider.reachable.insert("FILESRV");
+        h.wmi.setMachineField("\\\\FILESRV");
+        c.setup(h);
+        h.wmi.ConnectWMIDB(kRootDefault);
+        EXPECT_EQ(h.wmi.ReadRegKey("Timer"), c.status == ReadStatus::Read ? "300" : "") << c.what;
+        EXPECT_EQ(h.wmi.lastRead(), c.status) << c.what;
+        EXPECT_TRUE(h.wmi.success()) << c.what << ": a remote read never stops the batch";
+        if (c.logged) {
+            EXPECT_THAT(h.logLines(), Contains("ReadRegKey::" + kKey32 + "Timer " + c.logged))
+                << c.what;
+        }
+    }
+    // This machine: a missing setting is not there; a settings store that
+    // cannot be read is a setting that could not be read.
+    Started h;
+    h.wmi.ConnectWMIDB(kRootDefault);
+    h.wmi.ReadRegKey("Timer");
+    EXPECT_EQ(h.wmi.lastRead(), ReadStatus::NotFound);
+    h.store.setSetting("Timer", "300");
+    h.store.setHealthy(false, "locked");
+    h.wmi.ReadRegKey("Timer");
+    EXPECT_EQ(h.wmi.lastRead(), ReadStatus::Failed);
 }
 
 TEST(WmiContext, SixtyFourBitTargetUsesWow6432NodeAlsoInTheLocalFallback) {

@@ -385,5 +385,97 @@ TEST(LiveWmiProvider, RecordedTreeGivesExactRows) {
     EXPECT_FALSE(s(*cs[0], "Name").empty());
 }
 
+// ---- the remote pickers' classes -----------------------------------------------------
+
+// A tree that stands in for "/" in the file classes' tests.
+struct FileTree {
+    TempDir dir;
+    void folder(const std::string& rel) {
+        std::filesystem::create_directories(dir.path() + "/" + rel);
+    }
+    void file(const std::string& rel, std::filesystem::perms mode) {
+        writeFile(dir.path() + "/" + rel, "#!/bin/sh\n");
+        std::filesystem::permissions(dir.path() + "/" + rel, mode);
+    }
+    void link(const std::string& rel, const std::string& to) {
+        std::filesystem::create_symlink(to, dir.path() + "/" + rel);
+    }
+};
+
+std::vector<std::string> names(const std::vector<std::unique_ptr<WmiObject>>& rows) {
+    std::vector<std::string> out;
+    for (auto& r : rows) out.push_back(s(*r, "Name"));
+    return out;
+}
+
+TEST(LiveWmiProvider, DataFilesAreTheProgramsOfTheProgramFoldersShapedAsWmiShapesThem) {
+    using P = std::filesystem::perms;
+    FileTree t;
+    for (const char* f : {"usr/bin", "opt/tool/bin/deep", "usr/local/sbin", "elsewhere"})
+        t.folder(f);
+    t.link("bin", "usr/bin");  // a merged /usr: /bin and /usr/bin are one folder
+    t.file("usr/bin/check.sh", P::owner_all | P::group_read | P::others_exec);
+    t.file("usr/bin/readme.txt", P::owner_read | P::owner_write);
+    t.link("usr/bin/check", "check.sh");               // stays in its folder
+    t.link("usr/bin/escape", "../../elsewhere/prog");  // leads out of it
+    t.file("elsewhere/prog", P::owner_all);
+    t.file("opt/tool/bin/tool.bin", P::owner_all);
+    t.file("opt/tool/bin/deep/too-deep", P::owner_all);
+    t.link("opt/outside", "../elsewhere");
+    t.file("usr/local/sbin/admin", P::owner_all);
+    LiveWmiRoots roots;
+    roots.files = t.dir.path();
+    roots.programPath = "/bin:relative/bin::/usr/bin:/missing";
+    Live live(roots);
+    auto rows = live.rows("SELECT * FROM CIM_DataFile");
+    EXPECT_EQ(names(rows),
+              (std::vector<std::string>{"/bin/check", "/bin/check.sh", "/opt/tool/bin/tool.bin",
+                                        "/usr/local/sbin/admin"}));
+    ASSERT_EQ(rows.size(), 4u);
+    const WmiObject& tool = *rows[2];
+    EXPECT_EQ(s(tool, "FileName"), "tool");
+    EXPECT_EQ(s(tool, "Extension"), "bin");
+    EXPECT_EQ(s(tool, "Drive"), "");
+    EXPECT_EQ(s(tool, "Path"), "/opt/tool/bin/");
+    EXPECT_EQ(s(*rows[0], "Extension"), "");
+    EXPECT_EQ(
+        names(live.rows("SELECT Name FROM CIM_DataFile WHERE Name = '/usr/local/sbin/admin'")),
+        std::vector<std::string>{"/usr/local/sbin/admin"});
+}
+
+TEST(LiveWmiProvider, DirectoriesAreTheFoldersNearTheRootOutsideTheKernelsTrees) {
+    FileTree t;
+    for (const char* f : {"proc/1", "sys/kernel", "dev/pts", "run/user", "tmp",
+                          "var/spool/twnt/deeper", "srv/www.d"})
+        t.folder(f);
+    t.link("home", "var");
+    LiveWmiRoots roots;
+    roots.files = t.dir.path();
+    Live live(roots);
+    auto rows = live.rows("SELECT * FROM Win32_Directory");
+    EXPECT_EQ(names(rows), (std::vector<std::string>{"/", "/srv", "/tmp", "/var", "/srv/www.d",
+                                                     "/var/spool", "/var/spool/twnt"}));
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(s(*rows[0], "Path"), "/");
+    EXPECT_EQ(s(*rows[4], "FileName"), "www");
+    EXPECT_EQ(s(*rows[4], "Extension"), "d");
+    EXPECT_EQ(s(*rows[6], "FileName"), "twnt");
+    EXPECT_EQ(s(*rows[6], "Path"), "/var/spool/");
+    // The class browser offers the class with its properties.
+    auto cls = live.rows("SELECT * FROM meta_class WHERE __Class = 'Win32_Directory'");
+    ASSERT_EQ(cls.size(), 1u);
+    EXPECT_EQ(cls[0]->propertyNames(),
+              (std::vector<std::string>{"Name", "FileName", "Extension", "Drive", "Path"}));
+}
+
+TEST(LiveWmiProvider, FileListsStopAtTenThousandRows) {
+    FileTree t;
+    for (int i = 0; i < 10050; ++i) t.folder("many/d" + std::to_string(i));
+    LiveWmiRoots roots;
+    roots.files = t.dir.path();
+    Live live(roots);
+    EXPECT_EQ(live.rows("SELECT Name FROM Win32_Directory").size(), 10000u);
+}
+
 }  // namespace
 }  // namespace tw::platform

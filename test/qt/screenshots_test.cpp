@@ -2,11 +2,13 @@
 // build folder (screenshots/), so that anyone can look at the layout without
 // a display.
 #include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 
 #include "editor/qt/remoteselectdialog.h"
 #include "editor/qt/twntcfgdialog.h"
+#include "editor/qt/viewkit.h"
 #include "editor/qt/wmitestdialogs.h"
 #include "test/qt/qt_harness.h"
 #include "test/support/editor_fixture.h"
@@ -32,6 +34,13 @@ class ScreenshotsTest : public QObject {
         EditorUnderTest e(kCompleteSettings);
         e.window->resize(e.window->sizeHint());
         QVERIFY(shoot(e.window.get(), "twntcfg-main.png"));
+        // The log folder field was squeezed to a sliver beside "Browse...":
+        // it is as wide as the fields above it and shows a typical folder.
+        auto* log = e.lineEdit(tw::editor::ctl::kLogLocation);
+        QCOMPARE(log->width(), e.lineEdit(tw::editor::ctl::kAlias)->width());
+        QVERIFY2(log->width() >= tw::editor::qt::widthForChars(log, 0) +
+                                     log->fontMetrics().horizontalAdvance("/var/spool/twnt"),
+                 qPrintable(QString::number(log->width())));
     }
 
     void wmiTestWindows() {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QListView>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,12 +21,64 @@
 
 #include "editor/qt/twntcfgmain.h"
 #include "test/qt/qt_harness.h"
+#include "platform/posix/file_settings_store.h"
 #include "test/support/editor_fixture.h"
 
 using namespace tw::testing;
 using tw::editor::qt::qs;
 using tw::editor::qt::ss;
 namespace ctl = tw::editor::ctl;
+
+// A remote machine DB2: twwmi --serve over its own settings file (the
+// settings given, with the alias "Database") and, without a fixture, the
+// live provider of this host; else over the fixture given. Reached through
+// TWNT_REMOTE_COMMAND, as an administrator sets it.
+struct RemoteMachine {
+    RemoteMachine(EditorUnderTest& e, const QString& fixture = {}, const QString& path = {})
+        : registry(e.path("db2.reg")) {
+        auto settings = kCompleteSettings;
+        for (auto& [name, text] : settings) {
+            if (name == "TWDISPLAY") text = "db-mon.corp.lan";
+            if (name == "AliasName") text = "Database";
+        }
+        writeSettings(ss(registry), settings);
+        QString env = "env -u TWNT_WMI_FIXTURE";
+        if (!fixture.isEmpty()) {
+            writeFile(ss(e.path("db2.json")), ss(fixture));
+            env += " TWNT_WMI_FIXTURE=" + e.path("db2.json");
+        }
+        if (!path.isEmpty()) env += " PATH=" + path;
+        command = std::make_unique<ScopedEnv>(
+            "TWNT_REMOTE_COMMAND",
+            QString("%1 TWNT_REGISTRY=%2 %3/twwmi --serve").arg(env, registry, TW_BINARY_DIR));
+    }
+    std::string setting(const char* name) const {
+        return readSetting(ss(registry), name).value_or("<missing>");
+    }
+    QString registry;
+    std::unique_ptr<ScopedEnv> command;
+};
+
+// Chooses a name in "Remote Select" as a person does: scrolls to it and
+// clicks it. False when the list does not offer it.
+bool chooseName(QWidget* select, const QString& name) {
+    auto* list = select->findChild<QListView*>("Names");
+    if (!list) return false;
+    const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
+                                                       name, 1, Qt::MatchExactly);
+    if (found.isEmpty()) return false;
+    list->scrollTo(found[0]);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(found[0]).center());
+    return list->currentIndex() == found[0];
+}
+
+QStringList offeredNames(QWidget* select) {
+    QStringList out;
+    auto* list = select->findChild<QListView*>("Names");
+    for (int i = 0; list && i < list->model()->rowCount(); ++i)
+        out << list->model()->index(i, 0).data().toString();
+    return out;
+}
 
 // Receives the web addresses the desktop is asked to open.
 class UrlCatcher : public QObject {
@@ -203,9 +256,11 @@ class TwntcfgDialogTest : public QObject {
         // The button takes the focus from the field when clicked, as a mouse does.
         e.button(ctl::kSave)->setFocus();
         click(e.window.get(), ctl::kSave);
-        QTRY_VERIFY_WITH_TIMEOUT(script.done(), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(script.errors.join("; ")), 15000);
         QCOMPARE(script.seen.at(0).text, message);
         QVERIFY(waiting);
+        // One message: the focus leaving the field for "Save" adds none.
+        QCOMPARE(script.seen.size(), size_t(1));
         QCOMPARE(e.window->focusWidget()->objectName(), focus);
         QVERIFY(e.button(ctl::kSave)->isEnabled());
         QCOMPARE(readSetting(e.registryPath, "Defaults").value_or(""),
@@ -300,7 +355,12 @@ class TwntcfgDialogTest : public QObject {
         QTemporaryDir dir;
         writeFile(ss(dir.filePath("file")), "");
         const QString registry = dir.filePath("file/registry.reg");
+        // Nothing to read: the start says which settings it could not read.
+        ModalScript start;
+        start.press("twntcfg Error", "OK").start();
         EditorUnderTest e({}, kWindowsFixture, registry);
+        QTRY_VERIFY2_WITH_TIMEOUT(start.done(), qPrintable(start.errors.join("; ")), 10000);
+        QVERIFY(start.seen.at(0).text.startsWith("These settings could not be read"));
         typeInto(e.window.get(), ctl::kDisplayEntry, "mon1");
         click(e.window.get(), ctl::kDisplayAdd);
         for (const char* f :
@@ -347,21 +407,11 @@ class TwntcfgDialogTest : public QObject {
     // settings file, started through TWNT_REMOTE_COMMAND.
     void loadOfARemoteMachineThenItsFileListAndSave() {
         EditorUnderTest e(kCompleteSettings);
-        const QString remoteRegistry = e.path("db2.reg"), remoteFixture = e.path("db2.json");
-        auto remoteSettings = kCompleteSettings;
-        for (auto& [name, text] : remoteSettings) {
-            if (name == "TWDISPLAY") text = "db-mon.corp.lan";
-            if (name == "AliasName") text = "Database";
-        }
-        writeSettings(ss(remoteRegistry), remoteSettings);
-        writeFile(ss(remoteFixture), R"({
+        RemoteMachine db2(e, R"({
           "Win32_ComputerSystem": [{"Name": "DB2", "SystemType": "X86-based PC"}],
           "Win32_Service": [{"Name": "MSSQL", "DisplayName": "SQL Server", "Started": true}],
           "CIM_DataFile": [{"Name": "c:\\tools\\check.exe"}, {"Name": "C:\\boot.ini"}]
         })");
-        ScopedEnv remote("TWNT_REMOTE_COMMAND",
-                         QString("env TWNT_WMI_FIXTURE=%1 TWNT_REGISTRY=%2 %3/twwmi --serve")
-                             .arg(remoteFixture, remoteRegistry, TW_BINARY_DIR));
         QWidget* win = e.window.get();
         typeInto(win, ctl::kComputerName, "\\\\DB2");
         QVERIFY(!e.button(ctl::kSave)->isEnabled());
@@ -387,10 +437,124 @@ class TwntcfgDialogTest : public QObject {
         QCOMPARE(text(e, ctl::kExternals),
                  QString("c:\\tools\\check.exe /INT=300;/opt/check.sh /INT=300"));
         click(win, ctl::kSave);
-        QCOMPARE(readSetting(ss(remoteRegistry), "Externals").value_or(""),
+        QCOMPARE(readSetting(ss(db2.registry), "Externals").value_or(""),
                  std::string("c:\\tools\\check.exe /INT=300;/opt/check.sh /INT=300"));
         QCOMPARE(readSetting(e.registryPath, "Externals").value_or(""),
                  std::string("/opt/check.sh /INT=300"));
+    }
+
+    // A typed machine name used to take Save (and the pickers, the WMI test
+    // editor, the service button) to that machine before LOAD.
+    void typedMachineNameActsOnlyAfterLoad() {
+        EditorUnderTest e(kCompleteSettings);
+        RemoteMachine db2(e, R"({"Win32_ComputerSystem": [{"Name": "DB2", "SystemType": "X86"}]})");
+        QWidget* win = e.window.get();
+        typeInto(win, ctl::kComputerName, "\\\\DB2");
+        typeInto(win, ctl::kAlias, "Shop Front");
+        {
+            ModalScript guard;
+            guard.start();
+            click(win, ctl::kSave);
+            QVERIFY2(guard.errors.isEmpty(), qPrintable(guard.errors.join("; ")));
+        }
+        QCOMPARE(readSetting(e.registryPath, "AliasName").value_or(""), std::string("Shop Front"));
+        QCOMPARE(db2.setting("AliasName"), std::string("Database"));
+        // "Add External" still offers this machine's files.
+        ModalScript picker;
+        picker.on("Open", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        picker.start();
+        click(win, ctl::kAddExternal);
+        QTRY_VERIFY2_WITH_TIMEOUT(picker.done(), qPrintable(picker.errors.join("; ")), 10000);
+        click(win, ctl::kLoad);
+        QCOMPARE(text(e, ctl::kAlias), QString("Database"));
+        typeInto(win, ctl::kTimer, "120");
+        click(win, ctl::kSave);
+        QCOMPARE(db2.setting("Timer"), std::string("120"));
+        QCOMPARE(readSetting(e.registryPath, "Timer").value_or(""), std::string("300"));
+    }
+
+    // A load that could not read every setting used to be saved back whole,
+    // the unread settings as empty texts.
+    void partialLoadIsToldAndItsUnreadSettingsAreKept() {
+        EditorUnderTest e(kCompleteSettings);
+        tw::platform::makeFileSettingsStore(e.registryPath)
+            ->deleteKey(std::string(kAgentKeyPath) + "MemLevels");
+        QWidget* win = e.window.get();
+        ModalScript script;
+        script.press("twntcfg Error", "OK").start();
+        click(win, ctl::kLoad);
+        QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(script.errors.join("; ")), 10000);
+        QVERIFY2(script.seen.at(0).text.startsWith(
+                     "These settings could not be read from \\\\WEB1: CPUrebootcolor, "),
+                 qPrintable(script.seen.at(0).text));
+        QCOMPARE(text(e, ctl::kTimer), QString());
+        for (const char* f : {ctl::kPhysWarning, ctl::kCommitWarning}) typeInto(win, f, "70");
+        for (const char* f : {ctl::kPhysPanic, ctl::kCommitPanic}) typeInto(win, f, "80");
+        typeInto(win, ctl::kRebootMins, "45");
+        typeInto(win, ctl::kStartDelay, "3");
+        typeInto(win, ctl::kUpDays, "30");
+        typeInto(win, ctl::kAlias, "Shop Front");
+        ModalScript guard;
+        guard.start();
+        click(win, ctl::kSave);
+        QVERIFY2(guard.errors.isEmpty(), qPrintable(guard.errors.join("; ")));
+        QVERIFY(!e.button(ctl::kSave)->isEnabled());
+        const std::string& reg = e.registryPath;
+        QCOMPARE(readSetting(reg, "AliasName").value_or(""), std::string("Shop Front"));
+        QCOMPARE(readSetting(reg, "MemLevels").value_or(""),
+                 std::string("PHYS:70:80 COMMIT:70:80"));
+        QCOMPARE(readSetting(reg, "StartDelay").value_or(""), std::string("3"));
+        QCOMPARE(readSetting(reg, "Timer").value_or(""), std::string("300"));
+        QCOMPARE(readSetting(reg, "KeyCode").value_or(""), std::string("secret phrase"));
+        QCOMPARE(readSetting(reg, "CPUrebootcolor").value_or(""), std::string("Red"));
+        QCOMPARE(readSetting(reg, "Externals").value_or(""), std::string("/opt/check.sh /INT=300"));
+    }
+
+    // The remote pickers against a Linux machine: twwmi --serve over the
+    // live provider lists that machine's programs and folders.
+    void remotePickersListTheLiveMachinesProgramsAndFolders() {
+        EditorUnderTest e(kCompleteSettings);
+        const QString bin = e.path("bin");
+        QDir().mkpath(bin);
+        writeFile(ss(bin + "/check-disk.sh"), "#!/bin/sh\necho ok\n");
+        QFile::setPermissions(bin + "/check-disk.sh",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeFile(ss(bin + "/notes.txt"), "not a program\n");
+        RemoteMachine live(e, {}, bin);
+        QWidget* win = e.window.get();
+        typeInto(win, ctl::kComputerName, "\\\\LIVE1");
+        click(win, ctl::kLoad);
+        QCOMPARE(text(e, ctl::kAlias), QString("Database"));
+
+        QStringList files, folders;
+        ModalScript script(20000);
+        script.press("Remote Machine Directory", "Yes");
+        script.on("Remote Select", [&](QWidget* w) {
+            files = offeredNames(w);
+            QVERIFY(chooseName(w, bin + "/check-disk.sh"));
+            click(w, "OK");
+        });
+        script.press("Remote Machine Directory", "Yes");
+        script.on("Remote Select", [&](QWidget* w) {
+            folders = offeredNames(w);
+            QVERIFY(chooseName(w, "/tmp"));
+            click(w, "OK");
+        });
+        script.start();
+        click(win, ctl::kAddExternal);
+        click(win, ctl::kLogLocationBrowse);
+        QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(script.errors.join("; ")), 30000);
+        QVERIFY(files.contains(bin + "/check-disk.sh"));
+        QVERIFY(!files.contains(bin + "/notes.txt"));
+        QVERIFY(folders.contains("/") && folders.contains("/usr"));
+        QVERIFY(!folders.contains("/proc") && !folders.contains("/sys"));
+        QVERIFY(folders.size() <= 10000 && files.size() <= 10000);
+        QCOMPARE(text(e, ctl::kExternals), bin + "/check-disk.sh /INT=300;/opt/check.sh /INT=300");
+        QCOMPARE(text(e, ctl::kLogLocation), QString("/tmp"));
+        click(win, ctl::kSave);
+        QCOMPARE(live.setting("Externals"),
+                 ss(bin + "/check-disk.sh /INT=300;/opt/check.sh /INT=300"));
+        QCOMPARE(live.setting("ExternalPath"), std::string("/tmp"));
     }
 
     // ---- the program's command line ----

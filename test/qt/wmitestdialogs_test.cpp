@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -221,6 +222,40 @@ class WmiTestDialogsTest : public QObject {
         QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(script.errors.join("; ")), 15000);
         QCOMPARE(script.seen.at(2).text, QString("Please select data type first"));
         QCOMPARE(script.seen.at(5).text, QString("Warning string is empty."));
+    }
+
+    // Two classes with the same number of properties and the same first
+    // name: the list kept the first class's properties.
+    void classBrowserRefillsThePropertiesOnEveryClassChange() {
+        EditorUnderTest e(kCompleteSettings, R"({
+          "Win32_ComputerSystem": [{"Name": "WEB1", "SystemType": "X86-based PC"}],
+          "Win32_Fan": [{"Name": "f", "Speed": 1}],
+          "Win32_Pump": [{"Name": "p", "Flow": 2}]
+        })");
+        std::string query;
+        tw::editor::WMIBrowser b(e.model->wmi(), query);
+        tw::editor::qt::WmiBrowserDialog d(b);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        auto* classes = d.findChild<QListWidget*>("WMI Class Name");
+        auto* properties = d.findChild<QListWidget*>("WMI Class Property");
+        auto pick = [](QListWidget* l, const QString& text) {
+            auto* item = l->findItems(text, Qt::MatchExactly).value(0);
+            if (!item) return false;
+            QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(item).center());
+            return true;
+        };
+        auto shown = [&] {
+            QStringList out;
+            for (int i = 0; i < properties->count(); ++i) out << properties->item(i)->text();
+            return out;
+        };
+        QVERIFY(pick(classes, "Win32_Fan"));
+        QCOMPARE(shown(), QStringList({"Name", "Speed"}));
+        QVERIFY(pick(classes, "Win32_Pump"));
+        QCOMPARE(shown(), QStringList({"Name", "Flow"}));
+        QVERIFY(pick(properties, "Flow"));
+        QCOMPARE(d.findChild<QLabel*>("Query")->text(), QString("select Flow from Win32_Pump"));
     }
 
     void browserGivesTheQueryAndShowClassShowsTheClass() {

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/uiport.h"
@@ -25,6 +27,8 @@ class ScriptedUi : public editor::UiPort {
     void messageBox(const std::string& text, const std::string& caption,
                     editor::MessageKind kind) override {
         messages.push_back({text, caption, kind});
+        // What a view may deliver while the box is open (once).
+        if (auto during = std::exchange(whileShown, nullptr)) during();
     }
     bool askYesNo(const std::string& text, const std::string& caption) override {
         questions.push_back({text, caption, editor::MessageKind::Information});
@@ -63,6 +67,10 @@ class ScriptedUi : public editor::UiPort {
         questions.clear();
         focus.clear();
     }
+
+    // Runs while the next message box is shown, as events that a view
+    // handles under a modal box (a focus change queued before it opened).
+    std::function<void()> whileShown;
 
     // Prepared answers.
     std::deque<bool> answers;

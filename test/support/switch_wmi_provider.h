@@ -4,7 +4,7 @@
 // with a chosen ReturnValue; it records the queries, counts the method calls
 // by name and records the servers asked for. Servers named in `reachable`
 // are answered by the inner provider as its own machine (a "remote" machine
-// in tests).
+// in tests); servers named in `machines` by a provider of their own.
 #pragma once
 
 #include <map>
@@ -26,7 +26,10 @@ class SwitchWmiProvider : public platform::WmiProvider {
         servers.push_back(server);
         if (refuse.count(toUpper(ns)) || refuseServers.count(server))
             return {nullptr, "refused by the test", {}};
-        auto r = inner_.connect(reachable.count(server) ? std::string() : server, ns);
+        auto other = machines.find(server);
+        auto r = other != machines.end()
+                     ? other->second->connect(std::string(), ns)
+                     : inner_.connect(reachable.count(server) ? std::string() : server, ns);
         if (r.connection) r.connection = std::make_unique<Conn>(*this, std::move(r.connection));
         return r;
     }
@@ -40,11 +43,16 @@ class SwitchWmiProvider : public platform::WmiProvider {
     // whose first object cannot be fetched.
     std::set<std::string> failQueries, emptyQueries, brokenQueries;
     std::vector<std::string> queries;
-    // Methods whose execution fails.
+    // Methods whose execution fails; methods that fail once they have run
+    // this many times (a channel that breaks midway).
     std::set<std::string> failMethods;
+    std::map<std::string, int> failAfter;
     // Methods that answer this ReturnValue without doing anything.
     std::map<std::string, int> returnValues;
     std::set<std::string> reachable;
+    // Other machines (named without their leading backslashes), each its
+    // provider's own machine.
+    std::map<std::string, platform::WmiProvider*> machines;
     std::map<std::string, int> calls;
     std::vector<std::string> servers;
 
@@ -80,6 +88,8 @@ class SwitchWmiProvider : public platform::WmiProvider {
             const std::string m(method);
             ++p_.calls[m];
             if (p_.failMethods.count(m)) return nullptr;
+            if (auto f = p_.failAfter.find(m); f != p_.failAfter.end() && p_.calls[m] > f->second)
+                return nullptr;
             if (auto it = p_.returnValues.find(m); it != p_.returnValues.end()) {
                 auto out = std::make_unique<platform::WmiPropertyBag>();
                 out->set("ReturnValue", platform::WmiValue::int32(it->second));

@@ -22,6 +22,28 @@ namespace {
 
 using editor::kDialogTitle;
 
+// A setting of the installed agent, read from the registry as the agent
+// reads it (the 32-bit view); "<missing>" when it is not there.
+std::string agentSetting(const char* name) {
+    const std::string key = std::string("SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\") + name;
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k) !=
+        ERROR_SUCCESS)
+        return "<missing>";
+    char buf[8192] = {};
+    DWORD n = sizeof buf - 1, type = 0;
+    const LONG r = RegQueryValueExA(k, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buf), &n);
+    RegCloseKey(k);
+    if (r != ERROR_SUCCESS || type != REG_SZ) return "<unreadable>";
+    return std::string(buf);
+}
+
+// Waits (bounded) until Save is disabled: the save has ended.
+bool waitSaved(HWND dlg) {
+    for (int i = 0; i < 600 && isEnabled(dlg, IDC_SAVE); ++i) Sleep(100);
+    return !isEnabled(dlg, IDC_SAVE);
+}
+
 // The main dialog, and the agent's service in Wine's service manager.
 class TwntcfgView : public EditorDialogTest {
   protected:
@@ -205,6 +227,57 @@ TEST_F(TwntcfgView, EveryControlCarriesItsAccessibleName) {
         EXPECT_EQ(windowTextOf(label), accessibleName(GetDlgItem(dlg_, id)));
     }
     EXPECT_EQ(text(dlg_, IDC_DISPLAY_ADD), "Add");
+    quit();
+}
+
+// A machine name typed but not loaded used to be where Save went (a
+// connection to it, "Remote WMI connection to ... failed.", nothing saved).
+TEST_F(TwntcfgView, ATypedMachineNameWaitsForLoad) {
+    ASSERT_TRUE(setText(dlg_, IDC_COMPUTER_NAME, "\\\\NOWHERE"));
+    EXPECT_FALSE(isEnabled(dlg_, IDC_SAVE)) << "typing a machine name enables nothing";
+    ASSERT_TRUE(setText(dlg_, IDC_PAGE_LEVELS, "red purple"));
+    clickLater(dlg_, IDC_SAVE);
+    ShownBox box = answerBox(editor::kErrorCaption, IDOK, 5000);
+    EXPECT_FALSE(box.found) << box.text;
+    EXPECT_TRUE(waitSaved(dlg_));
+    EXPECT_EQ(agentSetting("PageLevels"), "red purple");
+    EXPECT_EQ(text(dlg_, IDC_COMPUTER_NAME), "\\\\NOWHERE");
+    quit();
+}
+
+// A load that could not read every setting used to be saved back whole,
+// the unread settings written empty.
+TEST_F(TwntcfgView, APartialLoadIsToldAndItsUnreadSettingsAreKept) {
+    const std::string timer = agentSetting("Timer"), tests = agentSetting("Tests");
+    const std::string memLevels = agentSetting("MemLevels");
+    HKEY agent = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Software\\Tallwatch\\twnt", 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_32KEY, &agent),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyA(agent, "MemLevels"), ERROR_SUCCESS);
+    RegCloseKey(agent);
+    clickLater(dlg_, IDC_LOAD);
+    ShownBox box = answerBox(editor::kErrorCaption);
+    ASSERT_TRUE(box.found) << "no message about the unread settings";
+    EXPECT_EQ(box.text.rfind("These settings could not be read from \\\\", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find("CPUrebootcolor"), std::string::npos) << box.text;
+    EXPECT_EQ(text(dlg_, IDC_TIMER), "");
+    // What the checks require; the physical memory and commit charge
+    // figures as they were.
+    ASSERT_TRUE(setText(dlg_, IDC_PHYS_WARNING, "95"));
+    ASSERT_TRUE(setText(dlg_, IDC_PHYS_PANIC, "98"));
+    ASSERT_TRUE(setText(dlg_, IDC_COMMIT_WARNING, "80"));
+    ASSERT_TRUE(setText(dlg_, IDC_COMMIT_PANIC, "90"));
+    ASSERT_TRUE(setText(dlg_, IDC_REBOOT_MINS, "60"));
+    ASSERT_TRUE(setText(dlg_, IDC_START_DELAY, "2"));
+    ASSERT_TRUE(setText(dlg_, IDC_UPDAYS, "999"));
+    clickLater(dlg_, IDC_SAVE);
+    EXPECT_FALSE(answerBox(editor::kErrorCaption, IDOK, 5000).found);
+    EXPECT_TRUE(waitSaved(dlg_));
+    EXPECT_EQ(agentSetting("Timer"), timer);
+    EXPECT_EQ(agentSetting("Tests"), tests);
+    EXPECT_EQ(agentSetting("MemLevels"), "PHYS:95:98 COMMIT:80:90") << "was " << memLevels;
+    EXPECT_EQ(agentSetting("CPUrebootmins"), "60");
     quit();
 }
 

@@ -3,6 +3,7 @@
 // the pool entry, "Test Query" run on this machine's WMI, OK, Save), the
 // threshold dialogs composing the "Threshold" text, the class browser
 // opening and closing, and the dialogs' accessible names.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -165,10 +166,24 @@ TEST_F(WmiTestViews, TheThresholdDialogsComposeTheThreshold) {
     clickLater(num, IDCANCEL);
     ASSERT_TRUE(waitGone(num));
 
-    // The class browser opens on this machine's classes and closes.
+    // The class browser opens on this machine's classes; every class change
+    // shows that class's properties.
     clickLater(add, IDC_BROWSER);
     HWND browser = waitWindow("WMI Win32 Class Browser");
     ASSERT_NE(browser, nullptr);
+    auto has = [&](const char* property) {
+        const auto all = entries(browser, IDC_PROPERTY_LIST);
+        return std::find(all.begin(), all.end(), property) != all.end();
+    };
+    const int processor = indexOf(browser, IDC_CLASS_LIST, "Win32_Processor");
+    const int os = indexOf(browser, IDC_CLASS_LIST, "Win32_OperatingSystem");
+    if (processor >= 0 && os >= 0) {
+        ASSERT_TRUE(choose(browser, IDC_CLASS_LIST, processor));
+        EXPECT_TRUE(has("LoadPercentage"));
+        ASSERT_TRUE(choose(browser, IDC_CLASS_LIST, os));
+        EXPECT_TRUE(has("NumberOfProcesses"));
+        EXPECT_FALSE(has("LoadPercentage"));
+    }
     clickLater(browser, IDCANCEL);
     ASSERT_TRUE(waitGone(browser));
 
