@@ -15,6 +15,9 @@
 #     sources (preset windows64) under 64-bit Wine alone.
 # It ends with which checks ran on which build, and their counts. Everything
 # Wine runs is bounded in time. TW_WINE_BITS=32 or 64 forces a build.
+#
+#   scripts/windows-ci.sh          # build (when not built yet) and check
+#   scripts/windows-ci.sh build    # only the builds and the program check
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -59,6 +62,10 @@ if [ "$preset" = windows64 ]; then
   cmake --build --preset windows64
   cmake --build --preset windows64 --target installer
   bash scripts/check-windows-programs.sh build/windows64 x86-64 || status=1
+fi
+if [ "${1:-}" = build ]; then
+  echo "windows-ci: the builds took $((SECONDS - start)) s"
+  exit $status
 fi
 
 # ---- the checks -------------------------------------------------------------------

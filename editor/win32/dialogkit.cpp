@@ -222,7 +222,10 @@ class NamedAccessible final : public IAccessible {
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+        // IAccessible's identifier comes from the header (__uuidof), not from
+        // oleacc's import library: mingw-w64's 64-bit one resolves
+        // IID_IAccessible to code rather than to the identifier.
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -338,7 +341,7 @@ LRESULT CALLBACK namedProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWO
     auto* name = reinterpret_cast<std::wstring*>(data);
     if (msg == WM_GETOBJECT && static_cast<DWORD>(lp) == static_cast<DWORD>(OBJID_CLIENT)) {
         IAccessible* standard = nullptr;
-        if (SUCCEEDED(CreateStdAccessibleObject(h, OBJID_CLIENT, IID_IAccessible,
+        if (SUCCEEDED(CreateStdAccessibleObject(h, OBJID_CLIENT, __uuidof(IAccessible),
                                                 reinterpret_cast<void**>(&standard))) &&
             standard) {
             auto* named = new (std::nothrow) NamedAccessible(standard, *name);
@@ -346,7 +349,7 @@ LRESULT CALLBACK namedProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWO
                 standard->Release();
                 return DefSubclassProc(h, msg, wp, lp);
             }
-            LRESULT r = LresultFromObject(IID_IAccessible, wp, named);
+            LRESULT r = LresultFromObject(__uuidof(IAccessible), wp, named);
             named->Release();
             return r;
         }

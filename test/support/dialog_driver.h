@@ -292,7 +292,7 @@ inline ShownBox answerBox(const std::string& caption, int button = IDOK, DWORD m
 // The name assistive technology reads for a control (MSAA).
 inline std::string accessibleName(HWND control) {
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&acc))) ||
         !acc)
         return "<no accessible object>";
