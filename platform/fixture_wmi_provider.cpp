@@ -14,6 +14,7 @@
 
 #include "platform/ascii.h"
 #include "platform/fixture_wmi_provider.h"
+#include "platform/json_depth.h"
 #include "platform/stdregprov.h"
 #include "platform/wmi_datetime.h"
 #include "platform/wmi_table.h"
@@ -202,41 +203,10 @@ std::string lineAndColumn(const std::string& text, size_t byte) {
     return "line " + std::to_string(line) + ", column " + std::to_string(col);
 }
 
-// Deeper documents are refused: no fixture needs them, and the library's
-// serializer recurses once per level.
-constexpr int kMaxFixtureDepth = 64;
-
-// Whether arrays and objects nest deeper than the limit anywhere in the
-// text (brackets inside strings do not count). One pass, before the parse:
-// the library's own depth callback slows a large fixture down many times.
-bool nestedtoodeep(std::string_view text, int limit) {
-    int depth = 0;
-    bool inString = false, escaped = false;
-    for (char c : text) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > limit) return true;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
-    }
-    return false;
-}
-
 // The fixture's data, or nullopt with where and why in error.
 std::optional<FixtureData> parseFixtureText(const std::string& text, std::string& error) {
-    if (nestedtoodeep(text, kMaxFixtureDepth)) {
-        error = "(nested deeper than " + std::to_string(kMaxFixtureDepth) + " levels)";
+    if (nestedTooDeep(text)) {
+        error = "(nested deeper than " + std::to_string(kMaxJsonDepth) + " levels)";
         return std::nullopt;
     }
     Json doc;

@@ -1,5 +1,6 @@
 #include "platform/regfile.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/ascii.h"
@@ -182,25 +183,120 @@ std::string normaliseKey(std::string_view path) {
     return toUpper(foldKeyPath(path));
 }
 
+namespace {
+
+void putUnit(std::string& out, unsigned unit) {
+    out.push_back(static_cast<char>(unit & 0xff));
+    out.push_back(static_cast<char>(unit >> 8));
+}
+
+void putUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xc0 | cp >> 6));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xe0 | cp >> 12));
+        out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    } else {
+        out.push_back(static_cast<char>(0xf0 | cp >> 18));
+        out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    }
+}
+
+// The code point of the UTF-8 sequence at s[i] and its length; length 0
+// when the bytes there are not one (overlong forms and surrogates included).
+uint32_t utf8At(std::string_view s, size_t i, size_t& len) {
+    len = 0;
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    const unsigned c = b(0);
+    size_t n = c < 0x80             ? 1
+               : (c & 0xe0) == 0xc0 ? 2
+               : (c & 0xf0) == 0xe0 ? 3
+               : (c & 0xf8) == 0xf0 ? 4
+                                    : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    uint32_t cp = n == 1 ? c : n == 2 ? c & 0x1f : n == 3 ? c & 0x0f : c & 0x07;
+    for (size_t k = 1; k < n; ++k) {
+        if ((b(k) & 0xc0) != 0x80) return 0;
+        cp = cp << 6 | (b(k) & 0x3f);
+    }
+    static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[n] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return 0;
+    len = n;
+    return cp;
+}
+
+bool hasControl(std::string_view s) {
+    for (unsigned char c : s)
+        if (c < 0x20 || c == 0x7f) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string keyPathProblem(std::string_view path) {
+    if (hasControl(path)) return "a key name holds a control character";
+    std::string folded = foldKeyPath(path);
+    if (folded.empty() || folded.front() == '\\' || folded.find("\\\\") != std::string::npos)
+        return "empty key name";
+    if (folded.front() == '-') return "a key path that begins with '-'";
+    return {};
+}
+
+std::string valueNameProblem(std::string_view name) {
+    return hasControl(name) ? "a value name holds a control character" : "";
+}
+
 std::string utf16leFromBytes(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 2 + 2);
-    for (char c : text) {
-        out.push_back(c);
-        out.push_back('\0');
+    for (size_t i = 0; i < text.size();) {
+        size_t len = 0;
+        uint32_t cp = utf8At(text, i, len);
+        if (len == 0) {
+            putUnit(out, 0xdc00 | static_cast<unsigned char>(text[i]));
+            ++i;
+            continue;
+        }
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            putUnit(out, 0xd800 | cp >> 10);
+            putUnit(out, 0xdc00 | (cp & 0x3ff));
+        } else {
+            putUnit(out, cp);
+        }
     }
-    out.push_back('\0');
-    out.push_back('\0');
+    putUnit(out, 0);
     return out;
 }
 
 std::string bytesFromUtf16le(std::string_view utf16) {
     std::string out;
     out.reserve(utf16.size() / 2);
-    for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
-        unsigned unit = static_cast<unsigned char>(utf16[i]) |
-                        static_cast<unsigned>(static_cast<unsigned char>(utf16[i + 1])) << 8;
-        out.push_back(unit <= 0xff ? static_cast<char>(unit) : '?');
+    const size_t units = utf16.size() / 2;
+    const auto unitAt = [&](size_t k) {
+        return static_cast<unsigned>(static_cast<unsigned char>(utf16[2 * k])) |
+               static_cast<unsigned>(static_cast<unsigned char>(utf16[2 * k + 1])) << 8;
+    };
+    for (size_t k = 0; k < units; ++k) {
+        const unsigned u = unitAt(k);
+        if (u >= 0xd800 && u <= 0xdbff && k + 1 < units && unitAt(k + 1) >= 0xdc00 &&
+            unitAt(k + 1) <= 0xdfff) {
+            putUtf8(out, 0x10000 + ((u - 0xd800) << 10) + (unitAt(k + 1) - 0xdc00));
+            ++k;
+        } else if (u >= 0xdc80 && u <= 0xdcff) {
+            out.push_back(static_cast<char>(u & 0xff));  // a byte that was not UTF-8
+        } else if (u >= 0xd800 && u <= 0xdfff) {
+            putUtf8(out, 0xfffd);
+        } else {
+            putUtf8(out, u);
+        }
     }
     // The terminator goes; a zero inside the data stays, so that writing
     // the value again keeps all of it (readers stop at the first zero).
@@ -286,6 +382,7 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
         while (p < whole.size() && (whole[p] == ' ' || whole[p] == '\t')) ++p;
         if (p >= whole.size() || whole[p] != '=') return fail(startLine, "missing '='");
         std::string data = whole.substr(p + 1);
+        std::string asRead = data;
         std::string_view dtrim = trim(data);
         if (dtrim.size() >= 3 && (dtrim[0] == 'h' || dtrim[0] == 'H')) {
             while (true) {
@@ -303,6 +400,8 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
                 pos = e + 1;
                 ++lineNo;
                 if (!next.empty() && next.back() == '\r') next.pop_back();
+                asRead += '\n';
+                asRead += next;
                 data += std::string(trim(next));
             }
         }
@@ -314,11 +413,12 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
         for (auto& existing : current->values) {
             if (toUpper(existing.name) == toUpper(name)) {
                 existing.value = v;
+                existing.asRead = std::move(asRead);
                 replaced = true;
                 break;
             }
         }
-        if (!replaced) current->values.push_back({name, std::move(v)});
+        if (!replaced) current->values.push_back({name, std::move(v), std::move(asRead)});
     }
     if (!sawHeader && !text.empty()) {
         bool blank = trim(text).empty();
@@ -337,6 +437,10 @@ std::string writeRegFile(const RegTree& tree) {
                 if ((pass == 0) != v.name.empty()) continue;
                 std::string lhs = v.name.empty() ? "@" : quote(v.name);
                 lhs += "=";
+                if (!v.asRead.empty()) {
+                    out += lhs + v.asRead + "\n";
+                    continue;
+                }
                 switch (v.value.type) {
                     case RegType::Sz:
                         if (plainPrintable(v.value.data))

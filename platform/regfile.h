@@ -16,6 +16,10 @@ namespace tw::platform {
 struct RegFileValue {
     std::string name;  // "" is the default value (@)
     RegValue value;
+    // The value's data as read from the file (after "=", continuation lines
+    // included); written back as it is, so that a value nobody changed keeps
+    // its bytes. Empty for a value set since: that one is written afresh.
+    std::string asRead = {};
 };
 
 struct RegFileKey {
@@ -45,9 +49,15 @@ std::string writeRegFile(const RegTree& tree);
 // Adds a key and its missing ancestors; answers the key.
 RegFileKey& ensureKey(RegTree& tree, const std::string& path);
 
-// Text <-> UTF-16LE with one byte per code unit (Latin-1), as the agent's
-// narrow texts travel. The UTF-16 form ends in one zero unit; a zero inside
-// the text is kept both ways.
+// Why the file cannot hold this key path or value name ("" when it can):
+// no control character, no empty key name, no key that reads as a deletion.
+std::string keyPathProblem(std::string_view path);
+std::string valueNameProblem(std::string_view name);
+
+// UTF-8 text <-> UTF-16LE, surrogate pairs included. The UTF-16 form ends in
+// one zero unit; a zero inside the text is kept both ways. Bytes that are
+// not UTF-8 travel as the lone surrogates U+DC80..U+DCFF and come back as
+// the same bytes; any other unpaired surrogate reads as U+FFFD.
 std::string utf16leFromBytes(std::string_view text);
 std::string bytesFromUtf16le(std::string_view utf16);
 

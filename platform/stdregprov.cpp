@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/ascii.h"
+#include "platform/regfile.h"
 #include "platform/wmi_table.h"
 
 namespace tw::platform {
@@ -13,6 +14,9 @@ constexpr int32_t kDone = 0;
 constexpr int32_t kTypeMismatch = 1;
 constexpr int32_t kNotFound = 2;
 constexpr int32_t kInvalidParameter = 87;
+// ERROR_CANTWRITE: the store refused the write (the file is read-only, or
+// would grow past what its readers take); nothing was written.
+constexpr int32_t kCannotWrite = 1013;
 
 std::optional<std::string> hiveName(const WmiObject* in) {
     uint32_t h = 0x80000002u;  // HKEY_LOCAL_MACHINE when not given
@@ -106,6 +110,11 @@ class StdRegProvConnection final : public WmiConnection {
             }
             return out;
         }
+        // A name the settings file cannot hold would break it for every reader.
+        if (!keyPathProblem(key).empty() || (!create && !valueNameProblem(valueName).empty())) {
+            out->set("ReturnValue", WmiValue::int32(kInvalidParameter));
+            return out;
+        }
         if (create) {
             if (sub.empty()) {  // a hive itself is not created
                 out->set("ReturnValue", WmiValue::int32(kInvalidParameter));
@@ -113,7 +122,8 @@ class StdRegProvConnection final : public WmiConnection {
             }
             if (!store_.createKey(key)) {
                 error_ = store_.lastError();
-                return nullptr;
+                out->set("ReturnValue", WmiValue::int32(kCannotWrite));
+                return out;
             }
             out->set("ReturnValue", WmiValue::int32(kDone));
             return out;
@@ -124,7 +134,8 @@ class StdRegProvConnection final : public WmiConnection {
         }
         if (!store_.setValue(key, valueName, RegValue::sz(textOf(in, "sValue")))) {
             error_ = store_.lastError();
-            return nullptr;
+            out->set("ReturnValue", WmiValue::int32(kCannotWrite));
+            return out;
         }
         out->set("ReturnValue", WmiValue::int32(kDone));
         return out;

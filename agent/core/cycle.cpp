@@ -24,8 +24,9 @@ bool startdelay(Agent& a) {
     return a.p.clock->sleepSeconds(static_cast<int64_t>(minutes) * 60);
 }
 
-// Opens the diagnostic log; when it cannot be had, says so in the event log
-// (once for as long as the reason stays the same).
+// Opens the diagnostic log; when it is refused somewhere (even if a fallback
+// folder took it), says so in the event log, once for as long as the reason
+// stays the same.
 void openlogorsay(Agent& a) {
     std::string failure = openlog(a.settings, *a.p.system);
     if (!failure.empty() && failure != a.logFailure)

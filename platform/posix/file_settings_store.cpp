@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -233,6 +234,7 @@ class FileSettingsStore final : public SettingsStore {
     }
 
     bool setValue(const std::string& key, const std::string& name, const RegValue& value) override {
+        if (!holdable(key, name)) return false;
         // A value the file already holds is not written again, so a save of
         // every setting costs one rewrite (and flush) per change, not per setting.
         auto old = getValue(key, name);
@@ -244,6 +246,7 @@ class FileSettingsStore final : public SettingsStore {
             for (auto& v : k.values) {
                 if (normaliseKey(v.name) == uname) {
                     v.value = value;
+                    v.asRead.clear();
                     return true;
                 }
             }
@@ -253,6 +256,7 @@ class FileSettingsStore final : public SettingsStore {
     }
 
     bool createKey(const std::string& key) override {
+        if (!holdable(key, "")) return false;
         if (keyExists(key)) return true;
         return modify([&](RegTree& tree) {
             ensureKey(tree, key);
@@ -323,6 +327,16 @@ class FileSettingsStore final : public SettingsStore {
     }
 
   private:
+    // Whether the file can hold the names; error_ says why not.
+    bool holdable(const std::string& key, const std::string& name) {
+        std::string why = keyPathProblem(key);
+        if (why.empty()) why = valueNameProblem(name);
+        if (why.empty()) return true;
+        std::lock_guard<std::mutex> g(mu_);
+        error_ = why;
+        return false;
+    }
+
     struct Stamp {
         dev_t dev = 0;
         ino_t ino = 0;
@@ -442,9 +456,27 @@ class FileSettingsStore final : public SettingsStore {
             error_ = parseError_ + " (refusing to change the file)";
             return false;
         }
+        if (std::string why = notWritable(); !why.empty()) {
+            error_ = path_ + ": " + why;
+            return false;
+        }
         RegTree copy = tree_;
         if (!change(copy)) return false;
         const std::string text = writeRegFile(copy);
+        // What the readers would refuse is never put in place.
+        if (text.size() > static_cast<size_t>(kMaxSettingsFile)) {
+            error_ = path_ + ": the change would make the file larger than " +
+                     std::to_string(kMaxSettingsFile) + " bytes";
+            return false;
+        }
+        RegParseError perr;
+        auto back = parseRegFile(text, &perr);
+        if (!back || !sameTree(*back, copy)) {
+            error_ = path_ + ": the change would not read back" +
+                     (back ? std::string(" as written")
+                           : ": line " + std::to_string(perr.line) + ": " + perr.what);
+            return false;
+        }
         const std::string tmp = path_ + ".tmp." + std::to_string(getpid());
         int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0) {
@@ -475,6 +507,37 @@ class FileSettingsStore final : public SettingsStore {
         }
         tree_ = std::move(copy);
         stamp_ = stampNow();
+        return true;
+    }
+
+    // Why this process may not replace the file ("" when it may, or when
+    // there is none yet). Decided by the file's mode rather than by what the
+    // kernel would let root do: a read-only settings file is meant to stay.
+    std::string notWritable() const {
+        struct stat st;
+        if (stat(path_.c_str(), &st) != 0) return {};
+        const bool writable =
+            geteuid() == 0
+                ? (st.st_mode & (st.st_uid == 0 ? S_IWUSR : S_IWUSR | S_IWGRP | S_IWOTH)) != 0
+                : faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0;
+        return writable ? "" : "the settings file is not writable (refusing to replace it)";
+    }
+
+    // Whether the two hold the same keys and values (a writer puts a key's
+    // default value first, so the order of values may differ).
+    static bool sameTree(const RegTree& a, const RegTree& b) {
+        if (a.size() != b.size()) return false;
+        for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j) {
+            const auto &x = i->second.values, &y = j->second.values;
+            if (i->first != j->first || x.size() != y.size()) return false;
+            for (const RegFileValue& v : x) {
+                auto same = [&](const RegFileValue& w) {
+                    return w.name == v.name && w.value.type == v.value.type &&
+                           w.value.data == v.value.data && w.value.dword == v.value.dword;
+                };
+                if (std::find_if(y.begin(), y.end(), same) == y.end()) return false;
+            }
+        }
         return true;
     }
 

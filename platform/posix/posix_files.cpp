@@ -22,9 +22,22 @@ bool writeAll(int fd, std::string_view content) {
     return true;
 }
 
+// The editor's log lies in whatever folder it was started from, which
+// another user may write: a link planted there is not followed, a FIFO not
+// waited on, and anything but a regular file of this user's own is refused.
+// An existing file is emptied (truncate) only once it passed.
 bool writeWith(const std::string& path, int flags, std::string_view content) {
-    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    int fd = ::open(
+        path.c_str(),
+        (flags & ~O_TRUNC) | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
+        0666);
     if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return false;
+    }
     bool ok = writeAll(fd, content);
     if (::close(fd) != 0) ok = false;
     return ok;

@@ -125,10 +125,17 @@ TEST_F(CycleFixture, RefusedLogFileIsReportedOnceAndTheFallbackIsUsed) {
                        ": a symbolic link, not followed\r\r\n"),
               std::string::npos)
         << log;
-    EXPECT_TRUE(fp.events.events.empty());
+    // The refusal is in the event log too: once over both cycles.
+    ASSERT_EQ(fp.events.events.size(), 1u);
+    EXPECT_EQ(fp.events.events[0].identifier, 6u);
+    EXPECT_EQ(fp.events.events[0].type, platform::EventType::Warning);
+    EXPECT_EQ(fp.events.events[0].texts[0],
+              "The diagnostic log TW.LOG cannot be opened: " + temp.file("TW.LOG") +
+                  ": a symbolic link, not followed");
 
     // Nowhere to write: one warning entry for as long as the reason lasts.
     fp.system.refusedFiles[fallback.file("TW.LOG")] = "not a regular file";
+    fp.events.events.clear();
     Agent again(fp.p);
     fp.clock.clearSleeps();
     EXPECT_EQ(twmain(again), 0);

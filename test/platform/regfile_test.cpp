@@ -73,6 +73,44 @@ TEST(RegFile, ZeroBytesInsideAStringSurviveARewrite) {
     EXPECT_EQ(writeRegFile(*again), written);
 }
 
+// Texts travel as UTF-8 and are stored as real UTF-16LE, surrogate pairs
+// included; bytes that are not UTF-8 still come back as they went.
+TEST(RegFile, Utf8TextsAreStoredAsUtf16le) {
+    struct Case {
+        std::string text, utf16;
+    } cases[] = {
+        {"\xc3\xa9\xe6\x97\xa5", std::string("\xe9\x00\xe5\x65\x00\x00", 6)},  // "é日"
+        {"\xe6\x97\xa5\xe6\x9c\xac \xc3\xa9",
+         std::string("\xe5\x65\x2c\x67\x20\x00\xe9\x00\x00\x00", 10)},     // "日本 é"
+        {"\xf0\x9f\x98\x80", std::string("\x3d\xd8\x00\xde\x00\x00", 6)},  // U+1F600
+        {"a\nb", std::string("a\0\n\0b\0\0\0", 8)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf16leFromBytes(c.text), c.utf16) << c.text;
+        EXPECT_EQ(bytesFromUtf16le(c.utf16), c.text) << c.text;
+    }
+    for (const std::string& bytes : {std::string("\xff\x80 \xc3"), std::string("\xed\xa0\x80")})
+        EXPECT_EQ(bytesFromUtf16le(utf16leFromBytes(bytes)), bytes);
+    // A lone surrogate read from a file is no text: it reads as U+FFFD.
+    EXPECT_EQ(bytesFromUtf16le(std::string("\x3d\xd8x\0\0\0", 6)), "\xef\xbf\xbdx");
+}
+
+// A value the writer did not change is written back as it was read, even
+// when its text would be written another way today.
+TEST(RegFile, UnchangedValuesKeepTheirBytesAsRead) {
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\n";
+    const std::string values =
+        "@=hex(1):e5,65,2c,67,20,00,e9,00,3d,d8,00\n"
+        "\"odd\"=hex(1):3d,d8,41,00,00,00\n"
+        "\"n\"=hex(2):41,00,\\\n  42,00,00,00\n"
+        "\"q\"=\"plain\"\n";
+    const std::string file = "Windows Registry Editor Version 5.00\n\n" + key + values;
+    RegParseError err;
+    auto tree = parseRegFile(file, &err);
+    ASSERT_TRUE(tree) << err.what;
+    EXPECT_NE(writeRegFile(*tree).find(key + values), std::string::npos) << writeRegFile(*tree);
+}
+
 TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
     const char* text =
         "Windows Registry Editor Version 5.00\r\n\r\n"

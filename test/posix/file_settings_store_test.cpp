@@ -205,6 +205,68 @@ TEST(FileSettingsStore, EndlessOrHugeFileIsRefusedNotReadWithoutLimit) {
     }
 }
 
+// Every write the reader would refuse is refused: the file stays as it
+// was, and it still loads.
+TEST(FileSettingsStore, WritesThatWouldBreakOrOutgrowTheFileAreRefusedAndChangeNothing) {
+    TempDir dir;
+    const std::string path = dir.file("r.reg");
+    auto store = makeFileSettingsStore(path);
+    ASSERT_TRUE(store->setValue(kKey + "\\TWDISPLAY", "", RegValue::sz("display1")));
+    const std::string before = readFile(path);
+    struct Case {
+        std::string key, name, value, why;
+    } cases[] = {
+        {kKey + "\\new\nline", "", "1", "control character"},
+        {kKey + "\\TimerX]\n[" + kKey + "\\TWDISPLAY]\n@=\"evil.example\"\n[" + kKey + "\\Y", "",
+         "1", "control character"},
+        {kKey + "\\A\\\\B", "", "1", "empty key name"},
+        {"\\" + kKey, "", "1", "empty key name"},
+        {kKey + "\\Timer", "new\nline", "1", "control character"},
+        {kKey + "\\Timer", "tab\there", "1", "control character"},
+        {kKey + "\\Big", "", std::string(3 * 1024 * 1024, '\n'), "larger than 16777216 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key.substr(kKey.size()) + " / " + c.name);
+        EXPECT_FALSE(store->setValue(c.key, c.name, RegValue::sz(c.value)));
+        EXPECT_NE(store->lastError().find(c.why), std::string::npos) << store->lastError();
+        if (c.name.empty() && c.value.size() == 1) {
+            EXPECT_FALSE(store->createKey(c.key));
+        }
+        EXPECT_EQ(readFile(path), before);
+    }
+    auto again = makeFileSettingsStore(path);
+    ASSERT_TRUE(again->healthy()) << again->lastError();
+    EXPECT_EQ(again->getValue(kKey + "\\TWDISPLAY", "")->data, "display1");
+}
+
+// A settings file its writer may not write is not replaced, whoever runs
+// the writer (root may write any file, but a read-only one is kept).
+TEST(FileSettingsStore, ReadOnlyFileIsAnErrorAndKeptAsItIs) {
+    TempDir dir;
+    chmod(dir.path().c_str(), 0777);
+    const std::string path = dir.file("r.reg");
+    const std::string text = timerFile("300");
+    writeFile(path, text);
+    chmod(path.c_str(), geteuid() == 0 ? 0400 : 0444);
+    auto store = makeFileSettingsStore(path);
+    EXPECT_FALSE(store->setValue(kKey + "\\Timer", "", RegValue::sz("9")));
+    EXPECT_NE(store->lastError().find("not writable"), std::string::npos) << store->lastError();
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, geteuid() == 0 ? 0400u : 0444u);
+    EXPECT_EQ(readFile(path), text);
+    // Another user's file, readable by all, in a folder everyone may write.
+    chmod(path.c_str(), 0444);
+    EXPECT_EQ(unprivileged([&] {
+                  auto s = makeFileSettingsStore(path);
+                  return s->setValue(kKey + "\\Timer", "", RegValue::sz("9")) ? 1 : 0;
+              }),
+              0);
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, geteuid());
+    EXPECT_EQ(readFile(path), text);
+}
+
 TEST(FileSettingsStore, ReaderWaitsForAWriterThatHoldsTheLock) {
     TempDir dir;
     const std::string path = dir.file("r.reg");

@@ -1,10 +1,14 @@
 #include "platform/posix/posix_files.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <future>
 
 #include "test/support/fake_platform.h"
 
@@ -26,6 +30,48 @@ TEST(PosixFileWriter, CreatesAnewAndAppends) {
     ASSERT_TRUE(files->append(dir.file("new.log"), "x"));
     EXPECT_EQ(readFile(dir.file("new.log")), "x");
     EXPECT_FALSE(files->create(dir.file("missing/dir.log"), "x"));
+}
+
+// The log is written in whatever folder the editor was started from: a link,
+// a FIFO or another user's file planted at its name is refused, never
+// written through or waited on.
+TEST(PosixFileWriter, LogFileRefusesLinksFifosAndOtherUsersFiles) {
+    TempDir dir;
+    auto files = makePosixFileWriter();
+    const std::string target = dir.file("target");
+    writeFile(target, "must stay");
+    const std::string link = dir.file("link.log");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    const std::string fifo = dir.file("fifo.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string theirs = dir.file("theirs.log");
+    writeFile(theirs, "theirs");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    }
+    ::chmod(theirs.c_str(), 0666);
+    for (const std::string& path : {link, fifo, theirs}) {
+        if (path == theirs && !root) continue;  // no other user's file to be had
+        SCOPED_TRACE(path);
+        // Answers the write's result; a write that blocks is failed and let go.
+        auto bounded = [&](const std::function<bool()>& write) {
+            auto done = std::async(std::launch::async, write);
+            if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+                ADD_FAILURE() << "blocked";
+                int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                done.wait();
+                ::close(reader);
+            }
+            return done.get();
+        };
+        EXPECT_FALSE(bounded([&] { return files->create(path, "x"); }));
+        EXPECT_FALSE(bounded([&] { return files->append(path, "y"); }));
+    }
+    EXPECT_EQ(readFile(target), "must stay");
+    if (root) {
+        EXPECT_EQ(readFile(theirs), "theirs");
+    }
 }
 
 TEST(PosixFileWriter, PrivateFileIsOwnerOnlyAndReplacedWhole) {

@@ -310,6 +310,48 @@ TEST(RemoteWmiProvider, StdRegProvWritesAndReadsThatMachinesSettingsFile) {
               "queries are not served in ROOT\\DEFAULT: SELECT * FROM StdRegProv");
 }
 
+// A name the settings file cannot hold is an invalid parameter, a file that
+// would outgrow what the reader takes a refused write; locally and through
+// the bridge alike, and the file still loads afterwards.
+TEST(RemoteWmiProvider, StdRegProvRefusesWhatWouldBreakTheSettingsFile) {
+    Machine m;
+    auto local = m.connect(*m.local, kDefaultNamespace);
+    auto remote = m.connect(*m.remote, kDefaultNamespace);
+    ASSERT_TRUE(local && remote);
+    ASSERT_TRUE(m.store->setValue("HKEY_LOCAL_MACHINE\\" + kSettings + "TWDISPLAY", "",
+                                  RegValue::sz("display1")));
+    const std::string before = readFile(m.dir.file("registry.reg"));
+    struct Case {
+        const char* method;
+        std::string sub, valueName, value;
+        int answer;
+    } cases[] = {
+        {"CreateKey",
+         kSettings + "X]\n[HKEY_LOCAL_MACHINE\\" + kSettings + "TWDISPLAY]\n@=\"evil.example\"\n[" +
+             kSettings + "Y",
+         "", "", 87},
+        {"CreateKey", kSettings + "A\\\\B", "", "", 87},
+        {"CreateKey", "\\" + kSettings + "A", "", "", 87},
+        {"SetStringValue", kSettings + "TWDISPLAY", "new\nline", "1", 87},
+        {"SetStringValue", kSettings + "TWDISPLAY", "", std::string(3 * 1024 * 1024, '\n'), 1013},
+    };
+    for (auto* c : {local.get(), remote.get()}) {
+        for (const auto& k : cases) {
+            SCOPED_TRACE(std::string(c == local.get() ? "local " : "remote ") + k.method + " " +
+                         k.sub.substr(0, 60) + " " + k.valueName);
+            auto in = regArgs(k.sub, k.value);
+            if (!k.valueName.empty()) in.set("sValueName", WmiValue::string(k.valueName));
+            auto out = c->execMethod("StdRegProv", k.method, &in);
+            ASSERT_TRUE(out) << c->lastError();
+            EXPECT_EQ(out->get("ReturnValue"), WmiValue::int32(k.answer));
+            EXPECT_EQ(readFile(m.dir.file("registry.reg")), before);
+        }
+    }
+    auto in = regArgs(kSettings + "TWDISPLAY");
+    EXPECT_EQ(shown(remote->execMethod("StdRegProv", "GetStringValue", &in)->get("sValue")),
+              "\"display1\"");
+}
+
 TEST(RemoteWmiProvider, AbandonedAndInterleavedQueriesKeepTheStreamInOrder) {
     Machine m(processes(3000, R"(, "Win32_Service": [{"Name": "A"}])"));
     auto remote = m.connect(*m.remote, kCimv2);

@@ -1,6 +1,7 @@
 #include "tools/twsetting/twsetting.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,14 +46,40 @@ TEST(Twsetting, SetsAndPrintsSettingsOfTheAgentsKey) {
 
 TEST(Twsetting, WrongArgumentsAndAnUnreadableStoreChangeNothing) {
     MemorySettingsStore store;
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"=x"}, {"A\\B=x"}, {"Timer", "Tests"}, {"Timer=1", "Tests"}})
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"=x"},
+                                                 {"A\\B=x"},
+                                                 {"Timer", "Tests"},
+                                                 {"Timer=1", "Tests"},
+                                                 {"new\nline=1"},
+                                                 {"Timer=1", "tab\tname=1"},
+                                                 {"del\x7f"}})
         EXPECT_EQ(run(args, store).status, 2) << (args.empty() ? "" : args[0]);
     EXPECT_FALSE(store.setting("Timer"));
+    EXPECT_EQ(run({"new\nline=1"}, store).err,
+              "twsetting: a setting name holds no control character: \"new\\nline\"\n");
     store.setHealthy(false, "/x/registry.reg:4: unexpected text");
     Outcome r = run({"Timer=1"}, store);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "twsetting: /x/registry.reg:4: unexpected text\n");
+}
+
+// What the store refuses is said, with exit status 1, and nothing changes.
+TEST(Twsetting, ReadOnlyOrOversizedChangeIsRefusedWithTheReason) {
+    TempDir dir;
+    const std::string path = dir.file("r.reg");
+    auto store = platform::makeFileSettingsStore(path);
+    ASSERT_EQ(run({"Timer=300"}, *store).status, 0);
+    const std::string before = testing::readFile(path);
+    Outcome r = run({"Big=" + std::string(3 * 1024 * 1024, '\n')}, *store);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("twsetting: Big not set: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("larger than 16777216 bytes"), std::string::npos) << r.err;
+    ::chmod(path.c_str(), 0400);
+    r = run({"Timer=9"}, *store);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not writable"), std::string::npos) << r.err;
+    EXPECT_EQ(testing::readFile(path), before);
 }
 
 TEST(Twsetting, FileOptionNamesTheStore) {

@@ -106,6 +106,8 @@ TEST(Twwmi, ServeAnswersEveryBadRequestWithAnErrorAndGoesOn) {
     int status = -1;
     const std::string huge =
         "{\"id\":99,\"op\":\"hello\",\"pad\":\"" + std::string(16 * 1024 * 1024, 'x') + "\"}";
+    // Nesting this deep once overflowed the server's stack.
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
     struct Case {
         std::string request;
         std::string answer;  // the answer's "error", or "" for success
@@ -127,6 +129,10 @@ TEST(Twwmi, ServeAnswersEveryBadRequestWithAnErrorAndGoesOn) {
          "input parameters cannot be used"},
         {R"({"id":10,"op":"connect","namespace":"ROOT\\NOPE"})", "not served"},
         {R"({"id":11,"op":"getObject","path":"Win32_Service.Name='Stuck'"})", "not connected"},
+        {"{\"id\":" + deep + ",\"op\":\"hello\"}", "nested deeper than 64 levels"},
+        {R"({"id":12,"op":"execMethod","path":"StdRegProv","method":"X","in":{"a":{"$type":"other","value":)" +
+             deep + "}}}",
+         "nested deeper than 64 levels"},
         {R"({"id":"last","op":"hello"})", ""},
     };
     std::vector<std::string> requests;

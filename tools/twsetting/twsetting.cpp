@@ -1,5 +1,7 @@
 #include "tools/twsetting/twsetting.h"
 
+#include <cstdio>
+
 #include "agent/core/base/settings.h"
 #include "platform/settings_store.h"
 
@@ -32,6 +34,33 @@ std::string storepath(std::vector<std::string>& args) {
 
 namespace {
 
+bool hascontrol(const std::string& name) {
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7f) return true;
+    return false;
+}
+
+// The name with its control characters as C escapes, one line to show.
+std::string escaped(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 // A setting name is one registry key name: no backslash, no '=', not empty.
 bool validname(const std::string& name) {
     return !name.empty() && name.size() <= 255 && name.find_first_of("\\=") == std::string::npos &&
@@ -49,6 +78,12 @@ int twsetting(const std::vector<std::string>& args, platform::SettingsStore& sto
     const bool setting = args[0].find('=') != std::string::npos;
     for (const std::string& a : args) {
         std::string name = a.substr(0, a.find('='));
+        // The settings file holds a key name on one line of its own.
+        if (hascontrol(name)) {
+            err << "twsetting: a setting name holds no control character: \"" << escaped(name)
+                << "\"\n";
+            return 2;
+        }
         if (!validname(name) || (a.find('=') != std::string::npos) != setting ||
             (!setting && args.size() > 1)) {
             err << "twsetting: wrong argument \"" << a << "\"\n" << kUsage;

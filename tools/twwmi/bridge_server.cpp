@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/json_depth.h"
+
 namespace tw::twwmi {
 
 namespace {
@@ -76,6 +78,11 @@ class Server {
             return;
         }
         if (line.find_first_not_of(" \t") == std::string::npos) return;
+        if (platform::nestedTooDeep(line)) {
+            fail("null", "malformed request: nested deeper than " +
+                             std::to_string(platform::kMaxJsonDepth) + " levels");
+            return;
+        }
         Json req;
         try {
             req = Json::parse(line);

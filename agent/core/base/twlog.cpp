@@ -140,7 +140,7 @@ std::string openlog(Settings& settings, platform::System& system) {
         std::string why;
         if (log.adopt(system.createPrivateFile(path, why), path)) {
             if (!failures.empty()) twlog("TW.LOG cannot be opened at %s\r\n", failures.c_str());
-            return {};
+            return failures;
         }
         if (!failures.empty()) failures += "; ";
         failures += path + ": " + why;

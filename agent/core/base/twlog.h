@@ -56,9 +56,10 @@ std::string vstrformat(const char* fmt, va_list ap);
 
 // Closes the log, reads Activatelog and, when it starts with Y or y, opens
 // TW.LOG in TEMP, TMP, or the system's fallback folders in turn, as a
-// private file never reached through a symbolic link. Answers why no log
-// could be opened (every place tried, with its reason); empty when the log
-// is open or off.
+// private file never reached through a symbolic link. Answers why TW.LOG
+// was refused where it was tried (every such place, with its reason), also
+// when a later place took it; empty when the first place took it or the log
+// is off.
 std::string openlog(Settings& settings, platform::System& system);
 
 }  // namespace tw
