@@ -136,8 +136,8 @@ class RegistrySettingsStore final : public SettingsStore {
         if (!open(key.substr(0, cut), KEY_WRITE, parent)) return false;
         // RegDeleteKeyEx refuses a key with subkeys, as the interface
         // promises; it deletes in the view the key was opened in.
-        LONG rc = RegDeleteKeyExA(parent.get(), key.substr(cut + 1).c_str(),
-                                  view(key.substr(0, cut)), 0);
+        LONG rc =
+            RegDeleteKeyExA(parent.get(), key.substr(cut + 1).c_str(), view(key.substr(0, cut)), 0);
         return rc == ERROR_SUCCESS || fail(rc, "RegDeleteKey " + key);
     }
 

@@ -115,8 +115,7 @@ TEST(RegistryViews, TheAgentsSettingsLieInThe32BitViewWhateverItsBuild) {
     auto store = makeRegistrySettingsStore();
     const std::string name = "TallwatchViewTest" + std::to_string(std::random_device{}());
     const std::string key = "SOFTWARE\\" + name;
-    ASSERT_TRUE(store->setValue("HKEY_LOCAL_MACHINE\\" + key + "\\Timer", "",
-                                RegValue::sz("300")));
+    ASSERT_TRUE(store->setValue("HKEY_LOCAL_MACHINE\\" + key + "\\Timer", "", RegValue::sz("300")));
     EXPECT_TRUE(inView(key + "\\Timer", KEY_WOW64_32KEY));
     EXPECT_EQ(inView(key, KEY_WOW64_64KEY), !tw::testing::on64BitWindows());
     EXPECT_TRUE(store->deleteKey("HKEY_LOCAL_MACHINE\\" + key + "\\Timer"));

@@ -128,7 +128,8 @@ TEST_F(TwntcfgView, SavesEditedFieldsIntoTheRegistry) {
     // the key path of this machine's system type (Wow6432Node on 64-bit).
     const std::string log = fileText("twntcfg.log");
     const std::string read = std::string("ReadRegKey::") +
-                             (on64BitWindows() ? editor::kKeyPath64 : editor::kKeyPath32) + "Timer:300\r\n";
+                             (on64BitWindows() ? editor::kKeyPath64 : editor::kKeyPath32) +
+                             "Timer:300\r\n";
     EXPECT_NE(log.find(read), std::string::npos) << log.substr(0, 3000);
     EXPECT_EQ(log.find("failed on wmi"), std::string::npos) << log.substr(0, 3000);
 }
