@@ -21,7 +21,7 @@ if [ $rc -eq 0 ]; then
 fi
 case $rc in
   124|137) echo "can-run-32bit: $1 did not answer within ${TW_PROBE_TIMEOUT:-10} s" >&2 ;;
-  *) echo "can-run-32bit: $1 failed (exit $rc): ${err:-no message}" >&2 ;;
+  *) echo "can-run-32bit: $1 failed (exit $rc): ${err%%$'\n'*}" >&2 ;;
 esac
 echo no
 exit 1

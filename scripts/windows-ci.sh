@@ -22,6 +22,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
 
+# What the build needs first: on a new machine the 32-bit loader the probe
+# tries comes with the 32-bit Wine. Its output follows the first line.
+deps_log=$(mktemp)
+trap 'rm -f "$deps_log"' EXIT
+if ! scripts/install-windows-deps.sh >"$deps_log" 2>&1; then
+  echo "windows-ci: installing what the Windows build needs failed"
+  cat "$deps_log"
+  exit 1
+fi
+
 if [ -z "${TW_WINE_BITS:-}" ]; then
   if why=$(scripts/can-run-32bit.sh 2>&1 >/dev/null); then
     TW_WINE_BITS=32
@@ -37,8 +47,7 @@ fi
 export TW_WINE_BITS
 preset=windows
 [ "$TW_WINE_BITS" = 64 ] && preset=windows64
-
-scripts/install-windows-deps.sh
+cat "$deps_log"
 
 # ---- the product: 32-bit, built and inspected on every machine -------------------
 echo "== windows build (the 32-bit product)"

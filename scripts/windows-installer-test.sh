@@ -22,7 +22,9 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 # Which installer this machine can run: the product's where 32-bit programs
-# run, else the 64-bit build's (as scripts/windows-ci.sh decides).
+# run, else the 64-bit build's (as scripts/windows-ci.sh decides, after the
+# install that brings the 32-bit loader).
+scripts/install-windows-deps.sh || exit 1
 if [ -z "${TW_WINE_BITS:-}" ]; then
   if scripts/can-run-32bit.sh >/dev/null 2>&1; then TW_WINE_BITS=32; else TW_WINE_BITS=64; fi
 fi
@@ -33,7 +35,6 @@ recv=${TWRECV:-$root/build/default/twrecv}
 
 preset=windows
 [ "${TW_WINE_BITS:-32}" = 64 ] && preset=windows64
-scripts/install-windows-deps.sh || exit 1
 echo "== building the installer ($preset)"
 cmake --preset $preset >/dev/null || exit 1
 timeout 1500 cmake --build --preset $preset --target installer || exit 1
