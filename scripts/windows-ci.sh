@@ -112,7 +112,10 @@ bits="32-bit product (preset windows)"
 [ "$preset" = windows64 ] && bits="64-bit build (preset windows64, 64-bit Wine)"
 echo "== windows-ci: what ran where"
 echo "  $product"
-echo "  the test program on the $bits: $(counts "$log/tests.log")"
+echo "  the test program on the $bits: $(counts "$log/tests.log") CTest tests;" \
+  "$(sed -n 's/.*\[==========\] \([0-9]*\) tests from .* ran.*/\1/p' "$log/tests.log" | head -n1)" \
+  "tests in twnt_tests.exe:" \
+  "$(sed -n 's/.*\[  PASSED  \] \([0-9]*\) tests\..*/\1/p' "$log/tests.log" | head -n1) passed"
 echo "  the agent's Wine checks on the $bits: $(counts "$log/agent.log")"
 echo "  the editor's dialog runs on the $bits: $(counts "$log/editor.log")"
 grep -h -A1 "SKIP" "$log/editor.log" | grep -v '^--$' | sed 's/^/    /' || true
