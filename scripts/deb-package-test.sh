@@ -20,7 +20,7 @@ cd "$root"
 . scripts/lib/checks.sh
 
 # Warnings we ship with (see README, "Debian packages").
-accepted_warnings="initial-upload-closes-no-bugs no-manual-page"
+accepted_warnings="initial-upload-closes-no-bugs"
 
 # The installed agent's own places, not an environment's.
 unset TWNT_REGISTRY TWNT_UNIT_DIR TWNT_EVENTLOG TWNT_WMI_FIXTURE
@@ -159,8 +159,9 @@ listing=$(dpkg -L twnt)
 want=(/usr/bin/twnt /usr/bin/twrecv /usr/lib/systemd/system/TallwatchClient.service
       /usr/share/doc/twnt/README.md /usr/share/doc/twnt/copyright
       /usr/share/doc/twnt/changelog.Debian.gz)
-has_program build/package twwmi && want+=(/usr/bin/twwmi)
-has_program build/package twsetting && want+=(/usr/bin/twsetting)
+want+=(/usr/share/man/man8/twnt.8.gz /usr/share/man/man1/twrecv.1.gz)
+has_program build/package twwmi && want+=(/usr/bin/twwmi /usr/share/man/man1/twwmi.1.gz)
+has_program build/package twsetting && want+=(/usr/bin/twsetting /usr/share/man/man8/twsetting.8.gz)
 missing=""
 for f in "${want[@]}"; do
   { grep -qx "$f" <<<"$listing" && [ -f "$f" ]; } || missing+="$f "
@@ -168,7 +169,9 @@ done
 check "dpkg -L twnt lists the programs, the unit and the documentation, all in place" test -z "$missing"
 [ -n "$missing" ] && echo "      missing: $missing"
 if [ $editor = 1 ]; then
-  check "dpkg -L twnt-editor lists twntcfg" grep -qx /usr/bin/twntcfg <<<"$(dpkg -L twnt-editor)"
+  editor_listing=$(dpkg -L twnt-editor)
+  check "dpkg -L twnt-editor lists twntcfg and its manual page" \
+    test "$(grep -cxF -e /usr/bin/twntcfg -e /usr/share/man/man1/twntcfg.1.gz <<<"$editor_listing")" = 2
 fi
 files=$( { dpkg -L twnt; [ $editor = 1 ] && dpkg -L twnt-editor; } |
          while read -r f; do [ -d "$f" ] || echo "$f"; done)

@@ -27,7 +27,6 @@ shift $((OPTIND - 1))
 scripts/install-deps.sh
 scripts/install-fuzz-deps.sh
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
 bin=build/fuzz/fuzz
 work=build/fuzz
 mkdir -p "$work/findings"
@@ -35,6 +34,13 @@ mkdir -p "$work/findings"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for f in fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" _fuzz.cpp)"); done
+  cmake --build --preset fuzz
+else
+  # A long run of a few targets builds only those.
+  for t in "${targets[@]}"; do
+    [ -f "fuzz/${t}_fuzz.cpp" ] || { echo "fuzz: no target $t" >&2; exit 2; }
+  done
+  cmake --build --preset fuzz --target "${targets[@]/%/_fuzz}"
 fi
 for t in "${targets[@]}"; do
   [ -x "$bin/${t}_fuzz" ] || { echo "fuzz: no target $t" >&2; exit 2; }

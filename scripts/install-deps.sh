@@ -3,7 +3,7 @@
 # the further packages named as arguments (for example the packaging tools).
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config libssl-dev openssl nlohmann-json3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libsystemd-dev qt6-base-dev "$@")
+          libgtest-dev libgmock-dev libbenchmark-dev libsystemd-dev qt6-base-dev scdoc man-db "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -5,7 +5,8 @@
 #   - twnt-5.01-setup.exe /S /DISPLAY=127.0.0.1 /FQDN=n /PORT=<port> installs
 #     the programs, creates and starts the service, writes the settings into
 #     Wine's registry; the service's reports reach the native Linux twrecv;
-#   - run again (/S alone) it upgrades: settings kept, service restarted; an
+#   - run again (/S alone) it upgrades: settings kept, service restarted, a
+#     program let go a few seconds late waited for; an
 #     upgrade whose program is in use fails with exit code 2, the service
 #     running on;
 #   - uninstall.exe /S removes service, settings, files and entries;
@@ -148,9 +149,13 @@ fi
 
 # ---- upgrade: run again -------------------------------------------------------------
 before=$(reports)
-out=$(w twnt-5.01-setup.exe /S 2>&1); rc=$?
-check "setup /S over the installation upgrades it" test $rc -eq 0
-[ $rc -eq 0 ] || echo "      $out"
+w twnt-5.01-setup.exe /S >"$work/upgrade.out" 2>"$work/upgrade.err"; rc=$?
+if [ $rc -eq 0 ]; then
+  pass "setup /S over the installation upgrades it"
+else
+  fail "setup /S over the installation upgrades it (exit $rc)" \
+    "$(cat "$work/upgrade.out" "$work/upgrade.err")"
+fi
 check "the upgrade keeps the settings" \
   test "$(setting TWDISPLAY) $(setting IPport) $(setting FQDN)" = "127.0.0.1 $port N"
 check "the service runs after the upgrade" waitfor 15 test "$(state)" = RUNNING
@@ -161,8 +166,31 @@ else
   fail "the restarted service reports again" "$(tail -c 1000 "$work/twrecv.out")"
 fi
 
+# ---- an upgrade while the program is held a moment longer -------------------------
+# As when the stopped service's process ends its test in progress: the
+# upgrade waits for the program rather than fail.
+timeout -k 5 120 wine "C:\\Program Files\\Tallwatch\\twnt.exe" -app >/dev/null 2>&1 &
+app_pid=$!
+if waitfor 20 wine_runs "Tallwatch.[t]wnt.exe -app"; then
+  (sleep 5; kill "$app_pid" 2>/dev/null) &
+  w twnt-5.01-setup.exe /S >"$work/held.out" 2>"$work/held.err"; rc=$?
+  if [ $rc -eq 0 ]; then
+    pass "an upgrade waits for a program let go a few seconds later"
+  else
+    fail "an upgrade waits for a program let go a few seconds later (exit $rc)" \
+      "$(cat "$work/held.out" "$work/held.err")"
+  fi
+else
+  fail "an upgrade waits for a program let go a few seconds later" "twnt.exe -app did not start"
+fi
+kill "$app_pid" 2>/dev/null
+wait "$app_pid" 2>/dev/null
+waitfor 15 not wine_runs "Tallwatch.[t]wnt.exe -app"
+check "the service runs after that upgrade" waitfor 15 test "$(state)" = RUNNING
+
 # ---- an upgrade that cannot replace the program: it is in use ----------------------
-timeout -k 5 60 wine "C:\\Program Files\\Tallwatch\\twnt.exe" -app >/dev/null 2>&1 &
+# (The upgrade waits 30 s for the program before it gives up.)
+timeout -k 5 120 wine "C:\\Program Files\\Tallwatch\\twnt.exe" -app >/dev/null 2>&1 &
 app_pid=$!
 waitfor 20 wine_runs "Tallwatch.[t]wnt.exe -app"
 w twnt-5.01-setup.exe /S >"$work/busy.out" 2>"$work/busy.err"; rc=$?

@@ -340,9 +340,26 @@ Section "-Agent"
   SetOutPath "$INSTDIR"
   ${If} $Upgrade == 1
     DetailPrint "Upgrading: the settings stay as they are."
-    ; net stop waits until the service has stopped and its program is free.
     nsExec::ExecToLog '"$SYSDIR\net.exe" stop ${SERVICE}'
     Pop $R0
+    ; The service reports itself stopped at once, but its process lets go of
+    ; the program only when the test in progress ends: wait for that (at
+    ; most 30 s) rather than fail the upgrade. A program still held after
+    ; that is in use by something else and is reported below.
+    StrCpy $R1 0
+    ${Do}
+      ClearErrors
+      FileOpen $R2 "$INSTDIR\twnt.exe" a
+      ${IfNot} ${Errors}
+        FileClose $R2
+        ${Break}
+      ${EndIf}
+      IntOp $R1 $R1 + 1
+      ${If} $R1 >= 30
+        ${Break}
+      ${EndIf}
+      Sleep 1000
+    ${Loop}
   ${EndIf}
   ; A program that cannot be replaced (in use, read-only) is reported below
   ; rather than in a retry box that a silent installation cannot answer.
