@@ -1,5 +1,6 @@
 #include "editor/exportsettings.h"
 
+#include "agent/core/base/exportfile.h"
 #include "agent/core/base/text.h"
 
 namespace tw::editor {
@@ -21,14 +22,10 @@ std::string editorFileDirectory(platform::System& system) {
 
 std::string exportText(const SettingTexts& saved, const std::string& wmiTests) {
     std::string out;
-    for (int i = 0; i < kDialogSettings; ++i) {
-        out += '[';
-        out += dialogSetting(i).editorName;
-        out += ']';
-        out += saved.text[static_cast<size_t>(i)];
-        out += '\n';
-    }
-    out += "[WMITests]" + wmiTests + "\n";
+    for (int i = 0; i < kDialogSettings; ++i)
+        out += exportLine(dialogSetting(i).editorName, saved.text[static_cast<size_t>(i)]);
+    static_assert(kDialogSettings + 1 == kEditorExportLines);
+    out += exportLine(findsetting("WMITests")->editorName, wmiTests);
     return out;
 }
 

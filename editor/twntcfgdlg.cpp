@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "agent/core/base/exportfile.h"
 #include "agent/core/base/testmode.h"
 #include "agent/core/base/text.h"
 #include "platform/ascii.h"
@@ -11,16 +12,6 @@
 namespace tw::editor {
 
 namespace {
-
-// The dialog's settings in their order, by the names the table knows them by.
-constexpr const char* kDialogSettingNames[kDialogSettings] = {
-    "TWDISPLAY",         "TWPAGE",     "AliasName",      "Activatelog",    "FQDN",
-    "SendPageAlerts",    "Defaults",   "MemLevels",      "CPUrebootcolor", "CPUrebootmins",
-    "StartDelay",        "CPUupdays",  "CPUupdayscolor", "PageLevels",     "ExternalPath",
-    "MsgLevels",         "IgnoreMsgs", "Procs",          "DiskList",       "Services",
-    "NetworkInterfaces", "Externals",  "KeyCode",        "IPport",         "Timer",
-    "PluginTimer",       "Tests",
-};
 
 // The text fields that show a setting as it is.
 struct PlainField {
@@ -163,7 +154,8 @@ uint64_t leadingNumber(std::string_view s) {
 }  // namespace
 
 const SettingDef& dialogSetting(int which) {
-    return *findsetting(kDialogSettingNames[which]);
+    // The dialog reads, writes and exports them in the export file's order.
+    return *findsetting(kExportOrder[which]);
 }
 
 const char* defaultTestsText() {

@@ -23,6 +23,13 @@ struct RegValue {
     static RegValue dw(uint32_t v) { return {RegType::Dword, {}, v}; }
 };
 
+// One value to set in a step of several.
+struct ValueWrite {
+    std::string key;
+    std::string name;
+    RegValue value;
+};
+
 class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
@@ -38,6 +45,20 @@ class SettingsStore {
     // Creates the key and its parents when needed.
     virtual bool setValue(const std::string& key, const std::string& name,
                           const RegValue& value) = 0;
+    // Sets every value in one step: all of them, or on failure none, with no
+    // other writer in between. before (when given) receives each value as
+    // the store held it just before (nullopt: there was none). A store that
+    // has no such step (the Windows registry) sets them one after another,
+    // stopping at the first refusal.
+    virtual bool setValues(const std::vector<ValueWrite>& writes,
+                           std::vector<std::optional<RegValue>>* before) {
+        if (before) before->clear();
+        for (const ValueWrite& w : writes) {
+            if (before) before->push_back(getValue(w.key, w.name));
+            if (!setValue(w.key, w.name, w.value)) return false;
+        }
+        return true;
+    }
     virtual bool createKey(const std::string& key) = 0;
     // Deletes a key that has no subkeys (as the registry does); values go with it.
     virtual bool deleteKey(const std::string& key) = 0;

@@ -238,8 +238,7 @@ class FileSettingsStore final : public SettingsStore {
         // A value the file already holds is not written again, so a save of
         // every setting costs one rewrite (and flush) per change, not per setting.
         auto old = getValue(key, name);
-        if (old && old->type == value.type && old->data == value.data && old->dword == value.dword)
-            return true;
+        if (old && sameValue(*old, value)) return true;
         return modify([&](RegTree& tree) {
             RegFileKey& k = ensureKey(tree, key);
             std::string uname = normaliseKey(name);
@@ -251,6 +250,44 @@ class FileSettingsStore final : public SettingsStore {
                 }
             }
             k.values.push_back({name, value});
+            return true;
+        });
+    }
+
+    bool setValues(const std::vector<ValueWrite>& writes,
+                   std::vector<std::optional<RegValue>>* before) override {
+        for (const ValueWrite& w : writes)
+            if (!holdable(w.key, w.name)) return false;
+        // Values the file already holds cost no rewrite: a repeated copy of
+        // the same settings leaves the file as it is.
+        if (!healthy()) return false;
+        std::vector<std::optional<RegValue>> now;
+        bool same = true;
+        for (const ValueWrite& w : writes) {
+            now.push_back(getValue(w.key, w.name));
+            same = same && now.back() && sameValue(*now.back(), w.value);
+        }
+        if (same) {
+            if (before) *before = std::move(now);
+            return true;
+        }
+        return modify([&](RegTree& tree) {
+            if (before) before->clear();
+            for (const ValueWrite& w : writes) {
+                RegFileKey& k = ensureKey(tree, w.key);
+                const std::string uname = normaliseKey(w.name);
+                auto v = std::find_if(k.values.begin(), k.values.end(), [&](const RegFileValue& x) {
+                    return normaliseKey(x.name) == uname;
+                });
+                if (before)
+                    before->push_back(v == k.values.end() ? std::nullopt : std::optional(v->value));
+                if (v == k.values.end()) {
+                    k.values.push_back({w.name, w.value});
+                } else {
+                    v->value = w.value;
+                    v->asRead.clear();
+                }
+            }
             return true;
         });
     }
@@ -327,6 +364,10 @@ class FileSettingsStore final : public SettingsStore {
     }
 
   private:
+    static bool sameValue(const RegValue& a, const RegValue& b) {
+        return a.type == b.type && a.data == b.data && a.dword == b.dword;
+    }
+
     // Whether the file can hold the names; error_ says why not.
     bool holdable(const std::string& key, const std::string& name) {
         std::string why = keyPathProblem(key);

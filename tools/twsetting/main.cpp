@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_files.h"
 #include "tools/twsetting/twsetting.h"
 
 int main(int argc, char** argv) {
@@ -12,5 +13,6 @@ int main(int argc, char** argv) {
     std::string path = tw::setting::storepath(args);
     if (path.empty()) path = tw::platform::defaultRegistryPath();
     auto store = tw::platform::makeFileSettingsStore(path);
-    return tw::setting::twsetting(args, *store, std::cout, std::cerr);
+    auto files = tw::platform::makePosixFileWriter();
+    return tw::setting::twsetting(args, *store, {std::cin, std::cout, std::cerr, *files});
 }

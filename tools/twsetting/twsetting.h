@@ -3,13 +3,15 @@
 // and is written atomically like the agent's and the editor's own.
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace tw::platform {
 class SettingsStore;
-}
+class FileWriter;
+}  // namespace tw::platform
 
 namespace tw::setting {
 
@@ -19,10 +21,21 @@ extern const char* const kUsage;
 // the agent's own (TWNT_REGISTRY, then the default path).
 std::string storepath(std::vector<std::string>& args);
 
+// What a command reaches besides the store: the standard streams and the
+// writer of --export's file.
+struct Io {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    platform::FileWriter& files;
+};
+
 // Runs the command on the store: NAME prints the setting's text; one or more
-// NAME=VALUE set them. Answers the exit status: 0 done, 1 the store refused
+// NAME=VALUE set them; --export FILE writes every setting as an export file
+// (owner-only, replaced whole); --import FILE [--dry-run] sets the file's
+// settings in one step and prints what changed ("-": standard output or
+// input). Answers the exit status: 0 done, 1 the store or the file refused
 // (the reason is written to err), 2 wrong arguments.
-int twsetting(const std::vector<std::string>& args, platform::SettingsStore& store,
-              std::ostream& out, std::ostream& err);
+int twsetting(const std::vector<std::string>& args, platform::SettingsStore& store, Io io);
 
 }  // namespace tw::setting

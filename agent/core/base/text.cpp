@@ -1,6 +1,7 @@
 #include "agent/core/base/text.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace tw {
 
@@ -31,6 +32,27 @@ std::string textModeLines(std::string_view text) {
     for (char c : text) {
         if (c == '\n') out.push_back('\r');
         out.push_back(c);
+    }
+    return out;
+}
+
+std::string visibleText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
     }
     return out;
 }

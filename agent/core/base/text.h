@@ -17,4 +17,8 @@ int decimalNumber(std::string_view text);
 // already there stays, as the C library's text mode does).
 std::string textModeLines(std::string_view text);
 
+// The text on one line for a message: LF, CR and TAB as \n, \r and \t,
+// other control characters as \xNN.
+std::string visibleText(std::string_view text);
+
 }  // namespace tw
