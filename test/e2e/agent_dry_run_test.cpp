@@ -111,67 +111,41 @@ struct DryRunE2E : ::testing::Test {
 };
 
 TEST_F(DryRunE2E, PrintsTheCycleMessagesSendsNothingAndExitsByColour) {
-    struct Case {
-        bool trouble;
-        int status;
-        std::vector<std::string> heads;
-    };
-    const std::vector<Case> cases = {
-        {true,
-         2,
-         {"status cpu", "status mem", "status procs", "page disk", "status disk", "status msgs",
-          "page msgs", "status svcs", "status pagefile", "status netprotl"}},
-        {false,
-         0,
-         {"status cpu", "status mem", "status procs", "status disk", "status msgs", "status svcs",
-          "status pagefile", "status netprotl"}},
-    };
     const std::string display = "127.0.0.1:" + std::to_string(recv.port());
     const std::string pagerAt = "127.0.0.1:" + std::to_string(pagerPort);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.trouble ? "disk full, bad event" : "all well");
-        testing::writeFile(dir.file("fixture.json"), fixture(c.trouble));
+    for (bool trouble : {true, false}) {
+        SCOPED_TRACE(trouble ? "disk full, bad event" : "all well");
+        testing::writeFile(dir.file("fixture.json"), fixture(trouble));
         testing::writeFile(dir.file("TW.LOG"), "the last cycle's log\n");
-
         auto r = twnt({"-test", "--json"});
-        EXPECT_EQ(r.status, c.status) << r.err;
-        std::vector<std::string> heads;
+        EXPECT_EQ(r.status, trouble ? 2 : 0) << r.err;
+        std::string heads;
         std::istringstream lines(r.out);
         for (std::string line; std::getline(lines, line);) {
             auto j = nlohmann::json::parse(line);
-            const std::string text = j["text"];
-            heads.push_back(head(text));
-            EXPECT_EQ(j["kind"], heads.back().substr(0, heads.back().find(' ')));
-            EXPECT_EQ(j["destinations"],
-                      nlohmann::json::array({j["kind"] == "page" ? pagerAt : display}));
-            if (heads.back() == "status cpu") {
-                EXPECT_EQ(j["notes"],
-                          nlohmann::json::array({"second sample taken 1 s after the first"}));
-            }
+            heads += head(j["text"]) + ";";
+            EXPECT_EQ(j["destinations"][0], j["kind"] == "page" ? pagerAt : display);
         }
-        EXPECT_EQ(heads, c.heads) << r.out;
-
-        auto text = twnt({"-test"});
-        EXPECT_EQ(text.status, c.status);
-        EXPECT_EQ(text.out.rfind("status -> " + display +
-                                     "\n(second sample taken 1 s after the "
-                                     "first)\nstatus ",
-                                 0),
-                  0u)
-            << text.out;
-        EXPECT_NE(text.out.find("\ntwnt -test: " + std::to_string(c.heads.size()) + " messages"),
-                  std::string::npos);
-        if (c.trouble) {
-            EXPECT_NE(text.out.find("\n\npage -> " + pagerAt + "\npage   "), std::string::npos);
+        EXPECT_EQ(heads, trouble ? "status cpu;status mem;status procs;page disk;status disk;"
+                                   "status msgs;page msgs;status svcs;status pagefile;status "
+                                   "netprotl;"
+                                 : "status cpu;status mem;status procs;status disk;status msgs;"
+                                   "status svcs;status pagefile;status netprotl;");
+        if (trouble) {
+            r = twnt({"-test"});
+            EXPECT_EQ(r.out.rfind("status -> " + display +
+                                      "\n(second sample taken 1 s after the first)\nstatus ",
+                                  0),
+                      0u)
+                << r.out;
+            EXPECT_NE(r.out.find("\n\npage -> " + pagerAt + "\npage   "), std::string::npos);
         }
-
-        // Nothing was sent or changed: no connection on either server, the
-        // log as it was, no event entry.
+        // Nothing reached either server; the log and the event log stay as they were.
         EXPECT_FALSE(connectionWaiting(pager));
         EXPECT_FALSE(testing::waitFor(
             [&] { return !testing::receivedFiles(dir.file("out")).empty(); }, 300));
         EXPECT_EQ(readFile(dir.file("TW.LOG")), "the last cycle's log\n");
-        EXPECT_FALSE(std::filesystem::exists(dir.file("ev.log"))) << readFile(dir.file("ev.log"));
+        EXPECT_FALSE(std::filesystem::exists(dir.file("ev.log")));
     }
 }
 

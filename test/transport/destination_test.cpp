@@ -41,17 +41,6 @@ TEST(Destination, BracketsComeOffOnlyAsAPair) {
     EXPECT_EQ(stripbrackets("["), "[");
 }
 
-TEST(Destination, ShownAsHostColonPortWithIPv6InBrackets) {
-    for (auto [dest, shown] :
-         std::vector<std::pair<const char*, const char*>>{{"mon1.corp.lan", "mon1.corp.lan:1984"},
-                                                          {"b:2000", "b:2000"},
-                                                          {"[::1]:1986", "[::1]:1986"},
-                                                          {"[::1]", "[::1]:1984"},
-                                                          {"fe80::1", "[fe80::1]:1984"},
-                                                          {"10.0.0.1:abc", "10.0.0.1:1984"}})
-        EXPECT_EQ(destinationtext(parsedestination(dest, 1984)), shown) << dest;
-}
-
 TEST(Destination, ListSplitsInOrderAndSkipsEmptyEntries) {
     using V = std::vector<std::string>;
     EXPECT_EQ(splitdestinations("a;b:2000;[fe80::1]:3000"), (V{"a", "b:2000", "[fe80::1]:3000"}));

@@ -205,34 +205,6 @@ TEST_F(Twsend, KeyCodeEncryptsOnceAndBothServersGetTheSameEnvelope) {
     EXPECT_EQ(l.find("NO CRYPTO"), std::string::npos);
 }
 
-// twnt -test hands the text, unencrypted, and the destinations of a send
-// and of a page to its sink, and touches no socket.
-TEST_F(Twsend, DrySinkTakesEveryMessageInPlaceOfTheNetwork) {
-    h.cfg.keycode = "secret";
-    h.cfg.sendPageAlerts = "Y";
-    h.cfg.twpage = "pager:2000";
-    std::vector<std::string> seen;
-    StatusChannel c = ch();
-    c.sockets = nullptr;  // nothing needed of the network
-    c.dry = [&seen](const std::vector<std::string>& where, const std::string& text) {
-        std::string line;
-        for (const std::string& w : where) line += w + " ";
-        seen.push_back(line + "<" + text + ">");
-    };
-    LogCapture log;
-    EXPECT_EQ(twsend(c, ";a;b:70000;;[fe80::1]:3000;fe80::2;",
-                     std::string("status X.cpu red ok\0junk", 24)),
-              0);
-    twpage(c, "ignored", "status X.cpu red ok");
-    twpage(c, "ignored", "status X.cpu yellow ok");
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        "a:1984 b:1984 [fe80::1]:3000 [fe80::2]:1984 <status X.cpu red ok>",
-                        "pager:2000 <page   X.cpu red ok>"}));
-    EXPECT_TRUE(net.resolves.empty());
-    EXPECT_EQ(net.opened, 0);
-    EXPECT_EQ(log.text().find("CRYPTO"), std::string::npos);
-}
-
 TEST_F(Twsend, EmptyListsBlanksAndLongListsNeverCrash) {
     net.addHost("a", {"10.0.0.1"});
     LogCapture log;
