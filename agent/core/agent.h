@@ -14,6 +14,7 @@
 #include "agent/core/config.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/tests/netdata.h"
+#include "agent/tests/svcs.h"
 #include "agent/transport/twsend.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
@@ -50,6 +51,10 @@ struct Agent {
     // lasting problem is reported once, not every cycle.
     std::string logFailure;
     NetdataState netdata;  // the counters of the last netdata run
+    // twnt -test: the cycle's messages and the svcs test's service actions
+    // go here instead of to the servers and the services. Unset otherwise.
+    MessageSink drysink;
+    ServiceControl dryservices;
     // Last: destroyed first, so its threads end while the rest still exists.
     AuxThreads aux;
 };

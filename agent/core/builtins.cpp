@@ -124,6 +124,7 @@ StatusChannel statuschannel(Agent& a) {
     };
     ch.dead = &a.deadDestinations;
     ch.cycle = a.sequence;
+    ch.dry = a.drysink;
     return ch;
 }
 
@@ -151,6 +152,22 @@ void handoversnapshot(Agent& a, Snapshot current) {
     if (current && !current->empty()) a.prevprocs = std::move(current);
 }
 
+bool firstsamples(Agent& a) {
+    bool taken = false;
+    if (a.cfg.testmode("cpu") != 'D') {
+        Snapshot first = wmiprocinfo(a.wmi);
+        taken = first && !first->empty();
+        handoversnapshot(a, std::move(first));
+    }
+    const NetdataSettings net = netdatasettings(a.cfg);
+    if (net.mode != 'D' && !net.limits.empty()) {
+        // Its first run only keeps the counters; nothing is reported.
+        netdatatest(context(a, net, Delivery{}), a.netdata);
+        taken = taken || a.netdata.previous.has_value();
+    }
+    return taken;
+}
+
 void runtests(Agent& a, int64_t testTime) {
     const Delivery d = reportdelivery(statuschannel(a), a.cfg.twdisplay);
     Snapshot snapshot = runsnapshottests(a, testTime, d);  // cpu, mem, procs
@@ -158,7 +175,7 @@ void runtests(Agent& a, int64_t testTime) {
     if (!a.stopping()) disktest(context(a, disksettings(a.cfg), d));
     if (!a.stopping()) msgstest(context(a, msgssettings(a.cfg), d));
     handoversnapshot(a, std::move(snapshot));
-    if (!a.stopping()) svcstest(context(a, svcssettings(a.cfg), d));
+    if (!a.stopping()) svcstest(context(a, svcssettings(a.cfg), d), a.dryservices);
     if (!a.stopping()) pagefiletest(context(a, pagefilesettings(a.cfg), d));
     if (!a.stopping()) netprotltest(context(a, netprotlsettings(a.cfg), d));
     if (!a.stopping()) netdatatest(context(a, netdatasettings(a.cfg), d), a.netdata);

@@ -68,6 +68,11 @@ Snapshot runsnapshottests(Agent& agent, int64_t testTime, const Delivery& delive
 // dropped and the previous one stays.
 void handoversnapshot(Agent& agent, Snapshot current);
 
+// twnt -test: takes the first samples of the tests that compare two (the
+// cpu test's process snapshot, the netdata counters), as an earlier cycle
+// would have; answers whether any was taken.
+bool firstsamples(Agent& agent);
+
 // One cycle's tests in order: cpu, mem and procs on the snapshot, disk,
 // msgs, svcs, pagefile, netprotl and netdata, then the WMI-defined tests;
 // those still to come when a stop is due are skipped.

@@ -7,6 +7,8 @@
 #include "agent/core/base/text.h"
 #include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
+#include "agent/core/drycycle.h"
+#include "agent/core/dryreport.h"
 #include "agent/core/service.h"
 #include "agent/wmitests/definitions.h"
 #include "platform/ascii.h"
@@ -68,7 +70,21 @@ class Commands {
         out(strformat("\t%s -install TWDISPLAY [FQDN] [IPPORT]\r\n", kProgram));
         out(strformat("\t%s -upgrade\r\n", kProgram));
         out(strformat("\t%s -remove\r\n", kProgram));
+        out(strformat("\t%s -test [--json]\r\n", kProgram));
         return 1;
+    }
+
+    // One cycle run dry: its messages printed, nothing sent or changed.
+    int test(const Words& w) {
+        bool json = false;
+        for (const std::string& p : w.params) {
+            if (p != "--json") return usage();
+            json = true;
+        }
+        const DryRun run = drycycle(a_.p);
+        out(json ? dryjson(run) : drytext(run));
+        if (!run.loaded) err("twnt -test: " + run.failure + "\n");
+        return drystatus(run);
     }
 
     int install(const Words& w) {
@@ -432,6 +448,7 @@ int rundispatcher(Agent& agent, const std::string& joined, const Console& consol
     if (equalsNoCase(word, "upgrade")) return c.upgrade();
     if (equalsNoCase(word, "start")) return c.startstop(true);
     if (equalsNoCase(word, "stop")) return c.startstop(false);
+    if (equalsNoCase(word, "test")) return c.test(w);
     return c.usage();
 }
 

@@ -37,12 +37,12 @@ void openlogorsay(Agent& a) {
 
 // A hand-edited file that no longer parses: say where, skip this cycle's
 // tests and try again at the next one. Nothing is rewritten.
-bool settingsreadable(Agent& a) {
+bool settingsreadable(Agent& a, std::string& failure) {
     if (a.p.settings->healthy()) return true;
     std::string why = a.p.settings->lastError();
     twlog("Settings cannot be read: %s\r\n", why.c_str());
-    logevent(*a.p.events, platform::EventType::Error, "Settings cannot be read: " + why,
-             kEventSettingsUnreadable);
+    failure = "Settings cannot be read: " + why;
+    logevent(*a.p.events, platform::EventType::Error, failure, kEventSettingsUnreadable);
     return false;
 }
 
@@ -63,6 +63,62 @@ ExtContext extcontext(Agent& a) {
     return x;
 }
 
+}  // namespace
+
+SettingsLoad loadsettings(Agent& a, const std::function<void(const std::string&)>& onExternals) {
+    SettingsLoad out;
+    if (!settingsreadable(a, out.why)) {
+        out.step = SettingsStep::Unreadable;
+        return out;
+    }
+    auto load = [&] { return loadconfig(a.settings, *a.p.host, a.cfg, onExternals); };
+    LoadResult r = load();
+    if (r.outcome == LoadOutcome::NoDisplay) {
+        twlog("\r\nSettings read again in %d ms\r\n", static_cast<int>(kSettingsRereadMs));
+        if (!a.p.clock->sleepMs(kSettingsRereadMs)) {
+            out.step = SettingsStep::Stopped;
+            return out;
+        }
+        if (!settingsreadable(a, out.why)) {
+            out.step = SettingsStep::Unreadable;
+            return out;
+        }
+        r = load();
+    }
+    if (r.outcome == LoadOutcome::NoDisplay) {
+        out.why = "TWDISPLAY not set";
+        logevent(*a.p.events, platform::EventType::Error, out.why, kEventNoDisplay);
+        out.step = SettingsStep::Fatal;
+        return out;
+    }
+    if (r.outcome == LoadOutcome::HostNotResolved) {
+        out.why = strformat("gethostbyname(\"%s\") call failed", r.hostName.c_str());
+        logevent(*a.p.events, platform::EventType::Error, out.why, kEventHostName);
+        out.step = SettingsStep::Fatal;
+        return out;
+    }
+    out.step = SettingsStep::Loaded;
+    return out;
+}
+
+bool computernameok(Agent& a, std::string* why) {
+    auto fault = [why](const char* text) {
+        twlog("%s\r\n", text);
+        if (why) *why = text;
+        return false;
+    };
+    auto cname = a.p.host->computerName();
+    if (!cname) return fault("Can't get computer name");
+    std::string name = cname->substr(0, 17);
+    size_t lead = name.find_first_not_of('\\');
+    name.erase(0, lead == std::string::npos ? name.size() : lead);
+    if (name.empty()) return fault("Invalid computer name");
+    twlog("computer name: %s\r\n", name.c_str());
+    return true;
+}
+
+namespace {
+
 // What a cycle asks of the loop after it.
 enum class CycleEnd { Sleep, LeaveLoop, Fatal };
 
@@ -71,33 +127,15 @@ CycleEnd runcycle(Agent& a) {
     openlogorsay(a);
     twlog("Sequence: %d\r\n", a.sequence);
 
-    if (!settingsreadable(a)) return CycleEnd::Sleep;
-
-    auto load = [&a] {
-        return loadconfig(a.settings, *a.p.host, a.cfg, [&a](const std::string& externals) {
-            if (!a.externalsLaunched) {
-                a.externalsLaunched = true;
-                startexternals(extcontext(a), externals);
-            }
-        });
-    };
-    LoadResult r = load();
-    if (r.outcome == LoadOutcome::NoDisplay) {
-        twlog("\r\nSettings read again in %d ms\r\n", static_cast<int>(kSettingsRereadMs));
-        if (!a.p.clock->sleepMs(kSettingsRereadMs)) return CycleEnd::LeaveLoop;
-        if (!settingsreadable(a)) return CycleEnd::Sleep;
-        r = load();
-    }
-    if (r.outcome == LoadOutcome::NoDisplay) {
-        logevent(*a.p.events, platform::EventType::Error, "TWDISPLAY not set", kEventNoDisplay);
-        return CycleEnd::Fatal;
-    }
-    if (r.outcome == LoadOutcome::HostNotResolved) {
-        logevent(*a.p.events, platform::EventType::Error,
-                 strformat("gethostbyname(\"%s\") call failed", r.hostName.c_str()),
-                 kEventHostName);
-        return CycleEnd::Fatal;
-    }
+    SettingsLoad r = loadsettings(a, [&a](const std::string& externals) {
+        if (!a.externalsLaunched) {
+            a.externalsLaunched = true;
+            startexternals(extcontext(a), externals);
+        }
+    });
+    if (r.step == SettingsStep::Unreadable) return CycleEnd::Sleep;
+    if (r.step == SettingsStep::Stopped) return CycleEnd::LeaveLoop;
+    if (r.step == SettingsStep::Fatal) return CycleEnd::Fatal;
 
     if (a.cfg.keycodeUnusable)
         logevent(*a.p.events, platform::EventType::Error,
@@ -105,21 +143,10 @@ CycleEnd runcycle(Agent& a) {
                  "sent, none goes out in clear",
                  kEventKeyCodeUnusable);
 
-    auto cname = a.p.host->computerName();
-    if (!cname) {
-        twlog("Can't get computer name\r\n");
+    if (!computernameok(a)) {
         a.serviceFlag.store(1);
         return CycleEnd::LeaveLoop;
     }
-    std::string name = cname->substr(0, 17);
-    size_t lead = name.find_first_not_of('\\');
-    name.erase(0, lead == std::string::npos ? name.size() : lead);
-    if (name.empty()) {
-        twlog("Invalid computer name\r\n");
-        a.serviceFlag.store(1);
-        return CycleEnd::LeaveLoop;
-    }
-    twlog("computer name: %s\r\n", name.c_str());
 
     int64_t testTime = a.p.clock->now();
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);

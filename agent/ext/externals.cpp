@@ -135,9 +135,12 @@ void externalthread(const ExtContext& x, const std::string& entry) {
     }
 }
 
+std::string externalsbuffer(const std::string& externals) {
+    return externals.substr(0, kExternalsLimit) + ";";
+}
+
 void startexternals(const ExtContext& x, const std::string& externals) {
-    // The copy the threads' entries come from, with the closing ";".
-    const std::string buffer = externals.substr(0, kExternalsLimit) + ";";
+    const std::string buffer = externalsbuffer(externals);
     twlog("Launching threads for externals = <%s>\r\n", buffer.c_str());
     if (!x.launcher || !x.directory) {
         twlog("twext: This platform cannot start programs; external programs are not run\r\n");

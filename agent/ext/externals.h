@@ -66,6 +66,10 @@ bool externalpass(const ExtContext& x, const ExternalProgram& program);
 // The thread for one entry: prepares, then runs rounds until a stop.
 void externalthread(const ExtContext& x, const std::string& entry);
 
+// The copy of the Externals text that the threads' entries are cut from:
+// at most the setting's 7999 characters, then ";".
+std::string externalsbuffer(const std::string& externals);
+
 // Starts one thread per entry of the Externals text; called in the first
 // cycle only, so a changed Externals takes effect at the next start.
 void startexternals(const ExtContext& x, const std::string& externals);

@@ -121,7 +121,7 @@ std::optional<std::vector<ServiceSample>> wmisvcs(WmiSession& session) {
     });
 }
 
-void svcstest(const TestContext<SvcsSettings>& t) {
+void svcstest(const TestContext<SvcsSettings>& t, const ServiceControl& control) {
     const SvcsSettings& s = t.settings;
     const Delivery& d = t.delivery;
     const char mode = s.mode;
@@ -140,10 +140,11 @@ void svcstest(const TestContext<SvcsSettings>& t) {
         return;
     }
     const std::string_view used = std::string_view(s.services).substr(0, kServicesUsed);
-    const SvcsResult r = checkservices(parseservices(used), *rows, mode,
-                                       [&t](std::string_view action, std::string_view name) {
-                                           return wmiservicecontrol(t.wmi, action, name);
-                                       });
+    const ServiceControl wmicontrol = [&t](std::string_view action, std::string_view name) {
+        return wmiservicecontrol(t.wmi, action, name);
+    };
+    const SvcsResult r =
+        checkservices(parseservices(used), *rows, mode, control ? control : wmicontrol);
     std::string report = strformat("status %s.svcs %s %s  Services %s\r\n\r\n", s.compName.c_str(),
                                    colourword(r.colour).data(), datestamp(t.clock).c_str(),
                                    r.colour == Colour::Green ? "OK" : "Not OK");

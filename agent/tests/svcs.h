@@ -66,7 +66,9 @@ struct SvcsSettings : TestSettings {
     std::string services;  // Services
 };
 
-// Runs the test: fetch with retry, report, send, page.
-void svcstest(const TestContext<SvcsSettings>& t);
+// Runs the test: fetch with retry, report, send, page. The actions go to
+// control when it is set (twnt -test), else to the session's service
+// methods.
+void svcstest(const TestContext<SvcsSettings>& t, const ServiceControl& control = {});
 
 }  // namespace tw

@@ -52,4 +52,10 @@ std::string stripbrackets(const std::string& host) {
     return host;
 }
 
+std::string destinationtext(const Destination& d) {
+    std::string host = stripbrackets(d.host);
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    return host + ":" + std::to_string(d.port);
+}
+
 }  // namespace tw

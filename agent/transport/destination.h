@@ -31,4 +31,8 @@ Destination parsedestination(std::string_view destination, uint16_t defaultPort)
 // The host text without one pair of enclosing brackets.
 std::string stripbrackets(const std::string& host);
 
+// Where a send goes, for a person: "host:port", an IPv6 address in brackets
+// ("[::1]:1986").
+std::string destinationtext(const Destination& d);
+
 }  // namespace tw

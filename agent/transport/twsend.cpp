@@ -91,8 +91,6 @@ struct SocketGuard {
 };
 
 int sendall(const StatusChannel& ch, const std::string& destinations, const std::string& text) {
-    platform::Sockets& net = *ch.sockets;
-
     std::vector<std::string> list;
     try {
         list = splitdestinations(destinations);
@@ -110,6 +108,15 @@ int sendall(const StatusChannel& ch, const std::string& destinations, const std:
         twlog("twsend(): the KeyCode cannot be used; the message is not sent\r\n");
         return 1;
     }
+
+    if (ch.dry) {
+        std::vector<std::string> where;
+        for (const std::string& entry : list)
+            where.push_back(destinationtext(parsedestination(entry, ch.port)));
+        ch.dry(where, std::string(data));
+        return 0;
+    }
+    platform::Sockets& net = *ch.sockets;
 
     std::string envelope;
     bool crypted = false;
@@ -206,7 +213,7 @@ int sendall(const StatusChannel& ch, const std::string& destinations, const std:
 }  // namespace
 
 int twsend(const StatusChannel& ch, const std::string& destinations, const std::string& text) {
-    if (!ch.sockets) return 1;
+    if (!ch.sockets && !ch.dry) return 1;
     try {
         return sendall(ch, destinations, text);
     } catch (const std::exception&) {
@@ -227,25 +234,7 @@ void pagemessage(const StatusChannel& ch, const std::string& destinations,
     twlog("twpageon: %c\r\n", letter);
     if (letter != 'Y' && letter != 'y') return;
 
-    // The colour is the third word; words are separated by white space.
-    std::string_view rest(text.c_str());
-    auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-    };
-    std::string word;
-    for (int i = 0; i < 3; ++i) {
-        size_t b = 0;
-        while (b < rest.size() && isBlank(rest[b])) ++b;
-        size_t e = b;
-        while (e < rest.size() && !isBlank(rest[e])) ++e;
-        if (b == e) {
-            word.clear();
-            break;
-        }
-        word = std::string(rest.substr(b, std::min(e - b, kWordLimit)));
-        rest.remove_prefix(e);
-    }
-    word += ' ';
+    std::string word = messagecolour(text) + ' ';
     if (ch.pagelevels.find(word) == std::string::npos) return;
 
     std::string_view status(text.c_str());
@@ -256,6 +245,25 @@ void pagemessage(const StatusChannel& ch, const std::string& destinations,
 }
 
 }  // namespace
+
+std::string messagecolour(const std::string& text) {
+    // Words are separated by white space; the text ends at its first zero byte.
+    std::string_view rest(text.c_str());
+    auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
+    std::string word;
+    for (int i = 0; i < 3; ++i) {
+        size_t b = 0;
+        while (b < rest.size() && isBlank(rest[b])) ++b;
+        size_t e = b;
+        while (e < rest.size() && !isBlank(rest[e])) ++e;
+        if (b == e) return {};
+        word = std::string(rest.substr(b, std::min(e - b, kWordLimit)));
+        rest.remove_prefix(e);
+    }
+    return word;
+}
 
 void twpage(const StatusChannel& ch, const std::string& destinations, const std::string& text) {
     try {

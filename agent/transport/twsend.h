@@ -9,6 +9,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tw::platform {
 class Clock;
@@ -24,6 +25,13 @@ struct DeadDestinations {
     int cycle = -1;
     std::set<std::string> keys;  // "host:port"
 };
+
+// twnt -test: takes each message in place of the network, with the
+// destinations the send would reach in order (as destinationtext shows
+// them) and the text up to its first zero byte, unencrypted. Nothing is
+// resolved or connected.
+using MessageSink =
+    std::function<void(const std::vector<std::string>& destinations, const std::string& text)>;
 
 // The status channel as one cycle's configuration sets it up: the sockets it
 // connects through, the clock of its log lines' time stamps, the KeyCode, the
@@ -46,6 +54,7 @@ struct StatusChannel {
     std::function<bool()> stopping;          // a stop of the agent ends a send
     DeadDestinations* dead = nullptr;        // none: nothing is skipped
     int cycle = 0;                           // the sequence number of the cycle sending
+    MessageSink dry;                         // set: nothing goes to the network
 };
 
 // Every network wait of a send is bounded. A peer that accepts a connection
@@ -62,6 +71,10 @@ inline constexpr int kResolveTimeoutMs = 10000;
 // Answers 0 when the send was carried out (whatever happened per
 // destination), 1 when nothing could be sent (no memory, no sockets).
 int twsend(const StatusChannel& channel, const std::string& destinations, const std::string& text);
+
+// The colour word of a message: its third word (at most 1023 characters);
+// empty when it has fewer than three.
+std::string messagecolour(const std::string& text);
 
 // Pages a status message: when SendPageAlerts is Y and the text's third word
 // is one of the PageLevels words, the text with "page  " over its first six

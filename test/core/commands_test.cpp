@@ -107,11 +107,11 @@ struct CommandsTest : ::testing::Test {
 
 const std::string kUsage =
     "Usage:\ttwnt\r\n\ttwnt -install TWDISPLAY [FQDN] [IPPORT]\r\n\ttwnt -upgrade\r\n\ttwnt "
-    "-remove\r\n";
+    "-remove\r\n\ttwnt -test [--json]\r\n";
 
 TEST_F(CommandsTest, MalformedInstallLinesPrintTheUsage) {
     for (const char* line : {"-install ", "-install hostA maybe ", "-install hostA Y abc ",
-                             "-install hostA Y 0 ", "-bogus ", "-INSTALLX host "}) {
+                             "-install hostA Y 0 ", "-bogus ", "-INSTALLX host ", "-test --xml "}) {
         EXPECT_EQ(run(line), 1) << line;
         EXPECT_EQ(out, kUsage) << line;
     }

@@ -75,7 +75,7 @@ TEST_F(AgentCommands, UsageAndLineLimits) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,
               "Usage:\ttwnt\r\n\ttwnt -install TWDISPLAY [FQDN] [IPPORT]\r\n\ttwnt "
-              "-upgrade\r\n\ttwnt -remove\r\n");
+              "-upgrade\r\n\ttwnt -remove\r\n\ttwnt -test [--json]\r\n");
     r = twnt({"-install", std::string(240, 'h'), "Y", "\"1985\""});  // 256 joined characters
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "\r\ntwnt: Command line too long\r\n");
