@@ -2,14 +2,14 @@
 // additions, its output captured to files, and bounded waits.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/posix/subprocess.h"
 
 namespace tw::testing {
 
@@ -21,9 +21,9 @@ class Process {
     Process(const std::string& program, const std::vector<std::string>& args,
             const std::map<std::string, std::string>& env, const std::string& outputDir,
             const std::string& inputPath = "/dev/null");
-    ~Process();  // kills the process if it still runs
+    ~Process();  // kills the process (its group) if it still runs
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const;
     void signal(int sig);
     // The exit status, or nullopt when it did not end within the time.
     std::optional<int> wait(int timeoutMs);
@@ -31,7 +31,7 @@ class Process {
     std::string err() const;
 
   private:
-    pid_t pid_ = -1;
+    platform::Child child_;
     std::string outPath_, errPath_;
     std::optional<int> status_;
 };
