@@ -12,16 +12,6 @@ namespace tw::editor {
 
 namespace {
 
-// The dialog's settings in their order, by the names the table knows them by.
-constexpr const char* kDialogSettingNames[kDialogSettings] = {
-    "TWDISPLAY",         "TWPAGE",     "AliasName",      "Activatelog",    "FQDN",
-    "SendPageAlerts",    "Defaults",   "MemLevels",      "CPUrebootcolor", "CPUrebootmins",
-    "StartDelay",        "CPUupdays",  "CPUupdayscolor", "PageLevels",     "ExternalPath",
-    "MsgLevels",         "IgnoreMsgs", "Procs",          "DiskList",       "Services",
-    "NetworkInterfaces", "Externals",  "KeyCode",        "IPport",         "Timer",
-    "PluginTimer",       "Tests",
-};
-
 // The text fields that show a setting as it is.
 struct PlainField {
     DialogSetting setting;
@@ -161,10 +151,6 @@ uint64_t leadingNumber(std::string_view s) {
 }
 
 }  // namespace
-
-const SettingDef& dialogSetting(int which) {
-    return *findsetting(kDialogSettingNames[which]);
-}
 
 const char* defaultTestsText() {
     return kDefaultTests;
