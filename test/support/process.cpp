@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "platform/posix/subprocess.h"
 #include "test/support/fake_platform.h"
 
 extern char** environ;
@@ -19,7 +20,8 @@ std::string binaryPath(const std::string& name) {
 
 Process::Process(const std::string& program, const std::vector<std::string>& args,
                  const std::map<std::string, std::string>& env, const std::string& outputDir,
-                 const std::string& inputPath) {
+                 const std::string& inputPath)
+    : child_(std::make_unique<platform::Child>()) {
     static int counter = 0;
     ++counter;
     outPath_ = outputDir + "/proc" + std::to_string(counter) + ".out";
@@ -46,7 +48,7 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     plan.stdio = {in, out, err};
-    const int rc = (in >= 0 && out >= 0 && err >= 0) ? child_.start(plan) : errno;
+    const int rc = (in >= 0 && out >= 0 && err >= 0) ? child_->start(plan) : errno;
     for (int fd : {in, out, err})
         if (fd >= 0) close(fd);
     // A program that cannot be started ends as a shell reports it.
@@ -56,16 +58,16 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
 Process::~Process() = default;
 
 pid_t Process::pid() const {
-    return child_.pid();
+    return child_->pid();
 }
 
 void Process::signal(int sig) {
-    child_.signal(sig);
+    child_->signal(sig);
 }
 
 std::optional<int> Process::wait(int timeoutMs) {
     if (status_) return status_;
-    const auto st = child_.wait(platform::nowMs() + timeoutMs);
+    const auto st = child_->wait(platform::nowMs() + timeoutMs);
     if (!st) return std::nullopt;
     if (*st == platform::kNoStatus) return std::nullopt;
     status_ = WIFEXITED(*st) ? WEXITSTATUS(*st) : 128 + WTERMSIG(*st);

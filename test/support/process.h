@@ -2,14 +2,19 @@
 // additions, its output captured to files, and bounded waits.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/posix/subprocess.h"
+namespace tw::platform {
+class Child;  // platform/posix/subprocess.h
+}  // namespace tw::platform
 
 namespace tw::testing {
 
@@ -31,7 +36,7 @@ class Process {
     std::string err() const;
 
   private:
-    platform::Child child_;
+    std::unique_ptr<platform::Child> child_;
     std::string outPath_, errPath_;
     std::optional<int> status_;
 };
