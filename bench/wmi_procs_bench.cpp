@@ -11,7 +11,7 @@
 #include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix.h"
-#include "platform/posix/run_command.h"
+#include "platform/posix/subprocess.h"
 #include "platform/posix/wmi_providers.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "editor/twntcfgdlg.h"
+#include "editor/dialogsettings.h"
 #include "editor/wmicontext.h"
 #include "platform/files.h"
 #include "platform/system.h"

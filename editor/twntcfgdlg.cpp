@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "agent/core/base/exportfile.h"
 #include "agent/core/base/testmode.h"
 #include "agent/core/base/text.h"
 #include "platform/ascii.h"
@@ -152,11 +151,6 @@ uint64_t leadingNumber(std::string_view s) {
 }
 
 }  // namespace
-
-const SettingDef& dialogSetting(int which) {
-    // The dialog reads, writes and exports them in the export file's order.
-    return *findsetting(kExportOrder[which]);
-}
 
 const char* defaultTestsText() {
     return kDefaultTests;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "agent/core/base/settingstable.h"
+#include "editor/dialogsettings.h"
 #include "editor/editorlog.h"
 #include "editor/uiport.h"
 #include "editor/wmicontext.h"
@@ -125,49 +126,6 @@ struct Control {
     int selected = -1;  // index into entries, -1: none
     bool enabled = true;
     size_t limit = 0;  // most characters a Text/Digits/Percent control takes; 0: no limit
-};
-
-// The 27 settings the dialog reads and writes, in the order of reading,
-// writing and export.
-inline constexpr int kDialogSettings = 27;
-enum DialogSetting : int {
-    kTwdisplay,
-    kTwpage,
-    kAliasName,
-    kActivatelog,
-    kFqdn,
-    kSendPageAlerts,
-    kDefaults,
-    kMemLevels,
-    kCpuRebootColor,
-    kCpuRebootMins,
-    kStartDelay,
-    kCpuUpDays,
-    kCpuUpDaysColor,
-    kPageLevels,
-    kExternalPath,
-    kMsgLevels,
-    kIgnoreMsgs,
-    kProcs,
-    kDiskList,
-    kServices,
-    kNetworkInterfaces,
-    kExternals,
-    kKeyCode,
-    kIpPort,
-    kTimer,
-    kPluginTimer,
-    kTests,
-};
-// The settings table's entry of a dialog setting; the editor writes
-// editorName.
-const SettingDef& dialogSetting(int which);
-
-struct SettingTexts {
-    std::array<std::string, kDialogSettings> text;
-    // LoadedSettings: the target machine name; EditedSettings: the "Windows
-    // Computer Name" field (never written).
-    std::string machine;
 };
 
 // The ten built-in tests with their modes, in the order of the default

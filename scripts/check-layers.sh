@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Checks the agent's layering from its #include lines:
+#   - no two modules include each other, directly or around a circle (a
+#     module is a header and its source, counted as one; the edges are the
+#     #include "..." lines of every source folder);
 #   - the include graph between agent/ folders has no cycle;
 #   - only the cycle, the entry, the commands, the service and the cycle's
 #     test step and its dry run (twnt -test) see the whole agent
@@ -14,6 +17,64 @@
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 status=0
+
+# Module -> module edges: a file's module is its path without .h or .cpp;
+# an include names a path from the top folder or from the file's own folder.
+dirs=$(for d in agent base editor platform tools test bench fuzz; do [ -d "$d" ] && echo "$d"; done)
+# shellcheck disable=SC2086  # the folders' names
+files=$(find $dirs \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
+# shellcheck disable=SC2086
+modedges=$( (echo "$files"; echo "--"; grep -Ho '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*"' $files || true) |
+  awk '
+    function module(path) { sub(/\.(h|cpp)$/, "", path); return path }
+    function norm(path,   n, k, i, out, p) {
+      n = split(path, p, "/"); k = 0
+      for (i = 1; i <= n; i++) {
+        if (p[i] == "." || p[i] == "") continue
+        if (p[i] == ".." && k > 0) { k--; continue }
+        out[++k] = p[i]
+      }
+      path = out[1]
+      for (i = 2; i <= k; i++) path = path "/" out[i]
+      return path
+    }
+    $0 == "--" { listed = 1; next }
+    !listed { exists[$0]; next }
+    {
+      colon = index($0, ":"); from = substr($0, 1, colon - 1)
+      inc = substr($0, colon + 1); sub(/^[^"]*"/, "", inc); sub(/"$/, "", inc)
+      dir = from; sub(/[^/]*$/, "", dir)
+      if (inc in exists) to = inc
+      else if (norm(dir inc) in exists) to = norm(dir inc)
+      else next
+      if (module(from) != module(to)) print module(from), module(to)
+    }' | sort -u)
+
+# Depth-first search; every edge back to a module on the current path
+# closes a circle, printed as the path around it.
+circles=$(echo "$modedges" | awk '
+  NF == 2 { if (!(($1, $2) in seen)) { seen[$1, $2]; adj[$1, ++deg[$1]] = $2 }
+            if (!($1 in node)) { node[$1]; order[++n] = $1 } }
+  function visit(u,   i, v, j, path) {
+    color[u] = 1; stack[++sp] = u; at[u] = sp
+    for (i = 1; i <= deg[u]; i++) {
+      v = adj[u, i]
+      if (color[v] == 1) {
+        path = ""
+        for (j = at[v]; j <= sp; j++) path = path stack[j] " -> "
+        print path v
+      } else if (!color[v]) visit(v)
+    }
+    sp--; color[u] = 2
+  }
+  END { for (k = 1; k <= n; k++) if (!color[order[k]]) visit(order[k]) }')
+if [ -n "$circles" ]; then
+  echo "FAIL: modules include each other in a circle:"
+  echo "$circles" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: no include circle between modules ($(echo "$modedges" | grep -c .) edges)"
+fi
 
 # Folder -> folder edges, one per line.
 edges=$(grep -rHo --include='*.cpp' --include='*.h' '^#include "agent/[^"]*"' agent |

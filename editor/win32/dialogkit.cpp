@@ -5,57 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "editor/win32/win32ui.h"
-
 namespace tw::editor::win32 {
-
-// ---- the modal dialog --------------------------------------------------------------
-
-INT_PTR ModalDialog::run(int resource) {
-    return DialogBoxParamA(resources(), MAKEINTRESOURCEA(resource), ui_.front(), proc,
-                           reinterpret_cast<LPARAM>(this));
-}
-
-HWND ModalDialog::named(std::string_view) const {
-    return nullptr;
-}
-
-INT_PTR CALLBACK ModalDialog::proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<ModalDialog*>(lp);
-        SetWindowLongPtrA(hwnd, DWLP_USER, lp);
-        self->hwnd_ = hwnd;
-        self->ui_.push(self);
-    }
-    if (!self) return FALSE;
-    if (msg == WM_SETCURSOR && self->ui_.waiting()) {
-        SetCursor(LoadCursor(nullptr, IDC_WAIT));
-        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
-        return TRUE;
-    }
-    if (msg == kMoveFocus) {
-        HWND control = reinterpret_cast<HWND>(wp);
-        if (IsWindowEnabled(hwnd)) {
-            self->pendingFocus_ = nullptr;
-            if (IsWindow(control)) SendMessageA(hwnd, WM_NEXTDLGCTL, wp, TRUE);
-        } else {
-            self->pendingFocus_ = control;
-        }
-        return TRUE;
-    }
-    if (msg == WM_ENABLE && wp && self->pendingFocus_) {
-        PostMessageA(hwnd, kMoveFocus, reinterpret_cast<WPARAM>(self->pendingFocus_), 0);
-        self->pendingFocus_ = nullptr;
-    }
-    INT_PTR r = self->message(msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        self->ui_.pop(self);
-        self->hwnd_ = nullptr;
-        SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-    }
-    return r;
-}
 
 HWND namedControl(HWND dialog, const std::vector<ControlBinding>& controls, std::string_view name) {
     for (const auto& c : controls)

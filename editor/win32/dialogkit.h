@@ -1,6 +1,7 @@
-// What the editor's Win32 dialogs share: the system headers, a modal dialog
-// whose procedure is a member function, the texts and entries of controls
-// in the ANSI code page (the model's texts), and accessible names.
+// What the editor's Win32 dialogs share: the system headers, the texts and
+// entries of controls in the ANSI code page (the model's texts), and
+// accessible names. (The modal dialog itself is kept with the UI port that
+// knows which dialog is in front, editor/win32/win32ui.h.)
 //
 // Accessible names: every control a model names carries that name for
 // assistive technology (MSAA), also where the visible label is shorter
@@ -26,43 +27,11 @@
 
 namespace tw::editor::win32 {
 
-class Win32Ui;
-
 // Posted to a dialog to move its input focus to a control (wParam). A
 // dialog that is disabled (a message box or another dialog in front of it)
 // moves it once it is enabled again, so that nothing behind the one in
 // front takes the keyboard.
 inline constexpr UINT kMoveFocus = WM_APP + 1;
-
-// A modal dialog from the program's resources. The dialog in front is known
-// to the UI port (message box owner, focus by name) while it is open.
-class ModalDialog {
-  public:
-    explicit ModalDialog(Win32Ui& ui) : ui_(ui) {}
-    virtual ~ModalDialog() = default;
-    ModalDialog(const ModalDialog&) = delete;
-    ModalDialog& operator=(const ModalDialog&) = delete;
-
-    // Shows the dialog over the dialog in front and waits until it ends;
-    // EndDialog's code, -1 when the dialog could not be created.
-    INT_PTR run(int resource);
-    HWND hwnd() const { return hwnd_; }
-    // The control that a model names, nullptr when this dialog has none.
-    virtual HWND named(std::string_view name) const;
-
-  protected:
-    // The dialog's messages, as a dialog procedure answers them.
-    virtual INT_PTR message(UINT msg, WPARAM wp, LPARAM lp) = 0;
-    HWND item(int id) const { return GetDlgItem(hwnd_, id); }
-    Win32Ui& ui() { return ui_; }
-
-    HWND hwnd_ = nullptr;
-
-  private:
-    static INT_PTR CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    Win32Ui& ui_;
-    HWND pendingFocus_ = nullptr;
-};
 
 // A model's control name and the identifier of its control in a dialog
 // resource.

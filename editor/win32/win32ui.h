@@ -1,17 +1,51 @@
 // The editor's UI port on Windows: message boxes owned by the dialog in
 // front, the hourglass, the input focus on a control by its name, the
 // common file-open dialog, the shell's folder picker, the "Remote Select"
-// list and the shell's "open" for the maker's web address.
+// list and the shell's "open" for the maker's web address; and the modal
+// dialog, which it keeps in front while it is open.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/uiport.h"
 #include "editor/win32/dialogkit.h"
 
 namespace tw::editor::win32 {
+
+class Win32Ui;
+
+// A modal dialog from the program's resources. The dialog in front is known
+// to the UI port (message box owner, focus by name) while it is open.
+class ModalDialog {
+  public:
+    explicit ModalDialog(Win32Ui& ui) : ui_(ui) {}
+    virtual ~ModalDialog() = default;
+    ModalDialog(const ModalDialog&) = delete;
+    ModalDialog& operator=(const ModalDialog&) = delete;
+
+    // Shows the dialog over the dialog in front and waits until it ends;
+    // EndDialog's code, -1 when the dialog could not be created.
+    INT_PTR run(int resource);
+    HWND hwnd() const { return hwnd_; }
+    // The control that a model names, nullptr when this dialog has none.
+    virtual HWND named(std::string_view name) const;
+
+  protected:
+    // The dialog's messages, as a dialog procedure answers them.
+    virtual INT_PTR message(UINT msg, WPARAM wp, LPARAM lp) = 0;
+    HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+    Win32Ui& ui() { return ui_; }
+
+    HWND hwnd_ = nullptr;
+
+  private:
+    static INT_PTR CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    Win32Ui& ui_;
+    HWND pendingFocus_ = nullptr;
+};
 
 class Win32Ui final : public UiPort {
   public:

@@ -2,11 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,15 +11,7 @@
 #include <climits>
 #include <cstring>
 
-extern char** environ;
-
 namespace tw::platform::bridge {
-
-int64_t nowMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 std::string duration(int ms) {
     if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
@@ -46,35 +35,11 @@ bool Channel::start(const std::vector<std::string>& words) {
         ::close(sv[1]);
         return fail(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
-    posix_spawn_file_actions_t fa;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_adddup2(&fa, sv[1], 0);
-    posix_spawn_file_actions_adddup2(&fa, sv[1], 1);
-    posix_spawn_file_actions_adddup2(&fa, ep[1], 2);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    posix_spawn_file_actions_addclosefrom_np(&fa, 3);
-#endif
-    // Ordinary signal handling (the agent ignores SIGPIPE), and a process
-    // group of its own so that ending the connection ends all of it.
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, s);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(
-        &attr,
-        static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP));
-    std::vector<char*> argv;
-    for (const auto& w : words) argv.push_back(const_cast<char*>(w.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &fa, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&fa);
+    SpawnPlan plan;
+    plan.argv = words;
+    plan.searchPath = true;
+    plan.stdio = {sv[1], sv[1], ep[1]};
+    const int rc = child_.start(plan);
     ::close(sv[1]);
     ::close(ep[1]);
     if (rc != 0) {
@@ -82,7 +47,6 @@ bool Channel::start(const std::vector<std::string>& words) {
         ::close(ep[0]);
         return fail("cannot start " + words[0] + ": " + std::strerror(rc));
     }
-    pid_ = pid;
     sock_ = sv[0];
     err_ = ep[0];
     fcntl(sock_, F_SETFL, fcntl(sock_, F_GETFL) | O_NONBLOCK);
@@ -272,29 +236,10 @@ void Channel::commandEnded() {
 }
 
 void Channel::endCommand(bool kill) {
-    if (pid_ > 0) {
-        bool exited = false;
-        const int64_t deadline = nowMs() + (kill ? 0 : limits_.closeMs);
-        while (true) {
-            siginfo_t info{};
-            int r = waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
-            if (r == 0 && info.si_pid == pid_) {
-                exited = true;
-                break;
-            }
-            if (r < 0 && errno != EINTR) break;
-            if (nowMs() >= deadline) break;
-            timespec ts{0, 5 * 1000 * 1000};
-            nanosleep(&ts, nullptr);
-        }
-        // The leader is not reaped yet, so the group id is still ours.
-        ::kill(-pid_, SIGKILL);
-        int status = 0;
-        pid_t r;
-        do {
-            r = waitpid(pid_, &status, 0);
-        } while (r < 0 && errno == EINTR);
-        if (r == pid_) {
+    if (child_.running()) {
+        const bool exited = child_.ended(nowMs() + (kill ? 0 : limits_.closeMs));
+        const int status = child_.kill();
+        if (status != kNoStatus) {
             if (!exited)
                 status_ = "killed";
             else if (WIFEXITED(status))
@@ -302,7 +247,6 @@ void Channel::endCommand(bool kill) {
             else if (WIFSIGNALED(status))
                 status_ = "signal " + std::to_string(WTERMSIG(status));
         }
-        pid_ = -1;
     }
     if (err_ >= 0) {
         readErrors();

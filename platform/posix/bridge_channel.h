@@ -4,8 +4,6 @@
 // every path. Used by the remote WMI provider only.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -17,13 +15,12 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/remote_wmi_provider.h"
+#include "platform/posix/remote_wmi_limits.h"
+#include "platform/posix/subprocess.h"
 #include "platform/posix/wmi_bridge.h"
 
 namespace tw::platform::bridge {
 
-// Milliseconds from an arbitrary start, for the limits.
-int64_t nowMs();
 // A limit as a message gives it ("10 s", "1500 ms").
 std::string duration(int ms);
 // A line for a message: at most 80 bytes, control characters shown as '?'.
@@ -90,7 +87,7 @@ class Channel {
 
     std::string host_;
     RemoteWmiLimits limits_;
-    pid_t pid_ = -1;
+    Child child_;
     int sock_ = -1, err_ = -1;
     bool broken_ = false;
     std::string error_, status_, errTail_;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/posix/monotonic.h"
 #include "platform/posix/posix.h"
 
 namespace tw::platform::posix {
@@ -21,11 +22,7 @@ class PosixClock final : public Clock {
         return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
-    int64_t monotonicMs() override {
-        timespec ts;
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    }
+    int64_t monotonicMs() override { return nowMs(); }
 
     LocalTime localTime(int64_t t) override {
         LocalTime lt;

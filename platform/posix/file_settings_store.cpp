@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/posix/monotonic.h"
 #include "platform/regfile.h"
 
 namespace tw::platform {
@@ -161,12 +162,6 @@ class ChangeWatch {
     void lookedAt() { lookedAt_ = nowMs(); }
 
   private:
-    static int64_t nowMs() {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-        return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    }
-
     // Reads every pending event; true when one may concern the file.
     bool drain() {
         alignas(inotify_event) char buf[4096];

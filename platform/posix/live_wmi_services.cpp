@@ -7,7 +7,7 @@
 
 #include "platform/posix/linux_sources.h"
 #include "platform/posix/live_wmi.h"
-#include "platform/posix/run_command.h"
+#include "platform/posix/subprocess.h"
 
 namespace tw::platform::livewmi {
 

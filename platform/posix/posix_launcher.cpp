@@ -1,17 +1,10 @@
 #include "platform/posix/posix_launcher.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <mutex>
 #include <new>
 
-extern char** environ;
+#include "platform/posix/subprocess.h"
 
 namespace tw::platform {
 
@@ -96,7 +89,11 @@ int launchCode(int err) {
 
 class PosixLauncher final : public Launcher {
   public:
-    ~PosixLauncher() override { reap(); }
+    // Programs still running go on running after the agent.
+    ~PosixLauncher() override {
+        reap();
+        for (auto& c : children_) c->release();
+    }
 
     int launch(const std::string& program, const std::string& arguments) override {
         reap();
@@ -107,10 +104,7 @@ class PosixLauncher final : public Launcher {
             args.reserve(words->size() + 1);
             args.push_back(program);
             for (auto& w : *words) args.push_back(std::move(w));
-            std::vector<char*> argv;
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            return spawn(program, argv);
+            return spawn(std::move(args));
         } catch (const std::bad_alloc&) {
             return kLaunchOutOfMemory;
         }
@@ -119,11 +113,9 @@ class PosixLauncher final : public Launcher {
     void reap() override {
         std::lock_guard<std::mutex> g(mu_);
         for (size_t i = 0; i < children_.size();) {
-            int status = 0;
-            pid_t r = waitpid(children_[i], &status, WNOHANG);
             // Ended (or no longer ours to wait for): forget it.
-            if (r == children_[i] || (r < 0 && errno == ECHILD)) {
-                children_[i] = children_.back();
+            if (children_[i]->wait(0)) {
+                children_[i] = std::move(children_.back());
                 children_.pop_back();
             } else {
                 ++i;
@@ -132,47 +124,19 @@ class PosixLauncher final : public Launcher {
     }
 
   private:
-    int spawn(const std::string& program, std::vector<char*>& argv) {
-        posix_spawn_file_actions_t fa;
-        posix_spawnattr_t attr;
-        if (posix_spawn_file_actions_init(&fa) != 0) return kLaunchOutOfMemory;
-        if (posix_spawnattr_init(&attr) != 0) {
-            posix_spawn_file_actions_destroy(&fa);
-            return kLaunchOutOfMemory;
-        }
-        // Hidden: no console input or output.
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-        // The agent's log, sockets and settings file are not the program's.
-        posix_spawn_file_actions_addclosefrom_np(&fa, 3);
-#endif
-        // The program starts with ordinary signal handling (the agent ignores
-        // SIGPIPE, which would otherwise be inherited) and in a process group
-        // of its own, so a Ctrl-C meant for the agent's console spares it.
-        sigset_t none, defaults;
-        sigemptyset(&none);
-        sigemptyset(&defaults);
-        for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, s);
-        posix_spawnattr_setsigmask(&attr, &none);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setpgroup(&attr, 0);
-        posix_spawnattr_setflags(&attr,
-                                 static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                                    POSIX_SPAWN_SETPGROUP));
-        pid_t pid = -1;
-        int rc = posix_spawn(&pid, program.c_str(), &fa, &attr, argv.data(), environ);
-        posix_spawnattr_destroy(&attr);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return launchCode(rc);
+    int spawn(std::vector<std::string> argv) {
+        SpawnPlan plan;
+        plan.argv = std::move(argv);
+        // Hidden: no console input or output (the plan's default).
+        auto child = std::make_unique<Child>();
+        if (int rc = child->start(plan); rc != 0) return launchCode(rc);
         std::lock_guard<std::mutex> g(mu_);
-        children_.push_back(pid);
+        children_.push_back(std::move(child));
         return kLaunchStarted;
     }
 
     std::mutex mu_;
-    std::vector<pid_t> children_;
+    std::vector<std::unique_ptr<Child>> children_;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
-// External programs on Linux: posix_spawn of the program with its argument
-// text split as a POSIX shell splits words (no expansions), standard input
-// and output on /dev/null, in a process group of its own, not waited for.
+// External programs on Linux: the program started as a child process
+// (platform/posix/subprocess.h) with its argument text split as a POSIX
+// shell splits words (no expansions), standard input and output on
+// /dev/null, in a process group of its own, not waited for (reaped later).
 #pragma once
 
 #include <memory>

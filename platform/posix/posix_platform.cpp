@@ -2,7 +2,7 @@
 // event file or syslog, the resolver, the clock with the stop pipe that
 // SIGINT and SIGTERM write to, the process services, systemd as the service
 // manager, the live (or fixture) WMI provider with other machines through
-// their twwmi, posix_spawn for external programs and the work-file
+// their twwmi, child processes for external programs and the work-file
 // directory.
 #include <signal.h>
 

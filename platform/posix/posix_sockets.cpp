@@ -12,27 +12,22 @@
 #include <ctime>
 #include <string>
 
+#include "platform/posix/monotonic.h"
 #include "platform/resolver.h"
 
 namespace tw::platform {
 
 namespace {
 
-int64_t monotonicMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // Waits until the socket is ready for events: 0, ETIMEDOUT after the
 // bound's time, EINTR once a stop is requested, or poll's own error.
 int waitready(int fd, short events, const WaitBound& bound) {
-    const int64_t end = monotonicMs() + bound.timeoutMs;
+    const int64_t end = nowMs() + bound.timeoutMs;
     while (true) {
         if (bound.stopRequested()) return EINTR;
         int step = kStopPollMs;
         if (bound.timeoutMs > 0) {
-            int64_t left = end - monotonicMs();
+            int64_t left = end - nowMs();
             if (left <= 0) return ETIMEDOUT;
             step = static_cast<int>(std::min<int64_t>(left, kStopPollMs));
         }

@@ -17,7 +17,6 @@ using bridge::Answer;
 using bridge::Channel;
 using bridge::duration;
 using bridge::excerpt;
-using bridge::nowMs;
 
 // Waits for the one answer of a request within the request limit.
 std::optional<Answer> awaitAnswer(Channel& ch, int64_t id, const std::string& what,

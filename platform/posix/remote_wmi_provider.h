@@ -12,17 +12,12 @@
 #include <vector>
 
 #include "platform/host_info.h"
+#include "platform/posix/remote_wmi_limits.h"
 #include "platform/wmi_provider.h"
 
 namespace tw::platform {
 
 inline constexpr const char* kDefaultRemoteCommand = "ssh -T -o BatchMode=yes {host} twwmi --serve";
-
-struct RemoteWmiLimits {
-    int helloMs = 10000;    // the command's hello
-    int requestMs = 30000;  // each answer; for a query, each batch of objects
-    int closeMs = 1000;     // a closed connection's command may end by itself, then it is killed
-};
 
 // The words of the command for a machine: the template split as a shell
 // splits words (quotes, backslashes, no expansions), then every "{host}"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/run_command.h"
+#include "platform/posix/subprocess.h"
 
 namespace tw::platform {
 

@@ -1,15 +1,16 @@
 #include "test/support/process.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <stdexcept>
+#include <cerrno>
+#include <string_view>
 
+#include "platform/posix/subprocess.h"
 #include "test/support/fake_platform.h"
+
+extern char** environ;
 
 namespace tw::testing {
 
@@ -19,59 +20,58 @@ std::string binaryPath(const std::string& name) {
 
 Process::Process(const std::string& program, const std::vector<std::string>& args,
                  const std::map<std::string, std::string>& env, const std::string& outputDir,
-                 const std::string& inputPath) {
+                 const std::string& inputPath)
+    : child_(std::make_unique<platform::Child>()) {
     static int counter = 0;
     ++counter;
     outPath_ = outputDir + "/proc" + std::to_string(counter) + ".out";
     errPath_ = outputDir + "/proc" + std::to_string(counter) + ".err";
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open(inputPath.c_str(), O_RDONLY);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        for (const auto& [k, v] : env) {
-            if (v.empty() && k.front() == '-')
-                unsetenv(k.c_str() + 1);
-            else
-                setenv(k.c_str(), v.c_str(), 1);
-        }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+    // Our environment with the changes: "-NAME" with an empty value removes NAME.
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        std::string_view v(*e);
+        const size_t eq = v.find('=');
+        if (eq != std::string_view::npos) vars[std::string(v.substr(0, eq))] = v.substr(eq + 1);
     }
+    for (const auto& [k, v] : env) {
+        if (v.empty() && k.front() == '-')
+            vars.erase(k.substr(1));
+        else
+            vars[k] = v;
+    }
+    platform::SpawnPlan plan;
+    plan.argv.push_back(program);
+    plan.argv.insert(plan.argv.end(), args.begin(), args.end());
+    plan.env.emplace();
+    for (const auto& [k, v] : vars) plan.env->push_back(k + "=" + v);
+    const int in = open(inputPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    plan.stdio = {in, out, err};
+    const int rc = (in >= 0 && out >= 0 && err >= 0) ? child_->start(plan) : errno;
+    for (int fd : {in, out, err})
+        if (fd >= 0) close(fd);
+    // A program that cannot be started ends as a shell reports it.
+    if (rc != 0) status_ = 127;
 }
 
-Process::~Process() {
-    if (pid_ > 0 && !status_) {
-        kill(pid_, SIGKILL);
-        int st;
-        waitpid(pid_, &st, 0);
-    }
+Process::~Process() = default;
+
+pid_t Process::pid() const {
+    return child_->pid();
 }
 
 void Process::signal(int sig) {
-    if (pid_ > 0 && !status_) kill(pid_, sig);
+    child_->signal(sig);
 }
 
 std::optional<int> Process::wait(int timeoutMs) {
     if (status_) return status_;
-    for (int waited = 0;; waited += 10) {
-        int st = 0;
-        pid_t r = waitpid(pid_, &st, WNOHANG);
-        if (r == pid_) {
-            status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-            return status_;
-        }
-        if (waited >= timeoutMs) return std::nullopt;
-        sleepMs(10);
-    }
+    const auto st = child_->wait(platform::nowMs() + timeoutMs);
+    if (!st) return std::nullopt;
+    if (*st == platform::kNoStatus) return std::nullopt;
+    status_ = WIFEXITED(*st) ? WEXITSTATUS(*st) : 128 + WTERMSIG(*st);
+    return status_;
 }
 
 std::string Process::out() const {

@@ -6,10 +6,15 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace tw::platform {
+class Child;  // platform/posix/subprocess.h
+}  // namespace tw::platform
 
 namespace tw::testing {
 
@@ -21,9 +26,9 @@ class Process {
     Process(const std::string& program, const std::vector<std::string>& args,
             const std::map<std::string, std::string>& env, const std::string& outputDir,
             const std::string& inputPath = "/dev/null");
-    ~Process();  // kills the process if it still runs
+    ~Process();  // kills the process (its group) if it still runs
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const;
     void signal(int sig);
     // The exit status, or nullopt when it did not end within the time.
     std::optional<int> wait(int timeoutMs);
@@ -31,7 +36,7 @@ class Process {
     std::string err() const;
 
   private:
-    pid_t pid_ = -1;
+    std::unique_ptr<platform::Child> child_;
     std::string outPath_, errPath_;
     std::optional<int> status_;
 };

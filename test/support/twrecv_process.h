@@ -5,17 +5,15 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "platform/posix/subprocess.h"
 
 namespace tw::testing {
 
@@ -29,29 +27,22 @@ class TwrecvProcess {
         std::vector<std::string> args = {TW_BINARY_DIR "/twrecv", "--port", "0"};
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
-        if (pipe(out) != 0) return false;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        posix_spawn_file_actions_addclose(&fa, out[0]);
-        posix_spawn_file_actions_addclose(&fa, out[1]);
-        if (discardErrors) posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
+        if (pipe2(out, O_CLOEXEC) != 0) return false;
+        platform::SpawnPlan plan;
+        plan.argv = std::move(args);
+        plan.stdio = {platform::kStdInherit, out[1],
+                      discardErrors ? platform::kStdNull : platform::kStdInherit};
+        const int rc = child_.start(plan);
         close(out[1]);
         if (rc != 0) {
             close(out[0]);
-            pid_ = -1;
             return false;
         }
         fd_ = out[0];
         // The first line: "twrecv: listening on port N".
-        int64_t end = nowMs() + waitMs;
+        const int64_t end = platform::nowMs() + waitMs;
         while (output_.find('\n') == std::string::npos) {
-            if (!readSome(static_cast<int>(end - nowMs()))) return false;
+            if (!readSome(end)) return false;
         }
         std::string first = output_.substr(0, output_.find('\n'));
         std::string prefix = "twrecv: listening on port ";
@@ -64,23 +55,20 @@ class TwrecvProcess {
     // Reads until the child exits (or the time is up, then kills it).
     // Answers the exit status, -1 when it had to be killed.
     int wait(int waitMs = 10000) {
-        int64_t end = nowMs() + waitMs;
-        while (fd_ >= 0 && readSome(static_cast<int>(end - nowMs()))) {
+        const int64_t end = platform::nowMs() + waitMs;
+        while (fd_ >= 0 && readSome(end)) {
         }
         return reap(end);
     }
 
     // Asks the child to stop (SIGTERM) and collects the rest of its output.
     int stop(int waitMs = 10000) {
-        if (pid_ > 0) kill(pid_, SIGTERM);
+        child_.signal(SIGTERM);
         return wait(waitMs);
     }
 
+    // The child, if it still runs, is killed and reaped with child_.
     ~TwrecvProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
         if (fd_ >= 0) close(fd_);
     }
 
@@ -101,50 +89,30 @@ class TwrecvProcess {
     }
 
   private:
-    static int64_t nowMs() {
-        timespec ts;
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    }
-
     // One read; false at end of output, on error or when time is up.
-    bool readSome(int waitMs) {
-        if (fd_ < 0 || waitMs <= 0) return false;
-        pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, waitMs) <= 0) return false;
-        char buf[65536];
-        ssize_t n = read(fd_, buf, sizeof buf);
-        if (n <= 0) {
+    bool readSome(int64_t end) {
+        if (fd_ < 0) return false;
+        const auto got = platform::readSome(fd_, end, output_, SIZE_MAX);
+        if (got == platform::ReadState::Data) return true;
+        if (got != platform::ReadState::Timeout) {
             close(fd_);
             fd_ = -1;
-            return false;
         }
-        output_.append(buf, static_cast<size_t>(n));
-        return true;
+        return false;
     }
 
+    // The exit status, -1 when it had to be killed.
     int reap(int64_t end) {
-        if (pid_ <= 0) return -1;
-        int status = 0;
-        while (true) {
-            pid_t r = waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) break;
-            if (r < 0 || nowMs() > end) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &status, 0);
-                pid_ = -1;
-                return -1;
-            }
-            struct timespec ts {
-                0, 1000 * 1000
-            };
-            nanosleep(&ts, nullptr);
+        if (!child_.running()) return -1;
+        const auto status = child_.wait(end);
+        if (!status) {
+            child_.kill();
+            return -1;
         }
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return (*status != platform::kNoStatus && WIFEXITED(*status)) ? WEXITSTATUS(*status) : -1;
     }
 
-    pid_t pid_ = -1;
+    platform::Child child_;
     int fd_ = -1;
     uint16_t port_ = 0;
     std::string output_;

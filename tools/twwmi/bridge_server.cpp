@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
 
 #include "platform/json_depth.h"
+#include "platform/posix/monotonic.h"
 
 namespace tw::twwmi {
 
@@ -15,13 +15,9 @@ namespace {
 
 namespace bridge = platform::bridge;
 using bridge::Json;
+using platform::nowMs;
 using platform::WmiNext;
 using platform::WmiObject;
-
-int64_t nowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 class Server {
   public:
