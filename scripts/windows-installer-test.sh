@@ -148,14 +148,18 @@ else
 fi
 
 # ---- upgrade: run again -------------------------------------------------------------
+# upgrades NAME: setup /S over the installation succeeds (else its exit code
+# and what it printed).
+upgrades() {
+  w twnt-5.01-setup.exe /S >"$work/upgrade.out" 2>"$work/upgrade.err"; local rc=$?
+  if [ $rc -eq 0 ]; then
+    pass "$1"
+  else
+    fail "$1 (exit $rc)" "$(cat "$work/upgrade.out" "$work/upgrade.err")"
+  fi
+}
 before=$(reports)
-w twnt-5.01-setup.exe /S >"$work/upgrade.out" 2>"$work/upgrade.err"; rc=$?
-if [ $rc -eq 0 ]; then
-  pass "setup /S over the installation upgrades it"
-else
-  fail "setup /S over the installation upgrades it (exit $rc)" \
-    "$(cat "$work/upgrade.out" "$work/upgrade.err")"
-fi
+upgrades "setup /S over the installation upgrades it"
 check "the upgrade keeps the settings" \
   test "$(setting TWDISPLAY) $(setting IPport) $(setting FQDN)" = "127.0.0.1 $port N"
 check "the service runs after the upgrade" waitfor 15 test "$(state)" = RUNNING
@@ -173,13 +177,7 @@ timeout -k 5 120 wine "C:\\Program Files\\Tallwatch\\twnt.exe" -app >/dev/null 2
 app_pid=$!
 if waitfor 20 wine_runs "Tallwatch.[t]wnt.exe -app"; then
   (sleep 5; kill "$app_pid" 2>/dev/null) &
-  w twnt-5.01-setup.exe /S >"$work/held.out" 2>"$work/held.err"; rc=$?
-  if [ $rc -eq 0 ]; then
-    pass "an upgrade waits for a program let go a few seconds later"
-  else
-    fail "an upgrade waits for a program let go a few seconds later (exit $rc)" \
-      "$(cat "$work/held.out" "$work/held.err")"
-  fi
+  upgrades "an upgrade waits for a program let go a few seconds later"
 else
   fail "an upgrade waits for a program let go a few seconds later" "twnt.exe -app did not start"
 fi
