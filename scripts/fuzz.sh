@@ -8,7 +8,10 @@
 # unlimited) are reached; JOBS (default: the number of cores) targets run
 # at once. Prints executions, coverage and corpus size of each target as it
 # ends. A finding (crash, sanitizer report, leak, time-out, broken promise)
-# keeps its input in build/fuzz/findings and fails the script.
+# keeps its input in build/fuzz/findings and fails the script. An input
+# counts as a time-out after TW_FUZZ_TIMEOUT seconds (default 10); a long
+# run on a busy machine takes more, so that waiting for the processor is
+# not taken for a slow input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=20 runs=-1 jobs=$(nproc)
@@ -75,7 +78,7 @@ run_target() {
     cat test/data/linux/list_units <(printf '\0') test/data/linux/list_unit_files >"$seeds/both"
   fi
   timeout $((seconds + 120)) "$bin/${t}_fuzz" -max_total_time="$seconds" -runs="$runs" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -timeout="${TW_FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$work/findings/$t-" "$corpus" "$seeds" >"$log" 2>&1 &
   local fuzzer=$!
   # A stopped script stops this target's fuzzer with it.
