@@ -69,14 +69,27 @@ std::optional<std::vector<ExportEntry>> readExportText(std::string_view file,
         const SettingDef* setting = startsSetting(line, name);
         if (setting) {
             for (const ExportEntry& e : entries)
-                if (e.setting == setting)
-                    return fail(number, "[" + name + "] again (line " + std::to_string(e.line) +
-                                            " gave " + e.name + " already)");
+                if (e.setting == setting) {
+                    std::string why = "[";
+                    why += name;
+                    why += "] again (line ";
+                    why += std::to_string(e.line);
+                    why += " gave ";
+                    why += e.name;
+                    why += " already)";
+                    return fail(number, why);
+                }
             entries.push_back({setting, name, std::string(line.substr(name.size() + 2)), number});
             continue;
         }
-        if (line.size() > 1 && line[0] == '[' && line.find(']') != std::string_view::npos)
-            return fail(number, "[" + visibleText(name) + "] is not one of the agent's settings");
+        if (line.size() > 1 && line[0] == '[' && line.find(']') != std::string_view::npos) {
+            // Built by appending: GCC 12's -O3 for 32-bit Windows takes "[" + a
+            // temporary for an overlapping copy (-Wrestrict).
+            std::string why = "[";
+            why += visibleText(name);
+            why += "] is not one of the agent's settings";
+            return fail(number, why);
+        }
         if (entries.empty() || !exportSpansLines(*entries.back().setting))
             return fail(number, "not a setting's line (\"[name]text\")");
         entries.back().text += '\n';
