@@ -11,6 +11,7 @@ set -euo pipefail
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+source "$(dirname "$0")/lib/apt.sh"
 
 # The editor's dialog tests run on a virtual screen (xvfb), leave
 # screenshots (imagemagick's import) and need Wine's own fonts (the caption
@@ -48,11 +49,11 @@ done
 [ ${#missing[@]} -gt 0 ] && need_update=1
 
 if [ $need_update -eq 1 ]; then
-  $sudo apt-get update -qq
+  apt_get update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # The POSIX thread model of the cross compiler: std::thread and std::mutex
