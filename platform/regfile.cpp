@@ -305,22 +305,30 @@ std::string bytesFromUtf16le(std::string_view utf16) {
 }
 
 RegFileKey& ensureKey(RegTree& tree, const std::string& path) {
-    std::string folded = foldKeyPath(path);
-    // Ancestors first, so that listing a parent finds its children.
-    size_t pos = 0;
-    while ((pos = folded.find('\\', pos)) != std::string::npos) {
-        std::string parent = folded.substr(0, pos);
-        std::string norm = toUpper(parent);
-        if (!tree.count(norm)) tree[norm].path = parent;
-        ++pos;
-    }
-    std::string norm = toUpper(folded);
-    auto it = tree.find(norm);
-    if (it == tree.end()) {
-        it = tree.emplace(norm, RegFileKey{}).first;
-        it->second.path = folded;
+    const std::string folded = foldKeyPath(path);
+    const std::string norm = toUpper(folded);
+    auto [it, added] = tree.try_emplace(norm);
+    if (!added) return it->second;
+    it->second.path = folded;
+    // Its ancestors too, so that listing a parent finds its children: the
+    // nearest first, up to the first one there already (every key in the
+    // tree has all of its own). Walking every ancestor of every key made a
+    // file of deep keys quadratic to read.
+    for (size_t cut = folded.rfind('\\'); cut != std::string::npos && cut > 0;
+         cut = folded.rfind('\\', cut - 1)) {
+        auto [parent, fresh] = tree.try_emplace(norm.substr(0, cut));
+        if (!fresh) break;
+        parent->second.path = folded.substr(0, cut);
     }
     return it->second;
+}
+
+bool hasSubkeys(const RegTree& tree, const std::string& norm) {
+    // The first key at or after "KEY\": a sibling such as "KEY!" sorts
+    // between a key and its subkeys.
+    const std::string below = norm + "\\";
+    auto sub = tree.lower_bound(below);
+    return sub != tree.end() && sub->first.compare(0, below.size(), below) == 0;
 }
 
 std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error) {

@@ -48,6 +48,8 @@ std::string writeRegFile(const RegTree& tree);
 
 // Adds a key and its missing ancestors; answers the key.
 RegFileKey& ensureKey(RegTree& tree, const std::string& path);
+// Whether the key normaliseKey gave `norm` has a subkey in the tree.
+bool hasSubkeys(const RegTree& tree, const std::string& norm);
 
 // Why the file cannot hold this key path or value name ("" when it can):
 // no control character, no empty key name, no key that reads as a deletion.

@@ -304,8 +304,7 @@ class FileSettingsStore final : public SettingsStore {
                 error_ = "key not found";
                 return false;
             }
-            auto next = std::next(it);
-            if (next != tree.end() && next->first.rfind(norm + "\\", 0) == 0) {
+            if (hasSubkeys(tree, norm)) {
                 error_ = "key has subkeys";
                 return false;
             }

@@ -16,6 +16,16 @@ TEST(RegFile, WritesQuotedTextsHexForControlCharactersAndDwords) {
     auto& e = ensureKey(tree, "HKEY_LOCAL_MACHINE\\SYSTEM\\X");
     e.values.push_back({"TypesSupported", RegValue::dw(7)});
     e.values.push_back({"Path \"q\"", RegValue::sz("C:\\x")});
+    // Every key has each of its ancestors once, whether it was added first or
+    // under ancestors that were there already.
+    std::vector<std::string> paths;
+    for (const auto& [norm, key] : tree) paths.push_back(key.path);
+    const std::string sw = "HKEY_LOCAL_MACHINE\\SOFTWARE";
+    const std::string tw = sw + "\\Orvane Software\\Tallwatch";
+    EXPECT_EQ(paths, (std::vector<std::string>{"HKEY_LOCAL_MACHINE", sw, sw + "\\Orvane Software",
+                                               tw, tw + "\\twnt", tw + "\\twnt\\Timer",
+                                               tw + "\\twnt\\WMIPool", "HKEY_LOCAL_MACHINE\\SYSTEM",
+                                               "HKEY_LOCAL_MACHINE\\SYSTEM\\X"}));
     std::string text = writeRegFile(tree);
     EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u);
     EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer]\n"

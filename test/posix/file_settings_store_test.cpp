@@ -140,10 +140,14 @@ TEST(FileSettingsStore, DeleteKeyRefusesKeysWithSubkeysAndListsDirectChildrenOnl
     s->setValue(kKey + "\\Timer", "", RegValue::sz("1"));
     s->setValue(kKey + "\\Tests", "", RegValue::sz("cpu:P"));
     s->setValue(kKey + "\\Tests\\Deeper", "", RegValue::sz("x"));
+    // A sibling whose name sorts between a key and its subkeys.
+    s->setValue(kKey + "\\Tests!", "", RegValue::sz("y"));
     auto names = s->subkeys(kKey);
     ASSERT_TRUE(names);
-    EXPECT_EQ(*names, (std::vector<std::string>{"Tests", "Timer"}));
+    EXPECT_EQ(*names, (std::vector<std::string>{"Tests", "Tests!", "Timer"}));
     EXPECT_FALSE(s->deleteKey(kKey + "\\Tests"));
+    EXPECT_EQ(s->lastError(), "key has subkeys");
+    EXPECT_EQ(s->getValue(kKey + "\\Tests", "")->data, "cpu:P");
     EXPECT_TRUE(s->deleteKey(kKey + "\\Tests\\Deeper"));
     EXPECT_TRUE(s->deleteKey(kKey + "\\Tests"));
     EXPECT_FALSE(s->subkeys(kKey + "\\Nope"));

@@ -54,8 +54,7 @@ bool MemorySettingsStore::deleteKey(const std::string& key) {
     std::string norm = normaliseKey(key);
     auto it = tree_.find(norm);
     if (it == tree_.end()) return false;
-    auto next = std::next(it);
-    if (next != tree_.end() && next->first.rfind(norm + "\\", 0) == 0) return false;
+    if (hasSubkeys(tree_, norm)) return false;
     tree_.erase(it);
     return true;
 }
