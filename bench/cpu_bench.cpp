@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/tests/cpu.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/core/config.h"
 #include "agent/ext/plugin.h"
 #include "platform/ascii.h"

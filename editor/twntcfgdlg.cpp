@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "agent/core/base/testmode.h"
-#include "agent/core/base/text.h"
+#include "base/testmode.h"
+#include "base/text.h"
 #include "platform/ascii.h"
 #include "editor/exportsettings.h"
 #include "editor/servicecontrol.h"

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "fuzz/fuzz.h"
-#include "agent/core/base/testmode.h"
+#include "base/testmode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view in = tw::fuzz::text(data, size);

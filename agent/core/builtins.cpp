@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "agent/core/agent.h"
-#include "agent/core/base/datestamp.h"
+#include "base/datestamp.h"
 #include "agent/perfdata/perfdata.h"
 #include "agent/wmi/wmi.h"
 

@@ -1,7 +1,7 @@
 #include "agent/core/drycycle.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
+#include "base/events.h"
 #include "agent/core/builtins.h"
 #include "agent/core/cycle.h"
 #include "agent/ext/auxthreads.h"

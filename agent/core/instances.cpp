@@ -1,6 +1,6 @@
 #include "agent/core/instances.h"
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/wmi/procinfo.h"
 #include "platform/ascii.h"
 

@@ -1,9 +1,9 @@
 #include "agent/ext/externals.h"
 
-#include "agent/core/base/settingstable.h"
-#include "agent/core/base/sleeptime.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
+#include "base/settingstable.h"
+#include "base/sleeptime.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "agent/ext/auxthreads.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"

@@ -1,7 +1,7 @@
 #include "agent/tests/pagefile.h"
 
-#include "agent/core/base/datestamp.h"
-#include "agent/core/base/twlog.h"
+#include "base/datestamp.h"
+#include "base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 

@@ -38,7 +38,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/wmi/wmi.h"
 
 namespace tw {

@@ -1,6 +1,6 @@
 #include "agent/wmi/procinfo.h"
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/wmi/fetch.h"
 
 namespace tw {

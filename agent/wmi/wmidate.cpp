@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "platform/clock.h"
 #include "platform/wmi_datetime.h"
 

@@ -1,6 +1,6 @@
 #include "agent/wmitests/wmitests.h"
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "platform/ascii.h"

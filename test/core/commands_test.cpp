@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
+#include "base/events.h"
 #include "agent/wmitests/definitions.h"
 #include "test/support/fake_platform.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 #include "agent/core/config.h"
 #include "agent/ext/auxthreads.h"
 #include "platform/crypto_library.h"

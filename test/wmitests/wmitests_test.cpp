@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <map>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "test/support/log_capture.h"

@@ -1,8 +1,8 @@
-#include "agent/core/base/exportfile.h"
+#include "base/exportfile.h"
 
 #include <gtest/gtest.h>
 
-#include "agent/core/base/text.h"
+#include "base/text.h"
 
 namespace tw {
 namespace {

@@ -1,10 +1,10 @@
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 
 #include <cstdio>
 #include <mutex>
 
-#include "agent/core/base/settings.h"
-#include "agent/core/base/text.h"
+#include "base/settings.h"
+#include "base/text.h"
 #include "platform/system.h"
 
 namespace tw {

@@ -1,6 +1,6 @@
-#include "agent/core/base/exportfile.h"
+#include "base/exportfile.h"
 
-#include "agent/core/base/text.h"
+#include "base/text.h"
 
 namespace tw {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/base/settingstable.h"
+#include "base/settingstable.h"
 
 namespace tw {
 

@@ -1,4 +1,4 @@
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 

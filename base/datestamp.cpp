@@ -1,4 +1,4 @@
-#include "agent/core/base/datestamp.h"
+#include "base/datestamp.h"
 
 #include <ctime>
 

@@ -1,4 +1,4 @@
-#include "agent/core/base/text.h"
+#include "base/text.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 
 #include "platform/settings_store.h"
 

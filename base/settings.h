@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/settingstable.h"
+#include "base/settingstable.h"
 
 namespace tw::platform {
 class SettingsStore;

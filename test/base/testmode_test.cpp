@@ -1,4 +1,4 @@
-#include "agent/core/base/testmode.h"
+#include "base/testmode.h"
 
 #include <gtest/gtest.h>
 

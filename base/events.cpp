@@ -1,6 +1,6 @@
-#include "agent/core/base/events.h"
+#include "base/events.h"
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
 
