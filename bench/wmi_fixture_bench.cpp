@@ -8,7 +8,7 @@
 
 #include "test/support/manual_clock.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 
 namespace {
 

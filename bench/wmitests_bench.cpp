@@ -15,7 +15,7 @@
 #include "agent/wmitests/wmitests.h"
 #include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 
 namespace {
 

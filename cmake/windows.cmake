@@ -73,10 +73,10 @@ function(tw_add_twnt_win32 target)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
 endfunction()
 
-# Tests of the Linux substitutes and those that drive the programs through
-# POSIX processes stay on Linux; the programs are checked under Wine by
-# tw_add_wine_checks() below.
-set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/(process|e2e)\\.cpp$")
+# Tests of the Linux substitutes and of the WMI bridge, and those that drive
+# the programs through POSIX processes, stay on Linux; the programs are
+# checked under Wine by tw_add_wine_checks() below.
+set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools|platform/bridge)/|/test/support/(process|e2e)\\.cpp$")
 
 # GCC 12 warns falsely about std::string concatenation in optimised test
 # code (-Wrestrict, GCC bug 105329).

@@ -12,7 +12,12 @@
 #   - base/ includes only the platform's interfaces (platform/'s own
 #     headers), nothing of the agent or the editor;
 #   - nothing under platform/ includes code above it (base/, agent/,
-#     editor/, tools/);
+#     editor/, tools/); the platform's interfaces (platform/'s own files)
+#     include only each other, the WMI engines (platform/wmi) only the
+#     interfaces and each other;
+#   - the logic (base/, agent/, editor/) includes no platform
+#     implementation (platform/posix, platform/win32) and not the bridge
+#     (platform/bridge): it reaches them through the interfaces;
 #   - the editor uses only the foundations (base/) and the agent's WMI test
 #     language, and nothing of base/, the agent or the platform includes it.
 # Prints the folder graph and answers 0 when all hold. Usage:
@@ -153,6 +158,28 @@ if [ -n "$up" ]; then
   status=1
 else
   echo "ok: nothing under platform/ includes base/, agent/, editor/ or tools/"
+fi
+# The interfaces stand on their own; the WMI engines on the interfaces.
+inner=$( (grep -Hn '^#include "' platform/*.cpp platform/*.h | grep -Ev ':#include "platform/[^/"]*"'
+  grep -rHn --include='*.cpp' --include='*.h' '^#include "' platform/wmi |
+  grep -Ev ':#include "platform/(wmi/)?[^/"]*"') || true)
+if [ -n "$inner" ]; then
+  echo "FAIL: the platform's interfaces or WMI engines include code beside or above them:"
+  echo "$inner" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: the platform's interfaces include only each other, platform/wmi only them and itself"
+fi
+# The logic reaches the platform's implementations only through the
+# interfaces.
+hostuse=$(grep -rEn --include='*.cpp' --include='*.h' '^#include "platform/(posix|win32|bridge)/' \
+  base agent editor || true)
+if [ -n "$hostuse" ]; then
+  echo "FAIL: logic includes a platform implementation or the bridge:"
+  echo "$hostuse" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: base/, agent/ and editor/ include no platform implementation and not the bridge"
 fi
 # The editor sits above the foundations, the agent's WMI tests and the
 # platform.

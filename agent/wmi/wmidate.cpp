@@ -4,7 +4,7 @@
 
 #include "base/twlog.h"
 #include "platform/clock.h"
-#include "platform/wmi_datetime.h"
+#include "platform/wmi/wmi_datetime.h"
 
 namespace tw {
 

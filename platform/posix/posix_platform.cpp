@@ -14,7 +14,7 @@
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_launcher.h"
 #include "platform/posix/posix_sockets.h"
-#include "platform/posix/remote_wmi_provider.h"
+#include "platform/bridge/remote_wmi_provider.h"
 #include "platform/posix/systemd_service_manager.h"
 #include "platform/posix/wmi_providers.h"
 

@@ -15,7 +15,7 @@
 #include "editor/wmicontext.h"
 #include "test/support/editor_fixture.h"
 #include "platform/platform.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/memory_files.h"
 #include "test/support/scripted_ui.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/regfile.h"
+#include "platform/wmi/regfile.h"
 #include "platform/settings_store.h"
 
 namespace tw::testing {

@@ -14,7 +14,7 @@
 
 #include "platform/ascii.h"
 #include "platform/wmi_provider.h"
-#include "platform/wmi_table.h"
+#include "platform/wmi/wmi_table.h"
 
 namespace tw::testing {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "platform/platform.h"
 #include "test/support/fake_platform.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/host_info.h"
-#include "platform/posix/remote_wmi_limits.h"
+#include "platform/bridge/remote_wmi_limits.h"
 #include "platform/wmi_provider.h"
 
 namespace tw::platform {

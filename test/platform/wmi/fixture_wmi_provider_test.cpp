@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "../wmi/wmi_test_support.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
+#include "test/wmi/wmi_test_support.h"
 
 namespace tw::platform {
 namespace {

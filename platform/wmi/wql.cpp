@@ -1,10 +1,10 @@
-#include "platform/wql.h"
+#include "platform/wmi/wql.h"
 
 #include <cctype>
 #include <cstdlib>
 
 #include "platform/ascii.h"
-#include "platform/wmi_datetime.h"
+#include "platform/wmi/wmi_datetime.h"
 
 namespace tw::platform {
 

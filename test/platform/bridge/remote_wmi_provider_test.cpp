@@ -4,7 +4,7 @@
 // file. Bridge commands that fail, hang or talk nonsense are small shell
 // scripts; every case must end within the (shortened) limits and leave no
 // child behind.
-#include "platform/posix/remote_wmi_provider.h"
+#include "platform/bridge/remote_wmi_provider.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "platform/posix/file_settings_store.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "platform/posix/posix.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"

@@ -1,4 +1,4 @@
-#include "platform/wql.h"
+#include "platform/wmi/wql.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,20 @@
-// `twwmi --serve`: answers the bridge protocol's requests, read line by line
-// from one file descriptor, with answers written to another, from this
-// machine's WMI provider. Every bad request gets an error answer and the
-// server goes on; it ends at the end of its input.
+// The server core of the WMI bridge, which `twwmi --serve` wraps: answers
+// the bridge protocol's requests, read line by line from one file
+// descriptor, with answers written to another, from this machine's WMI
+// provider. Every bad request gets an error answer and the server goes on;
+// it ends at the end of its input.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-#include "platform/posix/wmi_bridge.h"
+#include "platform/bridge/wmi_bridge.h"
 #include "platform/wmi_provider.h"
 
-namespace tw::twwmi {
+namespace tw::platform::bridge {
 
 struct ServeLimits {
-    size_t maxLine = platform::bridge::kMaxLine;
+    size_t maxLine = kMaxLine;
     // A query's objects go in batches of at most this many objects, about
     // this many bytes, or what came within this time.
     size_t batchObjects = 500;
@@ -25,4 +26,4 @@ struct ServeLimits {
 int serveBridge(int in, int out, platform::WmiProvider& provider, const std::string& machine,
                 const ServeLimits& limits = {});
 
-}  // namespace tw::twwmi
+}  // namespace tw::platform::bridge

@@ -1,7 +1,7 @@
 #include <limits>
 
-#include "platform/posix/wmi_bridge.h"
-#include "platform/wmi_table.h"
+#include "platform/bridge/wmi_bridge.h"
+#include "platform/wmi/wmi_table.h"
 
 namespace tw::platform::bridge {
 

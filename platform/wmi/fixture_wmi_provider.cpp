@@ -13,12 +13,12 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/ascii.h"
-#include "platform/fixture_wmi_provider.h"
-#include "platform/json_depth.h"
-#include "platform/stdregprov.h"
-#include "platform/wmi_datetime.h"
-#include "platform/wmi_table.h"
-#include "platform/wql.h"
+#include "platform/wmi/fixture_wmi_provider.h"
+#include "platform/wmi/json_depth.h"
+#include "platform/wmi/stdregprov.h"
+#include "platform/wmi/wmi_datetime.h"
+#include "platform/wmi/wmi_table.h"
+#include "platform/wmi/wql.h"
 
 namespace tw::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/wmi_datetime.h"
+#include "platform/wmi/wmi_datetime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/bridge_channel.h"
+#include "platform/bridge/bridge_channel.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,13 +1,13 @@
-#include "platform/posix/remote_wmi_provider.h"
+#include "platform/bridge/remote_wmi_provider.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
 
-#include "platform/posix/bridge_channel.h"
+#include "platform/bridge/bridge_channel.h"
 #include "platform/posix/posix_launcher.h"
-#include "platform/posix/wmi_bridge.h"
+#include "platform/bridge/wmi_bridge.h"
 
 namespace tw::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/regfile.h"
+#include "platform/wmi/regfile.h"
 
 #include <gtest/gtest.h>
 

@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/remote_wmi_limits.h"
+#include "platform/bridge/remote_wmi_limits.h"
 #include "platform/posix/subprocess.h"
-#include "platform/posix/wmi_bridge.h"
+#include "platform/bridge/wmi_bridge.h"
 
 namespace tw::platform::bridge {
 

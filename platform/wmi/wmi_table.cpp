@@ -1,4 +1,4 @@
-#include "platform/wmi_table.h"
+#include "platform/wmi/wmi_table.h"
 
 #include <algorithm>
 

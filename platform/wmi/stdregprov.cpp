@@ -1,10 +1,10 @@
-#include "platform/stdregprov.h"
+#include "platform/wmi/stdregprov.h"
 
 #include <cstdlib>
 
 #include "platform/ascii.h"
-#include "platform/regfile.h"
-#include "platform/wmi_table.h"
+#include "platform/wmi/regfile.h"
+#include "platform/wmi/wmi_table.h"
 
 namespace tw::platform {
 

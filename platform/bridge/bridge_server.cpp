@@ -1,4 +1,4 @@
-#include "tools/twwmi/bridge_server.h"
+#include "platform/bridge/bridge_server.h"
 
 #include <unistd.h>
 
@@ -6,15 +6,13 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/json_depth.h"
+#include "platform/wmi/json_depth.h"
 #include "platform/posix/monotonic.h"
 
-namespace tw::twwmi {
+namespace tw::platform::bridge {
 
 namespace {
 
-namespace bridge = platform::bridge;
-using bridge::Json;
 using platform::nowMs;
 using platform::WmiNext;
 using platform::WmiObject;
@@ -295,4 +293,4 @@ int serveBridge(int in, int out, platform::WmiProvider& provider, const std::str
     return Server(in, out, provider, machine, limits).run();
 }
 
-}  // namespace tw::twwmi
+}  // namespace tw::platform::bridge

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/wmi_provider.h"
-#include "platform/wql.h"
+#include "platform/wmi/wql.h"
 
 namespace tw::platform {
 

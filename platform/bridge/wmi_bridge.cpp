@@ -1,10 +1,10 @@
-#include "platform/posix/wmi_bridge.h"
+#include "platform/bridge/wmi_bridge.h"
 
 #include <algorithm>
 #include <climits>
 #include <limits>
 
-#include "platform/wmi_table.h"
+#include "platform/wmi/wmi_table.h"
 
 namespace tw::platform::bridge {
 
