@@ -4,9 +4,9 @@
 
 #include "base/testmode.h"
 #include "base/text.h"
-#include "platform/ascii.h"
 #include "editor/exportsettings.h"
 #include "editor/servicecontrol.h"
+#include "platform/ascii.h"
 
 namespace tw::editor {
 

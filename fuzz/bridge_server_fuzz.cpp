@@ -12,10 +12,10 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz/fuzz.h"
-#include "platform/wmi/fixture_wmi_provider.h"
+#include "platform/bridge/bridge_server.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix.h"
-#include "platform/bridge/bridge_server.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "agent/core/service.h"
 
 #include "agent/core/agent.h"
+#include "agent/core/cycle.h"
 #include "base/events.h"
 #include "base/twlog.h"
-#include "agent/core/cycle.h"
 
 namespace tw {
 

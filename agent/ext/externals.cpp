@@ -1,10 +1,10 @@
 #include "agent/ext/externals.h"
 
+#include "agent/ext/auxthreads.h"
 #include "base/settingstable.h"
 #include "base/sleeptime.h"
 #include "base/text.h"
 #include "base/twlog.h"
-#include "agent/ext/auxthreads.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/directory.h"

@@ -2,11 +2,11 @@
 
 #include <new>
 
+#include "agent/ext/auxthreads.h"
+#include "agent/transport/twsend.h"
 #include "base/settings.h"
 #include "base/text.h"
 #include "base/twlog.h"
-#include "agent/ext/auxthreads.h"
-#include "agent/transport/twsend.h"
 #include "platform/directory.h"
 #include "platform/system.h"
 

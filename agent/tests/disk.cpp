@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "base/datestamp.h"
-#include "base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "base/datestamp.h"
+#include "base/twlog.h"
 
 namespace tw {
 

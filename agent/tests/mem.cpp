@@ -2,11 +2,11 @@
 
 #include <cmath>
 
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 #include "base/datestamp.h"
 #include "base/text.h"
 #include "base/twlog.h"
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
 #include "platform/clock.h"
 
 namespace tw {

@@ -4,12 +4,12 @@
 #include <climits>
 #include <ctime>
 
-#include "base/datestamp.h"
-#include "base/text.h"
-#include "base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "agent/wmi/wmidate.h"
+#include "base/datestamp.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 

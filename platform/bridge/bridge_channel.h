@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/bridge/remote_wmi_limits.h"
-#include "platform/posix/subprocess.h"
 #include "platform/bridge/wmi_bridge.h"
+#include "platform/posix/subprocess.h"
 
 namespace tw::platform::bridge {
 

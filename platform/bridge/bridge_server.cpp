@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/wmi/json_depth.h"
 #include "platform/posix/monotonic.h"
+#include "platform/wmi/json_depth.h"
 
 namespace tw::platform::bridge {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "platform/bridge/bridge_channel.h"
-#include "platform/posix/posix_launcher.h"
 #include "platform/bridge/wmi_bridge.h"
+#include "platform/posix/posix_launcher.h"
 
 namespace tw::platform {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/host_info.h"
 #include "platform/bridge/remote_wmi_limits.h"
+#include "platform/host_info.h"
 #include "platform/wmi_provider.h"
 
 namespace tw::platform {

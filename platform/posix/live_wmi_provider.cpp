@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/wmi/fixture_wmi_provider.h"
 #include "platform/posix/live_wmi.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "platform/wmi/stdregprov.h"
 
 namespace tw::platform {

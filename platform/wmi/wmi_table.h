@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/wmi_provider.h"
 #include "platform/wmi/wql.h"
+#include "platform/wmi_provider.h"
 
 namespace tw::platform {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "base/events.h"
 #include "agent/core/service.h"
+#include "base/events.h"
 #include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"
 

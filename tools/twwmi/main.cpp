@@ -10,10 +10,10 @@
 #include <string>
 
 #include "platform/ascii.h"
-#include "platform/platform.h"
-#include "platform/bridge/wmi_bridge.h"
-#include "platform/wmi/wql.h"
 #include "platform/bridge/bridge_server.h"
+#include "platform/bridge/wmi_bridge.h"
+#include "platform/platform.h"
+#include "platform/wmi/wql.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <filesystem>
 
 #include "platform/posix/file_settings_store.h"
-#include "platform/wmi/fixture_wmi_provider.h"
 #include "platform/posix/posix.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 
