@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "agent/core/base/settings.h"
 #include "agent/core/config.h"
+#include "base/settings.h"
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
 #include "agent/tests/cpu.h"
+#include "base/twlog.h"
 
 namespace {
 

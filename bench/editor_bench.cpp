@@ -13,7 +13,7 @@
 #include "editor/twntcfgdlg.h"
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/manual_clock.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
 #include "agent/ext/plugin.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 #include "platform/posix/posix_directory.h"
 #include "platform/posix/posix_sockets.h"

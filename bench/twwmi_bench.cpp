@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <fstream>
 
-#include "test/support/manual_clock.h"
+#include "platform/bridge/remote_wmi_provider.h"
+#include "platform/bridge/wmi_bridge.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/posix/remote_wmi_provider.h"
-#include "platform/posix/wmi_bridge.h"
-#include "platform/fixture_wmi_provider.h"
-#include "platform/wmi_table.h"
+#include "platform/wmi/fixture_wmi_provider.h"
+#include "platform/wmi/wmi_table.h"
+#include "test/support/manual_clock.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <fstream>
 
-#include "test/support/manual_clock.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
+#include "test/support/manual_clock.h"
 
 namespace {
 

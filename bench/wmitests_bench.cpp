@@ -9,13 +9,13 @@
 #include <fstream>
 #include <map>
 
-#include "test/support/manual_clock.h"
+#include "agent/wmi/wmi.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
 #include "agent/wmitests/wmitests.h"
-#include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
+#include "test/support/manual_clock.h"
 
 namespace {
 

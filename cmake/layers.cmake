@@ -2,8 +2,9 @@
 # with target_link_libraries what it may use; tw_layer_check(lib) links the
 # whole library into an empty program with nothing else, so a reference to
 # a layer above it, or to a platform implementation it does not declare,
-# fails to link. Every agent/ and platform/ source must belong to a library
-# (tw_check_listed), so no file is left out of the build unnoticed.
+# fails to link. Every source of base/, platform/, agent/, editor/ and the
+# tools' libraries must belong to a library (tw_check_listed), so no file is
+# left out of the build unnoticed.
 
 file(WRITE ${CMAKE_BINARY_DIR}/layer_check_main.cpp "int main() { return 0; }\n")
 

@@ -49,29 +49,34 @@ endif()
 set(TW_WIN32_LIBS ws2_32 advapi32 ole32 oleaut32 wbemuuid shell32 user32)
 set(TW_EDITOR_WIN32_LIBS comctl32 comdlg32 oleacc gdi32 uuid)
 
-# The message table of the event source, compiled from its .mc text.
-set(TW_MC_SOURCE ${CMAKE_SOURCE_DIR}/platform/win32/messages.mc)
-set(TW_MC_OUT ${CMAKE_BINARY_DIR}/mc)
-add_custom_command(
-  OUTPUT ${TW_MC_OUT}/messages.rc ${TW_MC_OUT}/messages.h ${TW_MC_OUT}/MSG00409.bin
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_MC_OUT}
-  COMMAND ${CMAKE_MC_COMPILER} -r ${TW_MC_OUT} -h ${TW_MC_OUT} ${TW_MC_SOURCE}
-  DEPENDS ${TW_MC_SOURCE}
-  COMMENT "Compiling the event message table")
-# What twnt.exe carries beside the agent: the message table and the export
-# of the agent's inet_pton under its decorated name (a .def file, which the
-# linker takes on its command line).
-set(TW_TWNT_WIN32_SOURCES ${TW_MC_OUT}/messages.rc ${CMAKE_SOURCE_DIR}/agent/twnt_exports.cpp)
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports64.def)
-else()
-  set(TW_TWNT_WIN32_LINK ${CMAKE_SOURCE_DIR}/agent/twnt_exports.def)
-endif()
+# What twnt.exe carries beside the agent: the event source's message table,
+# compiled from its .mc text, and the export of the agent's inet_pton under
+# its decorated name (a .def file, which the linker takes on its command
+# line). Called in the folder that defines twnt: a custom command's output
+# is made only for the targets of its own folder.
+function(tw_add_twnt_win32 target)
+  set(mc_source ${CMAKE_SOURCE_DIR}/platform/win32/messages.mc)
+  set(mc_out ${CMAKE_BINARY_DIR}/mc)
+  add_custom_command(
+    OUTPUT ${mc_out}/messages.rc ${mc_out}/messages.h ${mc_out}/MSG00409.bin
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${mc_out}
+    COMMAND ${CMAKE_MC_COMPILER} -r ${mc_out} -h ${mc_out} ${mc_source}
+    DEPENDS ${mc_source}
+    COMMENT "Compiling the event message table")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(def ${CMAKE_SOURCE_DIR}/agent/twnt_exports64.def)
+  else()
+    set(def ${CMAKE_SOURCE_DIR}/agent/twnt_exports.def)
+  endif()
+  target_sources(${target} PRIVATE ${mc_out}/messages.rc ${CMAKE_SOURCE_DIR}/agent/twnt_exports.cpp)
+  target_link_options(${target} PRIVATE ${def})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
+endfunction()
 
-# Tests of the Linux substitutes and those that drive the programs through
-# POSIX processes stay on Linux; the programs are checked under Wine by
-# tw_add_wine_checks() below.
-set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools)/|/test/support/(process|e2e)\\.cpp$")
+# Tests of the Linux substitutes and of the WMI bridge, and those that drive
+# the programs through POSIX processes, stay on Linux; the programs are
+# checked under Wine by tw_add_wine_checks() below.
+set(TW_WIN32_TEST_EXCLUDE "/test/(e2e|posix|tools|platform/bridge)/|/test/support/(process|e2e)\\.cpp$")
 
 # GCC 12 warns falsely about std::string concatenation in optimised test
 # code (-Wrestrict, GCC bug 105329).
@@ -92,13 +97,15 @@ function(tw_add_wine_checks)
     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
   string(REPLACE "\n" ";" checks "${checks}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${driver})
-  add_test(NAME wine.setup COMMAND bash ${driver} setup $<TARGET_FILE:twnt>)
-  add_test(NAME wine.cleanup COMMAND bash ${driver} cleanup)
+  add_test(NAME wine.setup COMMAND bash ${driver} setup $<TARGET_FILE:twnt>
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  add_test(NAME wine.cleanup COMMAND bash ${driver} cleanup WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 420)
   set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 90)
   set(previous wine.setup)
   foreach(check IN LISTS checks)
-    add_test(NAME wine.${check} COMMAND bash ${driver} ${check})
+    add_test(NAME wine.${check} COMMAND bash ${driver} ${check}
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     set_tests_properties(wine.${check} PROPERTIES FIXTURES_REQUIRED wine DEPENDS ${previous}
       SKIP_RETURN_CODE 77 TIMEOUT 240)
     set(previous wine.${check})

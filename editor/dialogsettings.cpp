@@ -1,6 +1,6 @@
 #include "editor/dialogsettings.h"
 
-#include "agent/core/base/exportfile.h"
+#include "base/exportfile.h"
 
 namespace tw::editor {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "agent/core/base/settingstable.h"
+#include "base/settingstable.h"
 
 namespace tw::editor {
 

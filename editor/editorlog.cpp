@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "agent/core/base/text.h"
+#include "base/text.h"
 #include "platform/files.h"
 
 namespace tw::editor {

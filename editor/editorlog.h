@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 
 namespace tw::platform {
 class FileWriter;

@@ -1,7 +1,7 @@
 #include "editor/exportsettings.h"
 
-#include "agent/core/base/exportfile.h"
-#include "agent/core/base/text.h"
+#include "base/exportfile.h"
+#include "base/text.h"
 
 namespace tw::editor {
 

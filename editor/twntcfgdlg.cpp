@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "agent/core/base/testmode.h"
-#include "agent/core/base/text.h"
-#include "platform/ascii.h"
+#include "base/testmode.h"
+#include "base/text.h"
 #include "editor/exportsettings.h"
 #include "editor/servicecontrol.h"
+#include "platform/ascii.h"
 
 namespace tw::editor {
 

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/base/settingstable.h"
+#include "base/settingstable.h"
 #include "editor/dialogsettings.h"
 #include "editor/editorlog.h"
 #include "editor/uiport.h"

@@ -1,6 +1,6 @@
 #include "editor/wmicontext.h"
 
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 #include "platform/ascii.h"
 
 namespace tw::editor {

@@ -1,6 +1,6 @@
 #include "editor/wmitestconfig.h"
 
-#include "agent/core/base/text.h"
+#include "base/text.h"
 #include "editor/exportsettings.h"
 
 namespace tw::editor {

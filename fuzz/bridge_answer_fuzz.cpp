@@ -2,7 +2,7 @@
 // writes: each input line is read as an answer. A refused line says why; an
 // accepted one holds objects whose every property can be read.
 #include "fuzz/fuzz.h"
-#include "platform/posix/wmi_bridge.h"
+#include "platform/bridge/wmi_bridge.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tw::platform::bridge::AnswerReader reader;

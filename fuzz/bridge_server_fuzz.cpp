@@ -12,10 +12,10 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz/fuzz.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/bridge/bridge_server.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/posix/posix.h"
-#include "tools/twwmi/bridge_server.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 
 namespace {
 
@@ -79,9 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tw::platform::makeFixtureWmiProvider(scratch.dir + "/wmi.json", *scratch.clock, *store);
 
     int in = memoryFile(input), out = memoryFile({});
-    tw::twwmi::ServeLimits limits;
+    tw::platform::bridge::ServeLimits limits;
     limits.maxLine = 1 << 20;
-    TW_FUZZ_CHECK(tw::twwmi::serveBridge(in, out, *provider, "FUZZ", limits) == 0);
+    TW_FUZZ_CHECK(tw::platform::bridge::serveBridge(in, out, *provider, "FUZZ", limits) == 0);
     const std::string answers = contentOf(out);
     close(in);
     close(out);

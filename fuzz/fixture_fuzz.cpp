@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fuzz/fuzz.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tw::platform::fixtureTextError(std::string(tw::fuzz::text(data, size)));

@@ -1,7 +1,7 @@
 // The registry export reader: whatever a parse accepts, writing it out and
 // reading that again gives the same file.
 #include "fuzz/fuzz.h"
-#include "platform/regfile.h"
+#include "platform/wmi/regfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tw::platform::RegParseError error;

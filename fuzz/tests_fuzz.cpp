@@ -1,8 +1,8 @@
 // The Tests setting: the test mode table and its lookups.
 #include <string>
 
+#include "base/testmode.h"
 #include "fuzz/fuzz.h"
-#include "agent/core/base/testmode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view in = tw::fuzz::text(data, size);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz/fuzz.h"
-#include "platform/wql.h"
+#include "platform/wmi/wql.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto [query, value] = tw::fuzz::split(tw::fuzz::text(data, size));

@@ -1,7 +1,8 @@
-// Name resolution with getaddrinfo, written once for the BSD sockets of
-// Linux and for Windows Sockets: the calls and records are the same, only
-// their headers and start-up differ (the callers on Windows hold Windows
-// Sockets started).
+// Name resolution with getaddrinfo for this host's sockets and host
+// identity. The lookups are each host's (posix/resolver.cpp with the BSD
+// sockets, win32/resolver.cpp with Windows Sockets, whose callers hold it
+// started); the time bound around a lookup and the error text are shared
+// (resolver.cpp).
 #pragma once
 
 #include <cstdint>

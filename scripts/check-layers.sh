@@ -7,11 +7,19 @@
 #   - only the cycle, the entry, the commands, the service and the cycle's
 #     test step and its dry run (twnt -test) see the whole agent
 #     (agent/core/agent.h);
-#   - no logic file (agent/, the editor's models) includes an
+#   - no logic file (base/, agent/, the editor's models) includes an
 #     operating-system header or names /proc;
-#   - nothing under platform/ includes agent/ code;
-#   - the editor uses only the agent's foundations and its WMI test
-#     language, and nothing of the agent or the platform includes it.
+#   - base/ includes only the platform's interfaces (platform/'s own
+#     headers), nothing of the agent or the editor;
+#   - nothing under platform/ includes code above it (base/, agent/,
+#     editor/, tools/); the platform's interfaces (platform/'s own files)
+#     include only each other, the WMI engines (platform/wmi) only the
+#     interfaces and each other;
+#   - the logic (base/, agent/, editor/) includes no platform
+#     implementation (platform/posix, platform/win32) and not the bridge
+#     (platform/bridge): it reaches them through the interfaces;
+#   - the editor uses only the foundations (base/) and the agent's WMI test
+#     language, and nothing of base/, the agent or the platform includes it.
 # Prints the folder graph and answers 0 when all hold. Usage:
 #   scripts/check-layers.sh [SOURCE_DIR]
 set -euo pipefail
@@ -122,33 +130,67 @@ fi
 os='#include <(unistd\.h|windows\.h|winsock2?\.h|sys/[^>]*|fcntl\.h|dirent\.h|pthread\.h|signal\.h|netdb\.h|arpa/inet\.h|netinet/[^>]*)>'
 # (The editor's dialog models too; its views in editor/qt and editor/win32
 # are built on the toolkits.)
-osuse=$( (grep -rEn --include='*.cpp' --include='*.h' "$os" agent; grep -En "$os|#include <Q" editor/*.cpp editor/*.h
-  grep -rn --include='*.cpp' --include='*.h' '"/proc' agent editor/*.cpp editor/*.h) || true)
+osuse=$( (grep -rEn --include='*.cpp' --include='*.h' "$os" base agent; grep -En "$os|#include <Q" editor/*.cpp editor/*.h
+  grep -rn --include='*.cpp' --include='*.h' '"/proc' base agent editor/*.cpp editor/*.h) || true)
 if [ -n "$osuse" ]; then
   echo "FAIL: operating-system or Qt headers or /proc paths in logic code:"
   echo "$osuse" | sed 's/^/  /'
   status=1
 else
-  echo "ok: no operating-system header and no /proc path under agent/ or in the editor's models"
+  echo "ok: no operating-system header and no /proc path under base/, agent/ or in the editor's models"
 fi
-# The platform lies below all of the agent.
-up=$(grep -rn --include='*.cpp' --include='*.h' '^#include "agent/' platform || true)
+# The foundations lie on the platform's interfaces, below the agent and the
+# editor.
+baseout=$(grep -rn --include='*.cpp' --include='*.h' '^#include "' base |
+  grep -Ev '#include "(base/[^/"]*|platform/[^/"]*)"' || true)
+if [ -n "$baseout" ]; then
+  echo "FAIL: base/ includes more than itself and the platform's interfaces:"
+  echo "$baseout" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: base/ includes only itself and the platform's interfaces"
+fi
+# The platform lies below everything else.
+up=$(grep -rEn --include='*.cpp' --include='*.h' '^#include "(base|agent|editor|tools)/' platform || true)
 if [ -n "$up" ]; then
-  echo "FAIL: platform/ includes agent/ code:"
+  echo "FAIL: platform/ includes code above it:"
   echo "$up" | sed 's/^/  /'
   status=1
 else
-  echo "ok: nothing under platform/ includes agent/"
+  echo "ok: nothing under platform/ includes base/, agent/, editor/ or tools/"
 fi
-# The editor sits above the agent's foundations and the platform.
-editorup=$(grep -rn --include='*.cpp' --include='*.h' '^#include "editor/' agent platform || true)
+# The interfaces stand on their own; the WMI engines on the interfaces.
+inner=$( (grep -Hn '^#include "' platform/*.cpp platform/*.h | grep -Ev ':#include "platform/[^/"]*"'
+  grep -rHn --include='*.cpp' --include='*.h' '^#include "' platform/wmi |
+  grep -Ev ':#include "platform/(wmi/)?[^/"]*"') || true)
+if [ -n "$inner" ]; then
+  echo "FAIL: the platform's interfaces or WMI engines include code beside or above them:"
+  echo "$inner" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: the platform's interfaces include only each other, platform/wmi only them and itself"
+fi
+# The logic reaches the platform's implementations only through the
+# interfaces.
+hostuse=$(grep -rEn --include='*.cpp' --include='*.h' '^#include "platform/(posix|win32|bridge)/' \
+  base agent editor || true)
+if [ -n "$hostuse" ]; then
+  echo "FAIL: logic includes a platform implementation or the bridge:"
+  echo "$hostuse" | sed 's/^/  /'
+  status=1
+else
+  echo "ok: base/, agent/ and editor/ include no platform implementation and not the bridge"
+fi
+# The editor sits above the foundations, the agent's WMI tests and the
+# platform.
+editorup=$(grep -rn --include='*.cpp' --include='*.h' '^#include "editor/' base agent platform || true)
 editorwide=$(grep -rn --include='*.cpp' --include='*.h' '^#include "agent/' editor |
-  grep -Ev '#include "agent/(core/base|wmitests)/' || true)
+  grep -Ev '#include "agent/wmitests/' || true)
 if [ -n "$editorup$editorwide" ]; then
   echo "FAIL: the editor is out of its layer:"
   printf '%s\n' "$editorup" "$editorwide" | sed '/^$/d; s/^/  /'
   status=1
 else
-  echo "ok: the editor uses only the agent's foundations and WMI tests, and nothing below includes it"
+  echo "ok: the editor uses only the foundations and the agent's WMI tests, and nothing below includes it"
 fi
 exit $status

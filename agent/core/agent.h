@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/settings.h"
 #include "agent/core/config.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/tests/netdata.h"
@@ -18,6 +17,7 @@
 #include "agent/transport/twsend.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
+#include "base/settings.h"
 #include "platform/platform.h"
 
 namespace tw {

@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "agent/core/agent.h"
-#include "agent/core/base/datestamp.h"
 #include "agent/perfdata/perfdata.h"
 #include "agent/wmi/wmi.h"
+#include "base/datestamp.h"
 
 namespace tw {
 

@@ -3,14 +3,14 @@
 #include <cstdio>
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
 #include "agent/core/config.h"
 #include "agent/core/drycycle.h"
 #include "agent/core/dryreport.h"
 #include "agent/core/service.h"
 #include "agent/wmitests/definitions.h"
+#include "base/events.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

@@ -1,8 +1,8 @@
 #include "agent/core/config.h"
 
-#include "agent/core/base/settings.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 #include "platform/host_info.h"
 

@@ -7,12 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "agent/core/base/settingstable.h"
-#include "agent/core/base/testmode.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/tests/defaults.h"
 #include "agent/tests/netdata.h"
 #include "agent/transport/twsend.h"
+#include "base/settingstable.h"
+#include "base/testmode.h"
 
 namespace tw::platform {
 class Clock;

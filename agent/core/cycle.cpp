@@ -1,10 +1,6 @@
 #include "agent/core/cycle.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
-#include "agent/core/base/sleeptime.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
 #include "agent/core/builtins.h"
 #include "agent/core/instances.h"
 #include "agent/ext/auxthreads.h"
@@ -12,6 +8,10 @@
 #include "agent/ext/plugin.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
+#include "base/events.h"
+#include "base/sleeptime.h"
+#include "base/text.h"
+#include "base/twlog.h"
 
 namespace tw {
 

@@ -1,7 +1,6 @@
 #include "agent/core/drycycle.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
 #include "agent/core/builtins.h"
 #include "agent/core/cycle.h"
 #include "agent/ext/auxthreads.h"
@@ -9,6 +8,7 @@
 #include "agent/transport/twsend.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
+#include "base/events.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 #include "agent/core/instances.h"
 
-#include "agent/core/base/twlog.h"
 #include "agent/wmi/procinfo.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

@@ -1,9 +1,9 @@
 #include "agent/core/service.h"
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
-#include "agent/core/base/twlog.h"
 #include "agent/core/cycle.h"
+#include "base/events.h"
+#include "base/twlog.h"
 
 namespace tw {
 

@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "agent/core/base/settings.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
 #include "agent/ext/auxthreads.h"
 #include "agent/transport/twsend.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/directory.h"
 #include "platform/system.h"
 

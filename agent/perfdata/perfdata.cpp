@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

@@ -1,7 +1,7 @@
 #include "agent/tests/defaults.h"
 
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

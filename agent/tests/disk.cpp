@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "agent/core/base/datestamp.h"
-#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "base/datestamp.h"
+#include "base/twlog.h"
 
 namespace tw {
 

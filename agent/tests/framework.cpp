@@ -1,6 +1,6 @@
 #include "agent/tests/framework.h"
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 
 namespace tw {
 

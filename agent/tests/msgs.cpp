@@ -4,12 +4,12 @@
 #include <climits>
 #include <ctime>
 
-#include "agent/core/base/datestamp.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
 #include "agent/wmi/wmidate.h"
+#include "base/datestamp.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <optional>
 
-#include "agent/core/base/datestamp.h"
-#include "agent/core/base/text.h"
-#include "agent/core/base/twlog.h"
+#include "base/datestamp.h"
+#include "base/text.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

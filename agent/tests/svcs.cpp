@@ -2,10 +2,10 @@
 
 #include <unordered_map>
 
-#include "agent/core/base/datestamp.h"
-#include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
 #include "agent/wmi/fetch.h"
+#include "base/datestamp.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/base/datestamp.h"
-#include "agent/core/base/twlog.h"
 #include "agent/transport/crypto.h"
 #include "agent/transport/destination.h"
 #include "agent/transport/inetpton.h"
+#include "base/datestamp.h"
+#include "base/twlog.h"
 #include "platform/sockets.h"
 
 namespace tw {

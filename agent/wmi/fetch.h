@@ -38,8 +38,8 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
 #include "agent/wmi/wmi.h"
+#include "base/twlog.h"
 
 namespace tw {
 

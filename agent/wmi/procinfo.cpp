@@ -1,7 +1,7 @@
 #include "agent/wmi/procinfo.h"
 
-#include "agent/core/base/twlog.h"
 #include "agent/wmi/fetch.h"
+#include "base/twlog.h"
 
 namespace tw {
 

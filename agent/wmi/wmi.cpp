@@ -1,7 +1,7 @@
 #include "agent/wmi/wmi.h"
 
-#include "agent/core/base/events.h"
-#include "agent/core/base/twlog.h"
+#include "base/events.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "platform/clock.h"
-#include "platform/wmi_datetime.h"
+#include "platform/wmi/wmi_datetime.h"
 
 namespace tw {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

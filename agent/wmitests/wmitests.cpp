@@ -1,8 +1,8 @@
 #include "agent/wmitests/wmitests.h"
 
-#include "agent/core/base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
+#include "base/twlog.h"
 #include "platform/ascii.h"
 
 namespace tw {

@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "platform/posix/monotonic.h"
-#include "platform/regfile.h"
+#include "platform/wmi/regfile.h"
 
 namespace tw::platform {
 

@@ -19,9 +19,9 @@
 #include "platform/clock.h"
 #include "platform/host_info.h"
 #include "platform/posix/wmi_providers.h"
-#include "platform/wmi_datetime.h"
-#include "platform/wmi_table.h"
-#include "platform/wql.h"
+#include "platform/wmi/wmi_datetime.h"
+#include "platform/wmi/wmi_table.h"
+#include "platform/wmi/wql.h"
 
 namespace tw::platform::livewmi {
 

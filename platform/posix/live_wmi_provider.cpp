@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/fixture_wmi_provider.h"
 #include "platform/posix/live_wmi.h"
-#include "platform/stdregprov.h"
+#include "platform/wmi/fixture_wmi_provider.h"
+#include "platform/wmi/stdregprov.h"
 
 namespace tw::platform {
 

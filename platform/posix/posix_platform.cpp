@@ -6,6 +6,7 @@
 // directory.
 #include <signal.h>
 
+#include "platform/bridge/remote_wmi_provider.h"
 #include "platform/crypto_library.h"
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
@@ -14,7 +15,6 @@
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_launcher.h"
 #include "platform/posix/posix_sockets.h"
-#include "platform/posix/remote_wmi_provider.h"
 #include "platform/posix/systemd_service_manager.h"
 #include "platform/posix/wmi_providers.h"
 

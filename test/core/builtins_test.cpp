@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"
 

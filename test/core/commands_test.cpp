@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
 #include "agent/wmitests/definitions.h"
+#include "base/events.h"
 #include "test/support/fake_platform.h"
 
 namespace tw {

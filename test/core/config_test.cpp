@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 #include "test/support/fake_platform.h"
 #include "test/support/log_capture.h"
 

@@ -1,11 +1,11 @@
-#include "agent/core/base/sleeptime.h"
+#include "base/sleeptime.h"
 #include "agent/core/cycle.h"
 
 #include <gtest/gtest.h>
 
 #include "agent/core/agent.h"
-#include "agent/core/base/events.h"
 #include "agent/core/service.h"
+#include "base/events.h"
 #include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"
 

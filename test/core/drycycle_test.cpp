@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_directory.h"
 #include "test/support/fake_launcher.h"
 #include "test/support/fake_platform.h"

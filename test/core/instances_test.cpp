@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/base/twlog.h"
 #include "agent/wmi/wmi.h"
+#include "base/twlog.h"
 #include "test/wmi/wmi_test_support.h"
 
 namespace tw {

@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "editor/twntcfgdlg.h"
+#include "platform/bridge/remote_wmi_provider.h"
 #include "platform/posix/file_settings_store.h"
-#include "platform/posix/remote_wmi_provider.h"
 #include "test/support/editor_harness.h"
 #include "test/support/process.h"
 

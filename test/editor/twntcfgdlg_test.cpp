@@ -5,7 +5,7 @@
 
 #include "editor/remoteselect.h"
 #include "editor/wmitestconfig.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/editor_harness.h"
 
 namespace tw::editor {

@@ -10,7 +10,7 @@
 #include "platform/posix/linux_sources.h"
 #include "platform/posix/posix.h"
 #include "platform/posix/wmi_providers.h"
-#include "platform/wmi_datetime.h"
+#include "platform/wmi/wmi_datetime.h"
 
 namespace tw::platform {
 namespace {

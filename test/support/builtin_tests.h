@@ -11,7 +11,7 @@
 #include "agent/core/builtins.h"
 #include "agent/core/config.h"
 #include "agent/wmi/wmi.h"
-#include "platform/fixture_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/report_recorder.h"
 

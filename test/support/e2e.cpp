@@ -5,7 +5,7 @@
 
 #include <csignal>
 
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 #include "platform/posix/file_settings_store.h"
 #include "test/support/process.h"
 

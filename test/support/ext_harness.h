@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/core/base/settings.h"
 #include "agent/core/config.h"
 #include "agent/ext/auxthreads.h"
+#include "base/settings.h"
 #include "platform/crypto_library.h"
 #include "test/support/fake_directory.h"
 #include "test/support/fake_launcher.h"

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 #include "platform/crypto_library.h"
 
 namespace tw::testing {

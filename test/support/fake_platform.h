@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/regfile.h"
+#include "platform/wmi/regfile.h"
 #include "test/support/manual_clock.h"
 #include "test/support/memory_settings_store.h"
 

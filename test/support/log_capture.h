@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "test/support/fake_platform.h"
 
 namespace tw::testing {

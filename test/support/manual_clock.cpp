@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/wmi_datetime.h"
+#include "platform/wmi/wmi_datetime.h"
 
 namespace tw::testing {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/regfile.h"
 #include "platform/settings_store.h"
+#include "platform/wmi/regfile.h"
 
 namespace tw::testing {
 

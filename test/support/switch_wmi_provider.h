@@ -13,8 +13,8 @@
 #include <string>
 
 #include "platform/ascii.h"
+#include "platform/wmi/wmi_table.h"
 #include "platform/wmi_provider.h"
-#include "platform/wmi_table.h"
 
 namespace tw::testing {
 

@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "agent/core/base/exportfile.h"
-#include "agent/core/base/settings.h"
+#include "base/exportfile.h"
+#include "base/settings.h"
 #include "platform/posix/file_settings_store.h"
 #include "test/support/fake_platform.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <sstream>
 
-#include "agent/core/base/settings.h"
+#include "base/settings.h"
 #include "platform/posix/file_settings_store.h"
 #include "test/support/fake_platform.h"
 #include "test/support/memory_files.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "wmi_test_support.h"
 
 namespace tw {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fixture_wmi_provider.h"
 #include "platform/platform.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 
 namespace tw::testing {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "agent/core/base/twlog.h"
+#include "base/twlog.h"
 #include "test/support/log_capture.h"
 #include "test/wmitests/fuzz_support.h"
 

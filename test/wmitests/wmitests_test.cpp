@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <map>
 
-#include "agent/core/base/twlog.h"
 #include "agent/wmitests/definitions.h"
 #include "agent/wmitests/threshold.h"
+#include "base/twlog.h"
 #include "test/support/log_capture.h"
 #include "test/wmitests/fuzz_support.h"
 

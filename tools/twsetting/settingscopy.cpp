@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "agent/core/base/exportfile.h"
-#include "agent/core/base/settings.h"
-#include "agent/core/base/text.h"
+#include "base/exportfile.h"
+#include "base/settings.h"
+#include "base/text.h"
 #include "platform/settings_store.h"
 
 namespace tw::setting {

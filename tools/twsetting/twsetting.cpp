@@ -5,8 +5,8 @@
 #include <fstream>
 #include <optional>
 
-#include "agent/core/base/settings.h"
-#include "agent/core/base/text.h"
+#include "base/settings.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "platform/settings_store.h"
 #include "tools/twsetting/settingscopy.h"

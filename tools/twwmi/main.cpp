@@ -10,10 +10,10 @@
 #include <string>
 
 #include "platform/ascii.h"
+#include "platform/bridge/bridge_server.h"
+#include "platform/bridge/wmi_bridge.h"
 #include "platform/platform.h"
-#include "platform/posix/wmi_bridge.h"
-#include "platform/wql.h"
-#include "tools/twwmi/bridge_server.h"
+#include "platform/wmi/wql.h"
 
 namespace {
 
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     if (serve) {
         // A vanished client shows as a failed write (SIGPIPE stays ignored).
         const std::string machine = p.host->computerName().value_or("");
-        return tw::twwmi::serveBridge(0, 1, *p.wmi, machine);
+        return tw::platform::bridge::serveBridge(0, 1, *p.wmi, machine);
     }
     signal(SIGPIPE, SIG_DFL);
     return query(*p.wmi, host, ns, wql, json);
