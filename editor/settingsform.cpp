@@ -195,6 +195,13 @@ void showSettings(Form& form, const SettingTexts& loaded) {
     colour(ctl::kUpDaysColor, kCpuUpDaysColor);
 }
 
+const char* fieldOf(std::string_view setting) {
+    for (const auto& f : kPlainFields)
+        if (equalsNoCase(dialogSetting(f.setting).name, setting)) return f.control;
+    if (equalsNoCase(setting, "WMITests")) return ctl::kWmiTestConfig;
+    return nullptr;
+}
+
 SettingTexts collectSettings(const Form& form, const std::string& tests) {
     SettingTexts out;
     auto& t = out.text;

@@ -89,6 +89,11 @@ void showSettings(Form& form, const SettingTexts& loaded);
 // The settings as the fields give them now; Tests as given.
 SettingTexts collectSettings(const Form& form, const std::string& tests);
 
+// The field that shows a setting (named as in the settings table), nullptr
+// for none. The WMI tests, edited in a window of their own, have the button
+// that opens it.
+const char* fieldOf(std::string_view setting);
+
 // A check that failed: the message shown and the control that gets the focus.
 struct Problem {
     std::string message;

@@ -2,31 +2,15 @@
 
 #include <algorithm>
 
-#include "agent/core/base/settingstable.h"
+#include "agent/core/base/builtintests.h"
 #include "agent/core/base/testmode.h"
+#include "editor/picklists.h"
 #include "editor/settingsform.h"
 #include "platform/ascii.h"
 
 namespace tw::editor {
 
 namespace {
-
-// The default Tests text, which also names the ten tests and their order.
-constexpr const char* kDefaultTests = findsetting("Tests")->install;
-
-// The tests whose mode cannot carry performance data.
-constexpr const char* kNoTrendTests[] = {"msgs", "netprotl", "pagefile", "procs", "svcs"};
-
-// The controls that a test's mode enables or disables.
-struct TestFields {
-    const char* test;
-    const char* controls[2];
-};
-constexpr TestFields kTestFields[] = {
-    {"disk", {ctl::kDrives, ctl::kDrivesPick}},     {"msgs", {ctl::kMsgLevels, ctl::kIgnoreMsgs}},
-    {"netdata", {ctl::kNetIfs, ctl::kNetIfsPick}},  {"procs", {ctl::kProcs, ctl::kProcsPick}},
-    {"svcs", {ctl::kServices, ctl::kServicesPick}}, {"wmitest", {ctl::kWmiTestConfig, nullptr}},
-};
 
 // The mode buttons in the order a click looks at them, with their letters.
 struct ModeButton {
@@ -42,10 +26,6 @@ constexpr ModeButton kModeButtons[] = {
 
 }  // namespace
 
-const char* defaultTestsText() {
-    return kDefaultTests;
-}
-
 TestModePanel::TestModePanel(Form& form, std::function<void(const std::string& tests)> changed)
     : form_(form), changed_(std::move(changed)) {
     form_.onEdit(ctl::kSetTest, [this] { showSelected(); });
@@ -57,16 +37,15 @@ TestModePanel::TestModePanel(Form& form, std::function<void(const std::string& t
 }
 
 void TestModePanel::load(std::string& tests) {
-    TestModes scan;
-    scan.parse(kDefaultTests);
     modes_.clear();
     std::vector<std::string> names;
-    for (const auto& e : scan.entries()) {
-        modes_.push_back({e.name, 'D'});
-        names.push_back(e.name);
+    for (const BuiltinTest* t : kBuiltinTests) {
+        modes_.push_back({t->word, 'D'});
+        names.push_back(t->word);
     }
     form_.setEntries(ctl::kSetTest, names);
-    if (tests.empty()) tests = kDefaultTests;
+    if (tests.empty()) tests = kDefaultTestsText;
+    TestModes scan;
     scan.parse(tests);
     for (const auto& e : scan.entries())
         for (auto& m : modes_)
@@ -76,6 +55,7 @@ void TestModePanel::load(std::string& tests) {
     showSelected();
 }
 
+// The fields of the settings only this test reads, with their pick lists.
 void TestModePanel::enableFields(const TestModeEntry& e) {
     bool on;
     if (e.mode == 'D')
@@ -84,10 +64,15 @@ void TestModePanel::enableFields(const TestModeEntry& e) {
         on = true;
     else
         return;
-    for (const auto& f : kTestFields)
-        if (e.name == f.test)
-            for (const char* c : f.controls)
-                if (c) form_.ctrl(c).enabled = on;
+    const BuiltinTest* test = builtintest(e.name);
+    if (!test) return;
+    for (const char* setting : test->settings) {
+        const char* field = setting ? fieldOf(setting) : nullptr;
+        if (!field) continue;
+        form_.ctrl(field).enabled = on;
+        for (const auto& p : kPickLists)
+            if (std::string_view(p.field) == field) form_.ctrl(p.control).enabled = on;
+    }
 }
 
 void TestModePanel::showSelected() {
@@ -95,8 +80,8 @@ void TestModePanel::showSelected() {
     auto it = std::find_if(modes_.begin(), modes_.end(),
                            [&](const TestModeEntry& e) { return e.name == name; });
     if (it == modes_.end()) return;
-    const bool noTrend = std::any_of(std::begin(kNoTrendTests), std::end(kNoTrendTests),
-                                     [&](const char* t) { return name == t; });
+    const BuiltinTest* test = builtintest(name);
+    const bool noTrend = test && !test->trend;
     form_.ctrl(ctl::kPerformTrend).enabled = !noTrend;
     if (noTrend && it->mode == 'T') it->mode = 'P';
     const char shown = it->mode == 'T' || it->mode == 'G' || it->mode == 'D' ? it->mode : 'P';

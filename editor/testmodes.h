@@ -20,9 +20,6 @@ struct TestModeEntry {
     char mode;
 };
 
-// The default Tests text.
-const char* defaultTestsText();
-
 class TestModePanel {
   public:
     // Binds the panel to the form's "Set test" choice and mode buttons;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "agent/core/base/builtintests.h"
 #include "agent/core/base/datestamp.h"
 #include "agent/core/base/text.h"
 #include "agent/core/base/twlog.h"
@@ -221,7 +222,7 @@ std::string uptimetext(int64_t seconds) {
 void cputest(const TestContext<CpuSettings>& t, const CpuInput& in, LineArray& lines) {
     const CpuSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "cpu")) return;
+    if (testdisabled(mode, kCpuTest.word)) return;
     logentering("cpu service");
     const int numprocs = in.current ? static_cast<int>(in.current->size()) : 0;
     twlog("oldnumprocs: %d  -  numprocs: %d\r\n", static_cast<int>(in.previous.size()), numprocs);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "agent/core/base/builtintests.h"
 #include "agent/core/base/datestamp.h"
 #include "agent/core/base/text.h"
 #include "agent/core/base/twlog.h"
@@ -162,7 +163,7 @@ MemLevels parsememlevels(std::string_view text) {
 void memtest(const TestContext<MemSettings>& t, const MemoryInfo* info) {
     const MemSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "mem")) return;
+    if (testdisabled(mode, kMemTest.word)) return;
     const MemLevels lv = parsememlevels(s.memlevels);
     logentering("memory service");
     twlog("Physical Memory thresholds -  Warn:%d  Panic:%d\r\n", lv.physWarn, lv.physPanic);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "agent/core/base/builtintests.h"
 #include "agent/core/base/datestamp.h"
 #include "agent/core/base/twlog.h"
 #include "agent/tests/reporttext.h"
@@ -243,7 +244,7 @@ void netdatatest(const TestContext<NetdataSettings>& t, NetdataState& state) {
 
     body += table;
     std::string report =
-        statusmessage(s.compName, "netdata", colourword(colour), datestamp(t.clock), body);
+        statusmessage(s.compName, kNetdataTest.word, colourword(colour), datestamp(t.clock), body);
     fitreport(report);
     pageperfsend(t.delivery, report, trend(mode), perfnetdata);
 
