@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/builtintests.h"
 #include "platform/ascii.h"
 
 namespace tw {
@@ -47,8 +48,7 @@ inline constexpr SettingDef kSettingsTable[29] = {
     {"AliasName", 256, "", "AliasName"},
     {"KeyCode", 256, "", "KeyCode"},
     {"PageLevels", 128, "red purple ", "PageLevels"},
-    {"Tests", 1024,
-     "procs:P msgs:P cpu:P disk:P netprotl:P mem:P pagefile:P svcs:P netdata:D wmitest:D", "tests"},
+    {"Tests", 1024, kDefaultTestsText, "tests"},
     {"NetworkInterfaces", 2048, "", "Networkinterfaces"},
     {"WMITests", 102400, "", "WMITests"},
     {"WMIPool", 102400, nullptr, "WMIPool"},
@@ -66,6 +66,15 @@ constexpr size_t settingindex(std::string_view name) {
         if (equalsNoCase(kSettingsTable[i].name, name)) return i;
     return kNoSetting;
 }
+
+// The settings the built-in tests read are the table's.
+consteval bool builtintestsettingsknown() {
+    for (const BuiltinTest* t : kBuiltinTests)
+        for (const char* s : t->settings)
+            if (s && settingindex(s) == kNoSetting) return false;
+    return true;
+}
+static_assert(builtintestsettingsknown());
 
 // The entry whose name matches without regard to case (either spelling).
 constexpr const SettingDef* findsetting(std::string_view name) {

@@ -154,10 +154,7 @@ void BM_EditorFillPickLists(benchmark::State& state) {
     Editor e(state.range(0) != 0);
     e.dlg->wmi().ConnectWMIDB(tw::editor::kRootCimv2);
     for (auto _ : state) {
-        e.dlg->ProcListCombo();
-        e.dlg->DiskListCombo();
-        e.dlg->ServiceListCombo();
-        e.dlg->NetworkListCombo();
+        e.dlg->FillPickLists();
     }
     if (e.dlg->entries(tw::editor::ctl::kProcsPick).size() != 2000 ||
         e.dlg->entries(tw::editor::ctl::kServicesPick).size() != 1000)

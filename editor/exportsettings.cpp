@@ -20,6 +20,19 @@ std::string editorFileDirectory(platform::System& system) {
     return dir;
 }
 
+namespace {
+
+// The dialog reads, writes and exports its settings in the export file's
+// order.
+constexpr bool inExportOrder() {
+    for (int i = 0; i < kDialogSettings; ++i)
+        if (!equalsNoCase(kDialogSettingNames[i].name(), kExportOrder[i])) return false;
+    return true;
+}
+static_assert(inExportOrder());
+
+}  // namespace
+
 std::string exportText(const SettingTexts& saved, const std::string& wmiTests) {
     std::string out;
     for (int i = 0; i < kDialogSettings; ++i)

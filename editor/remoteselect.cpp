@@ -50,8 +50,8 @@ std::optional<std::string> pickremote(WmiContext& wmi, const char* question, con
 
 // Whether a picked text fits the field it goes into; a path that does not
 // fit is told, never dropped in silence.
-bool fits(const CtwntcfgDlg& dlg, const char* field, const std::string& text) {
-    const Control* c = dlg.control(field);
+bool fits(const Form& form, const char* field, const std::string& text) {
+    const Control* c = form.control(field);
     return c && (!c->limit || text.size() <= c->limit);
 }
 
@@ -93,8 +93,7 @@ const std::string& RemoteSelect::run(UiPort& ui) {
     return result;
 }
 
-bool AddExternal(CtwntcfgDlg& dlg) {
-    WmiContext& wmi = dlg.wmi();
+bool AddExternal(Form& form, WmiContext& wmi) {
     std::optional<std::string> path;
     if (wmi.targetIsLocal())
         path = wmi.ui().pickLocalFile();
@@ -105,21 +104,20 @@ bool AddExternal(CtwntcfgDlg& dlg) {
                           "SELECT Name FROM CIM_DataFile",
                           "Can not retrieve the file list from remote machine.");
     if (!path || path->empty()) return false;
-    const std::string& old = dlg.text(ctl::kExternals);
+    const std::string& old = form.text(ctl::kExternals);
     std::string after = addexternalentry(old, *path);
     if (after == old) return false;
-    if (!fits(dlg, ctl::kExternals, after)) {
+    if (!fits(form, ctl::kExternals, after)) {
         wmi.ui().messageBox("Can not add " + *path + ": the Externals List would be longer than " +
-                                std::to_string(dlg.control(ctl::kExternals)->limit) +
+                                std::to_string(form.control(ctl::kExternals)->limit) +
                                 " characters.",
                             kErrorCaption, MessageKind::Error);
         return false;
     }
-    return dlg.setText(ctl::kExternals, std::move(after));
+    return form.setText(ctl::kExternals, std::move(after));
 }
 
-bool BrowseSaveLogLocation(CtwntcfgDlg& dlg) {
-    WmiContext& wmi = dlg.wmi();
+bool BrowseSaveLogLocation(Form& form, WmiContext& wmi) {
     std::optional<std::string> dir;
     if (wmi.targetIsLocal())
         dir = wmi.ui().pickLocalFolder("Pick a Directory");
@@ -129,15 +127,15 @@ bool BrowseSaveLogLocation(CtwntcfgDlg& dlg) {
                          "you want to continue?",
                          "SELECT Name FROM Win32_Directory",
                          "Can not retrieve the directory list from remote machine.");
-    if (!dir || dir->empty() || dir == dlg.text(ctl::kLogLocation)) return false;
-    if (!fits(dlg, ctl::kLogLocation, *dir)) {
+    if (!dir || dir->empty() || dir == form.text(ctl::kLogLocation)) return false;
+    if (!fits(form, ctl::kLogLocation, *dir)) {
         wmi.ui().messageBox("Can not use " + *dir + ": the Save Log Location takes at most " +
-                                std::to_string(dlg.control(ctl::kLogLocation)->limit) +
+                                std::to_string(form.control(ctl::kLogLocation)->limit) +
                                 " characters.",
                             kErrorCaption, MessageKind::Error);
         return false;
     }
-    return dlg.setText(ctl::kLogLocation, *dir);
+    return form.setText(ctl::kLogLocation, *dir);
 }
 
 std::string addexternalentry(std::string_view externals, std::string_view path) {

@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/twntcfgdlg.h"
+#include "editor/form.h"
+#include "editor/settingsform.h"
 #include "editor/wmicontext.h"
 
 namespace tw::editor {
@@ -46,13 +47,13 @@ class RemoteSelect {
 // (the local file picker, or the remote file list after a confirmation),
 // which goes in front of the "Externals List" text with the default
 // interval. Answers whether the field changed.
-bool AddExternal(CtwntcfgDlg& dlg);
+bool AddExternal(Form& form, WmiContext& wmi);
 
 // The browse button beside "Save Log Location": the directory picked on the
 // target machine (the local folder picker, or the remote directory list
 // after a confirmation) replaces the "Save Log Location" text. Answers
 // whether the field changed.
-bool BrowseSaveLogLocation(CtwntcfgDlg& dlg);
+bool BrowseSaveLogLocation(Form& form, WmiContext& wmi);
 
 // The Externals text after adding the program at path with the default
 // interval: path " /INT=300" in front of the old entries, separated by ";";

@@ -3,9 +3,10 @@
 #include <string_view>
 
 #include "agent/core/agent.h"
+#include "base/builtintests.h"
+#include "base/datestamp.h"
 #include "agent/perfdata/perfdata.h"
 #include "agent/wmi/wmi.h"
-#include "base/datestamp.h"
 
 namespace tw {
 
@@ -43,7 +44,7 @@ void runwmitestsstep(Agent& a, const Delivery& d) {
 }  // namespace
 
 CpuSettings cpusettings(const Config& cfg) {
-    auto s = commonsettings<CpuSettings>(cfg, "cpu");
+    auto s = commonsettings<CpuSettings>(cfg, kCpuTest.word);
     s.yellow = cfg.thresholds.cpuYellow;
     s.red = cfg.thresholds.cpuRed;
     s.rebootmins = cfg.cpurebootmins;
@@ -54,19 +55,19 @@ CpuSettings cpusettings(const Config& cfg) {
 }
 
 MemSettings memsettings(const Config& cfg) {
-    auto s = commonsettings<MemSettings>(cfg, "mem");
+    auto s = commonsettings<MemSettings>(cfg, kMemTest.word);
     s.memlevels = cfg.memlevels;
     return s;
 }
 
 ProcsSettings procssettings(const Config& cfg) {
-    auto s = commonsettings<ProcsSettings>(cfg, "procs");
+    auto s = commonsettings<ProcsSettings>(cfg, kProcsTest.word);
     s.procs = cfg.procs;
     return s;
 }
 
 DiskSettings disksettings(const Config& cfg) {
-    auto s = commonsettings<DiskSettings>(cfg, "disk");
+    auto s = commonsettings<DiskSettings>(cfg, kDiskTest.word);
     s.disklist = cfg.disklist;
     s.yellow = cfg.thresholds.diskYellow;
     s.red = cfg.thresholds.diskRed;
@@ -74,41 +75,41 @@ DiskSettings disksettings(const Config& cfg) {
 }
 
 MsgsSettings msgssettings(const Config& cfg) {
-    auto s = commonsettings<MsgsSettings>(cfg, "msgs");
+    auto s = commonsettings<MsgsSettings>(cfg, kMsgsTest.word);
     s.msglevels = cfg.msglevels;
     s.ignoremsgs = cfg.ignoremsgs;
     return s;
 }
 
 SvcsSettings svcssettings(const Config& cfg) {
-    auto s = commonsettings<SvcsSettings>(cfg, "svcs");
+    auto s = commonsettings<SvcsSettings>(cfg, kSvcsTest.word);
     s.services = cfg.services;
     return s;
 }
 
 PagefileSettings pagefilesettings(const Config& cfg) {
-    auto s = commonsettings<PagefileSettings>(cfg, "pagefile");
+    auto s = commonsettings<PagefileSettings>(cfg, kPagefileTest.word);
     s.yellow = cfg.thresholds.pagefileYellow;
     s.red = cfg.thresholds.pagefileRed;
     return s;
 }
 
 NetprotlSettings netprotlsettings(const Config& cfg) {
-    auto s = commonsettings<NetprotlSettings>(cfg, "netprotl");
+    auto s = commonsettings<NetprotlSettings>(cfg, kNetprotlTest.word);
     // The test's word has been written both ways; either one disables it.
     if (cfg.testmode("netprol") == 'D') s.mode = 'D';
     return s;
 }
 
 NetdataSettings netdatasettings(const Config& cfg) {
-    auto s = commonsettings<NetdataSettings>(cfg, "netdata");
+    auto s = commonsettings<NetdataSettings>(cfg, kNetdataTest.word);
     s.limits = cfg.interfaceLimits;
     return s;
 }
 
 WmiTestEnv wmitestenv(const Config& cfg, platform::Clock& clock) {
     WmiTestEnv env;
-    env.mode = cfg.testmode("wmitest");
+    env.mode = cfg.testmode(kWmiTest.word);
     env.compName = cfg.host.compName;
     env.realcompName = cfg.host.realcompName;
     env.datestamp = [&clock] { return datestamp(clock); };
@@ -154,7 +155,7 @@ void handoversnapshot(Agent& a, Snapshot current) {
 
 bool firstsamples(Agent& a) {
     bool taken = false;
-    if (a.cfg.testmode("cpu") != 'D') {
+    if (a.cfg.testmode(kCpuTest.word) != 'D') {
         Snapshot first = wmiprocinfo(a.wmi);
         taken = first && !first->empty();
         handoversnapshot(a, std::move(first));

@@ -1,6 +1,8 @@
 #include "agent/core/drycycle.h"
 
 #include "agent/core/agent.h"
+#include "base/builtintests.h"
+#include "base/events.h"
 #include "agent/core/builtins.h"
 #include "agent/core/cycle.h"
 #include "agent/ext/auxthreads.h"
@@ -8,7 +10,6 @@
 #include "agent/transport/twsend.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
-#include "base/events.h"
 
 namespace tw {
 
@@ -205,9 +206,9 @@ DryRun drycycle(platform::Platform& host) {
         m.destinations = where;
         m.text = text;
         const std::string test = testword(text);
-        if (secondSample && (test == "cpu" || test == "netdata"))
+        if (secondSample && (test == kCpuTest.word || test == kNetdataTest.word))
             m.notes.push_back(kSecondSampleNote);
-        if (test == "svcs")
+        if (test == kSvcsTest.word)
             m.notes.insert(m.notes.end(), services.notes.begin(), services.notes.end());
         if (!a.cfg.keycode.empty()) m.notes.push_back("sent encrypted with the KeyCode");
         run.messages.push_back(std::move(m));

@@ -8,11 +8,12 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/text.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 
@@ -221,7 +222,7 @@ std::string uptimetext(int64_t seconds) {
 void cputest(const TestContext<CpuSettings>& t, const CpuInput& in, LineArray& lines) {
     const CpuSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "cpu")) return;
+    if (testdisabled(mode, kCpuTest.word)) return;
     logentering("cpu service");
     const int numprocs = in.current ? static_cast<int>(in.current->size()) : 0;
     twlog("oldnumprocs: %d  -  numprocs: %d\r\n", static_cast<int>(in.previous.size()), numprocs);

@@ -2,10 +2,11 @@
 
 #include <cstdint>
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 
 namespace tw {
 
@@ -142,7 +143,7 @@ Colour missingdrivecolour(std::string_view disklist, size_t letterAt) {
 void disktest(const TestContext<DiskSettings>& t) {
     const DiskSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "disk")) return;
+    if (testdisabled(mode, kDiskTest.word)) return;
     const std::string& disklist = s.disklist;
     logentering("disk service");
     twlog("\r\nDisk exception list: %s\r\n", disklist.c_str());
@@ -244,7 +245,7 @@ void disktest(const TestContext<DiskSettings>& t) {
 
     body += table;
     std::string report =
-        statusmessage(s.compName, "disk", colourword(colour), datestamp(t.clock), body);
+        statusmessage(s.compName, kDiskTest.word, colourword(colour), datestamp(t.clock), body);
     fitreport(report);
     pageperfsend(t.delivery, report, trend(mode), perfdisk);
     logleaving("disk service");

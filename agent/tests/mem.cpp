@@ -2,11 +2,12 @@
 
 #include <cmath>
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/text.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 #include "platform/clock.h"
 
 namespace tw {
@@ -162,7 +163,7 @@ MemLevels parsememlevels(std::string_view text) {
 void memtest(const TestContext<MemSettings>& t, const MemoryInfo* info) {
     const MemSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "mem")) return;
+    if (testdisabled(mode, kMemTest.word)) return;
     const MemLevels lv = parsememlevels(s.memlevels);
     logentering("memory service");
     twlog("Physical Memory thresholds -  Warn:%d  Panic:%d\r\n", lv.physWarn, lv.physPanic);

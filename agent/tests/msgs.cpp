@@ -4,12 +4,13 @@
 #include <climits>
 #include <ctime>
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
-#include "agent/wmi/wmidate.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/text.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
+#include "agent/wmi/wmidate.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 
@@ -327,7 +328,7 @@ void examineevents(MsgsBody& body, const LogSource& source, const std::vector<Le
 void msgstest(const TestContext<MsgsSettings>& t) {
     const MsgsSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "msgs")) return;
+    if (testdisabled(mode, kMsgsTest.word)) return;
     logentering("events service");
     MsgsBody body(realnamehead(s.realcompName));
 
@@ -353,8 +354,8 @@ void msgstest(const TestContext<MsgsSettings>& t) {
     }
     if (body.unchanged()) body.text = "[" + s.realcompName + "] No bad messages\r\n";
     const Colour colour = alwaysgreen(mode) ? Colour::Green : body.colour;
-    const std::string report =
-        statusmessage(s.compName, "msgs", colourword(colour), datestamp(t.clock), body.text);
+    const std::string report = statusmessage(s.compName, kMsgsTest.word, colourword(colour),
+                                             datestamp(t.clock), body.text);
     sendpage(t.delivery, report);
     logleaving("events service");
 }

@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 
@@ -243,7 +244,7 @@ void netdatatest(const TestContext<NetdataSettings>& t, NetdataState& state) {
 
     body += table;
     std::string report =
-        statusmessage(s.compName, "netdata", colourword(colour), datestamp(t.clock), body);
+        statusmessage(s.compName, kNetdataTest.word, colourword(colour), datestamp(t.clock), body);
     fitreport(report);
     pageperfsend(t.delivery, report, trend(mode), perfnetdata);
 

@@ -1,9 +1,10 @@
 #include "agent/tests/netprotl.h"
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 
 namespace tw {
 
@@ -39,7 +40,7 @@ std::optional<std::vector<ProtocolSample>> wminetworkprotocol(WmiSession& sessio
 
 void netprotltest(const TestContext<NetprotlSettings>& t) {
     const NetprotlSettings& s = t.settings;
-    if (testdisabled(s.mode, "netprotl")) return;
+    if (testdisabled(s.mode, kNetprotlTest.word)) return;
     logentering("twnetworkprotocol service");
     auto protocols = wminetworkprotocol(t.wmi);
     if (!protocols) {
@@ -60,7 +61,7 @@ void netprotltest(const TestContext<NetprotlSettings>& t) {
                           p.supportsBroadcasting.c_str(), p.supportsEncryption.c_str());
     }
     std::string report =
-        statusmessage(s.compName, "netprotl", colourword(colour), datestamp(t.clock), body);
+        statusmessage(s.compName, kNetprotlTest.word, colourword(colour), datestamp(t.clock), body);
     fitreport(report);
     sendpage(t.delivery, report);
     logleaving("twnetworkprotocol service");

@@ -1,9 +1,10 @@
 #include "agent/tests/pagefile.h"
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 
 namespace tw {
 
@@ -26,7 +27,7 @@ std::optional<std::vector<PageFileSample>> wmipagefileusage(WmiSession& session)
 void pagefiletest(const TestContext<PagefileSettings>& t) {
     const PagefileSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "pagefile")) return;
+    if (testdisabled(mode, kPagefileTest.word)) return;
     logentering("twpagefileusage service");
     auto files = wmipagefileusage(t.wmi);
     if (!files) {
@@ -68,7 +69,7 @@ void pagefiletest(const TestContext<PagefileSettings>& t) {
     }
     body += table;
     std::string report =
-        statusmessage(s.compName, "pagefile", colourword(colour), datestamp(t.clock), body);
+        statusmessage(s.compName, kPagefileTest.word, colourword(colour), datestamp(t.clock), body);
     fitreport(report);
     sendpage(t.delivery, report);
     logleaving("pagefileusage service");

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/text.h"
 #include "base/twlog.h"
@@ -108,7 +109,7 @@ void procstest(const TestContext<ProcsSettings>& t, const std::vector<ProcessSam
                const LineArray* lines) {
     const ProcsSettings& s = t.settings;
     const char mode = s.mode;
-    if (testdisabled(mode, "procs")) return;
+    if (testdisabled(mode, kProcsTest.word)) return;
     logentering("procs service");
     twlog("numprocs: %d\r\n", snapshot ? static_cast<int>(snapshot->size()) : 0);
     if (!snapshot) {

@@ -2,10 +2,11 @@
 
 #include <unordered_map>
 
-#include "agent/tests/reporttext.h"
-#include "agent/wmi/fetch.h"
+#include "base/builtintests.h"
 #include "base/datestamp.h"
 #include "base/twlog.h"
+#include "agent/tests/reporttext.h"
+#include "agent/wmi/fetch.h"
 #include "platform/ascii.h"
 
 namespace tw {
@@ -125,7 +126,7 @@ void svcstest(const TestContext<SvcsSettings>& t, const ServiceControl& control)
     const SvcsSettings& s = t.settings;
     const Delivery& d = t.delivery;
     const char mode = s.mode;
-    if (testdisabled(mode, "svcs")) return;
+    if (testdisabled(mode, kSvcsTest.word)) return;
     logentering("twsvcs()");
     if (s.services.empty()) {
         sendpage(d, strformat("status %s.svcs green %s  No services to check", s.compName.c_str(),

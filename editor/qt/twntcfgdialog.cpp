@@ -19,24 +19,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <optional>
 
 #include "editor/qt/wmitestdialogs.h"
-#include "editor/remoteselect.h"
-#include "editor/servicecontrol.h"
 
 namespace tw::editor::qt {
 
 namespace {
-
-// What a button shows where that is not its name.
-QString buttonText(const Control& c) {
-    const std::string& n = c.name;
-    if (n == ctl::kDisplayAdd || n == ctl::kPagerAdd) return "Add";
-    if (n == ctl::kDisplayDel || n == ctl::kPagerDel) return "Del";
-    if (n == ctl::kLogLocationBrowse) return "Browse...";
-    if (n == ctl::kLogo) return {};
-    return qs(c.text);
-}
 
 // The maker's logo, drawn rather than shipped as a file.
 QIcon logoIcon() {
@@ -91,7 +80,7 @@ TwntcfgDialog::TwntcfgDialog(CtwntcfgDlg& model, QWidget* parent) : QDialog(pare
 }
 
 QWidget* TwntcfgDialog::control(const std::string& name) const {
-    auto it = widgets_.find(name == kStopServiceCaption ? ctl::kService : name);
+    auto it = widgets_.find(std::string(model_.canonical(name)));
     return it == widgets_.end() ? nullptr : it->second;
 }
 
@@ -163,7 +152,7 @@ QWidget* TwntcfgDialog::make(const Control& c) {
             return b;
         }
         case ControlKind::Button: {
-            auto* b = new QPushButton(buttonText(c));
+            auto* b = new QPushButton(qs(c.text));
             b->setAutoDefault(false);
             if (name == ctl::kLogo) {
                 b->setIcon(logoIcon());
@@ -271,7 +260,7 @@ void TwntcfgDialog::build() {
         g->addWidget(w(ctl::kFqdn), 2, 0, 1, 3);
         g->addWidget(w(ctl::kActivateLog), 3, 0, 1, 3);
         // The field as wide as the others above it (a folder path is long),
-        // its "Browse..." right under its end.
+        // its browse button right under its end.
         g->addWidget(label(ctl::kLogLocation, ctl::kLogLocation), 4, 0);
         g->addWidget(w(ctl::kLogLocation), 4, 1, 1, 2);
         g->addWidget(w(ctl::kLogLocationBrowse), 5, 2, Qt::AlignRight);
@@ -422,7 +411,7 @@ void TwntcfgDialog::assignMnemonics() {
     for (const char* b : {ctl::kSave, ctl::kQuit, ctl::kLoad, ctl::kWmiTestConfig,
                           ctl::kAddExternal, ctl::kService, ctl::kLogLocationBrowse,
                           ctl::kDisplayAdd, ctl::kDisplayDel, ctl::kPagerAdd, ctl::kPagerDel})
-        setCaption(static_cast<QAbstractButton*>(w(b)), buttonText(*model_.control(b)), mnemonics_);
+        setCaption(static_cast<QAbstractButton*>(w(b)), qs(model_.text(b)), mnemonics_);
     for (const auto& c : model_.controls())
         if (c.kind == ControlKind::Radio || c.kind == ControlKind::CheckBox)
             setCaption(static_cast<QAbstractButton*>(w(c.name.c_str())), qs(c.name), mnemonics_);
@@ -480,7 +469,8 @@ void TwntcfgDialog::refresh() {
                 if (c.checked) static_cast<QRadioButton*>(wd)->setChecked(true);
                 break;
             case ControlKind::Button:
-                if (c.name == ctl::kService)
+                // A caption can change (the service button says what a click does).
+                if (!c.text.empty())
                     setCaption(static_cast<QAbstractButton*>(wd), qs(c.text), mnemonics_);
                 break;
         }
@@ -493,15 +483,13 @@ void TwntcfgDialog::afterModel() {
 }
 
 void TwntcfgDialog::clicked(const std::string& name) {
-    if (name == ctl::kAddExternal) {
-        AddExternal(model_);
-    } else if (name == ctl::kLogLocationBrowse) {
-        BrowseSaveLogLocation(model_);
-    } else if (model_.click(name) && name == ctl::kWmiTestConfig) {
+    const std::optional<ViewStep> step = model_.click(name);
+    afterModel();
+    if (step == ViewStep::OpenWmiTestConfig) {
         WmiTestConfigDialog tests(model_, this);
         tests.exec();
+        afterModel();
     }
-    afterModel();
 }
 
 // ---- keys, closing, focus -----------------------------------------------------------------

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "editor/remoteselect.h"
-#include "editor/servicecontrol.h"
 #include "editor/win32/resource.h"
 #include "editor/win32/wmitestviews.h"
 
@@ -98,8 +96,7 @@ int TwntcfgView::run() {
 }
 
 HWND TwntcfgView::named(std::string_view name) const {
-    if (name == kStopServiceCaption) name = ctl::kService;
-    return namedControl(hwnd_, mainControls(), name);
+    return namedControl(hwnd_, mainControls(), model_.canonical(name));
 }
 
 INT_PTR TwntcfgView::message(UINT msg, WPARAM wp, LPARAM lp) {
@@ -206,23 +203,10 @@ void TwntcfgView::command(int id, int code, HWND control) {
 }
 
 void TwntcfgView::clicked(const ControlBinding& b) {
-    switch (b.id) {
-        case IDC_ADD_EXTERNAL:
-            AddExternal(model_);
-            break;
-        case IDC_LOG_BROWSE:
-            BrowseSaveLogLocation(model_);
-            break;
-        case IDC_WMI_TEST_CONFIG:
-            if (model_.click(b.name)) {
-                // Opening the WMI test editor counts as a change.
-                refresh();
-                runWmiTestConfig(model_, ui());
-            }
-            break;
-        default:
-            model_.click(b.name);
-            break;
+    if (model_.click(b.name) == ViewStep::OpenWmiTestConfig) {
+        // What the click changed shows before the next window opens.
+        refresh();
+        runWmiTestConfig(model_, ui());
     }
 }
 
@@ -257,8 +241,8 @@ void TwntcfgView::refresh() {
                 showEntries(h, c->entries, c->selected);
                 break;
             case ControlKind::Button:
-                // The service button's caption says what a click does.
-                if (b.id == IDC_SERVICE) showText(h, c->text);
+                // A caption can change (the service button says what a click does).
+                if (!c->text.empty()) showText(h, c->text);
                 break;
         }
     }

@@ -91,7 +91,7 @@ TEST(RemotePickers, RemoteFilesAfterAQuestionWithTheWaitCursor) {
     Picker p("FAR");
     p.h.ui.answers = {true};
     p.h.ui.choices = {std::string("C:\\tools\\a.exe")};
-    EXPECT_TRUE(AddExternal(p.dlg));
+    EXPECT_TRUE(AddExternal(p.dlg, p.dlg.wmi()));
     EXPECT_EQ(p.dlg.text(ctl::kExternals), "C:\\tools\\a.exe /INT=300");
     EXPECT_TRUE(p.dlg.enabled(ctl::kSave));
     EXPECT_EQ(p.h.ui.questions,
@@ -136,7 +136,8 @@ TEST(RemotePickers, EachWayThroughTheTwoButtons) {
         p.h.provider.emptyQueries.insert(c.emptied);
         if (c.yes >= 0) p.h.ui.answers = {c.yes == 1};
         (*c.machine ? p.h.ui.choices : c.externals ? p.h.ui.files : p.h.ui.folders) = {c.picked};
-        const bool changed = c.externals ? AddExternal(p.dlg) : BrowseSaveLogLocation(p.dlg);
+        const bool changed = c.externals ? AddExternal(p.dlg, p.dlg.wmi())
+                                         : BrowseSaveLogLocation(p.dlg, p.dlg.wmi());
         const std::string where = std::string(c.machine) + " " + c.picked.value_or("cancel");
         EXPECT_EQ(changed, *c.field != 0) << where;
         EXPECT_EQ(p.dlg.text(c.externals ? ctl::kExternals : ctl::kLogLocation), c.field) << where;
@@ -161,20 +162,20 @@ TEST(RemotePickers, TooLongFix_APathThatDoesNotFitItsFieldIsTold) {
     Picker p("");
     const std::string fits(258, 'd'), over(259, 'd');
     p.h.ui.folders = {"/" + over, "/" + fits};
-    EXPECT_FALSE(BrowseSaveLogLocation(p.dlg));
+    EXPECT_FALSE(BrowseSaveLogLocation(p.dlg, p.dlg.wmi()));
     EXPECT_EQ(p.h.ui.messages,
               (std::vector<ShownMessage>{
                   {"Can not use /" + over + ": the Save Log Location takes at most 259 characters.",
                    "twntcfg Error", MessageKind::Error}}));
     EXPECT_EQ(p.dlg.text(ctl::kLogLocation), "");
-    EXPECT_TRUE(BrowseSaveLogLocation(p.dlg));
+    EXPECT_TRUE(BrowseSaveLogLocation(p.dlg, p.dlg.wmi()));
     EXPECT_EQ(p.dlg.text(ctl::kLogLocation), "/" + fits);
     // "/opt/check /INT=300;" in front of the old entries: 20 characters.
     for (const size_t old : {7980u, 7979u}) {
         p.h.ui.clear();
         ASSERT_TRUE(p.dlg.setText(ctl::kExternals, std::string(old, 'x')));
         p.h.ui.files = {std::string("/opt/check")};
-        EXPECT_EQ(AddExternal(p.dlg), old == 7979u) << old;
+        EXPECT_EQ(AddExternal(p.dlg, p.dlg.wmi()), old == 7979u) << old;
         EXPECT_EQ(
             p.h.ui.texts(),
             old == 7979u

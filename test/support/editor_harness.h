@@ -92,4 +92,12 @@ struct DialogHarness : EditorHarness {
     editor::CtwntcfgDlg dlg;
 };
 
+// The main dialog over the harness, started.
+struct StartedDialog : DialogHarness {
+    explicit StartedDialog(bool complete = true, const std::string& fixtureJson = kEditorFixture)
+        : DialogHarness(complete, fixtureJson) {
+        start();
+    }
+};
+
 }  // namespace tw::testing

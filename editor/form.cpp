@@ -1,0 +1,192 @@
+#include "editor/form.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/ascii.h"
+
+namespace tw::editor {
+
+namespace {
+
+bool allDigits(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+template <typename T>
+const T* Form::find(const std::vector<Entry<T>>& table, std::string_view name) {
+    for (const auto& e : table)
+        if (e.name == name) return &e.run;
+    return nullptr;
+}
+
+// ---- building ------------------------------------------------------------------
+
+Control& Form::add(std::string name, ControlKind kind, size_t limit) {
+    Control c{std::move(name), kind, {}, false, {}, -1, true, limit};
+    if (kind == ControlKind::Button) c.text = c.name;
+    controls_.push_back(std::move(c));
+    return controls_.back();
+}
+
+void Form::onClick(std::string_view name, Action run) {
+    actions_.push_back({std::string(name), std::move(run)});
+}
+
+void Form::alias(std::string other, std::string name) {
+    aliases_.push_back({std::move(other), std::move(name)});
+}
+
+void Form::onEdit(std::string_view name, Hook run) {
+    edits_.push_back({std::string(name), std::move(run)});
+}
+
+void Form::onFocusLost(std::string_view name, Hook run) {
+    focusLost_.push_back({std::string(name), std::move(run)});
+}
+
+// ---- reading ---------------------------------------------------------------------
+
+std::string_view Form::canonical(std::string_view name) const {
+    const std::string* own = find(aliases_, name);
+    return own ? std::string_view(*own) : name;
+}
+
+const Control* Form::control(std::string_view name) const {
+    for (const auto& c : controls_)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+Control& Form::ctrl(std::string_view name) {
+    for (auto& c : controls_)
+        if (c.name == name) return c;
+    std::abort();
+}
+
+const std::string& Form::text(std::string_view name) const {
+    static const std::string none;
+    const Control* c = control(name);
+    return c ? c->text : none;
+}
+
+bool Form::checked(std::string_view name) const {
+    const Control* c = control(name);
+    return c && c->checked;
+}
+
+bool Form::enabled(std::string_view name) const {
+    const Control* c = control(name);
+    return c && c->enabled;
+}
+
+const std::vector<std::string>& Form::entries(std::string_view name) const {
+    static const std::vector<std::string> none;
+    const Control* c = control(name);
+    return c ? c->entries : none;
+}
+
+int Form::selected(std::string_view name) const {
+    const Control* c = control(name);
+    return c ? c->selected : -1;
+}
+
+std::string Form::selectedText(std::string_view name) const {
+    const Control* c = control(name);
+    if (!c || c->selected < 0 || c->selected >= static_cast<int>(c->entries.size())) return {};
+    return c->entries[static_cast<size_t>(c->selected)];
+}
+
+// ---- the model's changes ------------------------------------------------------------
+
+void Form::setEntries(std::string_view name, std::vector<std::string> entries) {
+    Control& c = ctrl(name);
+    std::stable_sort(entries.begin(), entries.end(), lessNoCase);
+    c.entries = std::move(entries);
+    c.selected = -1;
+}
+
+int Form::insertSorted(std::string_view name, std::string entry) {
+    Control& c = ctrl(name);
+    auto at = std::upper_bound(c.entries.begin(), c.entries.end(), entry, lessNoCase);
+    const int index = static_cast<int>(at - c.entries.begin());
+    c.entries.insert(at, std::move(entry));
+    return index;
+}
+
+// ---- the person's edits ----------------------------------------------------------------
+
+void Form::edited(std::string_view name) {
+    if (const Hook* run = find(edits_, name))
+        (*run)();
+    else if (otherEdit_)
+        otherEdit_();
+}
+
+bool Form::setText(std::string_view name, std::string text) {
+    const Control* found = control(name);
+    if (!found || !found->enabled) return false;
+    Control& c = ctrl(name);
+    switch (c.kind) {
+        case ControlKind::Digits:
+        case ControlKind::Percent:
+            if (!allDigits(text)) return false;
+            [[fallthrough]];
+        case ControlKind::Text:
+            if (c.limit && text.size() > c.limit) return false;
+            break;
+        default:
+            return false;
+    }
+    if (c.text == text) return true;
+    c.text = std::move(text);
+    edited(name);
+    return true;
+}
+
+void Form::setChecked(std::string_view name, bool on) {
+    const Control* c = control(name);
+    if (!c || c->kind != ControlKind::CheckBox || !c->enabled) return;
+    ctrl(name).checked = on;
+    edited(name);
+}
+
+void Form::select(std::string_view name, int index) {
+    const Control* found = control(name);
+    if (!found || !found->enabled) return;
+    Control& c = ctrl(name);
+    if (index < -1 || index >= static_cast<int>(c.entries.size())) return;
+    switch (c.kind) {
+        case ControlKind::Choice:
+            if (c.selected == index) return;
+            c.selected = index;
+            edited(name);
+            break;
+        case ControlKind::List:
+            c.selected = index;
+            break;
+        case ControlKind::PickList:
+            c.selected = index;
+            if (index >= 0) edited(name);
+            break;
+        default:
+            break;
+    }
+}
+
+std::optional<ViewStep> Form::click(std::string_view name) {
+    name = canonical(name);
+    const Control* c = control(name);
+    if (!c || !c->enabled) return std::nullopt;
+    const Action* run = find(actions_, name);
+    if (!run) return std::nullopt;
+    return (*run)();
+}
+
+void Form::focusLost(std::string_view name) {
+    if (const Hook* run = find(focusLost_, name)) (*run)();
+}
+
+}  // namespace tw::editor
