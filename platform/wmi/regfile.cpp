@@ -407,7 +407,9 @@ std::optional<RegTree> parseRegFile(std::string_view text, RegParseError* error)
                 std::string next(text.substr(pos, e - pos));
                 pos = e + 1;
                 ++lineNo;
-                if (!next.empty() && next.back() == '\r') next.pop_back();
+                // Every carriage return at the end goes, not only a CR LF's: one
+                // kept would be read as the line's end after the next write.
+                while (!next.empty() && next.back() == '\r') next.pop_back();
                 asRead += '\n';
                 asRead += next;
                 data += std::string(trim(next));

@@ -126,7 +126,7 @@ TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
         "Windows Registry Editor Version 5.00\r\n\r\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orvane Software\\Tallwatch\\twnt\\Tests]\r\n"
         "@=hex(1):63,00,\\\r\n"
-        "  70,00,75,00,00,00\r\n"
+        "  70,00,75,00,00,00\r\r\n"
         "; a comment\r\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\orvane software\\TALLWATCH\\twnt\\Timer]\r\n"
         "@=\"60\"\r\n";
@@ -142,6 +142,12 @@ TEST(RegFile, ReadsCrLfContinuationsAndFoldsWow6432Node) {
         tree->find(normaliseKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\ORVANE SOFTWARE\\TALLWATCH\\TWNT"));
     ASSERT_NE(twnt, tree->end());
     EXPECT_EQ(twnt->second.path, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt");
+    // Found by fuzzing: a stray carriage return at the end of a continued
+    // line was kept and then read as a line end, so each rewrite differed.
+    const std::string once = writeRegFile(*tree);
+    auto again = parseRegFile(once, &err);
+    ASSERT_TRUE(again) << err.line << ": " << err.what;
+    EXPECT_EQ(writeRegFile(*again), once);
 }
 
 // Found by fuzzing: a key path that began with a backslash was read, and the
