@@ -39,7 +39,8 @@ enum class ControlKind {
     EditChoice,   // a text with entries to choose from (in the model's order);
                   // choosing one is its edit, typing is not
     Table,        // rows of cells under headings: entries are the headings,
-                  // rows the cells, selected the row; a click opens the row
+                  // rows the cells, selected the row; its action is a double
+                  // click on a row
     DialogField,  // a read-only text; the input focus on it counts as its
                   // click (the dialog that fills it)
 };

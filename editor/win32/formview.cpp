@@ -180,7 +180,8 @@ void FormView::notify(const NMHDR& n) {
                      static_cast<int>(SendMessageA(n.hwndFrom, LVM_GETNEXTITEM,
                                                    static_cast<WPARAM>(-1), LVNI_SELECTED)));
         after(std::nullopt);
-    } else if (n.code == NM_DBLCLK) {
+    } else if (n.code == NM_DBLCLK && reinterpret_cast<const NMITEMACTIVATE&>(n).iItem >= 0) {
+        // A double click on a row, not on the empty space below the rows.
         after(form_.click(b->name));
     }
 }
