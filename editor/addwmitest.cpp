@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
-#include "platform/ascii.h"
 #include "editor/testquery.h"
+#include "editor/wmibrowser.h"
+#include "editor/wmithreshold.h"
+#include "platform/ascii.h"
 
 namespace tw::editor {
 
@@ -53,7 +55,44 @@ std::vector<std::string> poolqueries(std::string_view pool) {
 
 AddWMITest::AddWMITest(std::vector<WmiTestRow>& list, std::string_view pool, WmiContext& wmi,
                        std::optional<WmiTestRow> edited, size_t editedAt)
-    : list_(list), pool_(pool), wmi_(wmi), edited_(std::move(edited)), editedAt_(editedAt) {
+    : Form(kCaption),
+      list_(list),
+      pool_(pool),
+      wmi_(wmi),
+      edited_(std::move(edited)),
+      editedAt_(editedAt) {
+    auto field = [&](const char* name, ControlKind kind) -> Control& {
+        addLabelOf(name);
+        return add(name, kind);
+    };
+    field(kName, ControlKind::Text);
+    // The two types in this order, not sorted as a choice's entries.
+    field(kType, ControlKind::Choice).entries.assign(std::begin(kDataTypes), std::end(kDataTypes));
+    Control& query = field(kQueryField, ControlKind::EditChoice);
+    query.entries.push_back("");
+    for (std::string& q : poolqueries(pool_)) query.entries.push_back(std::move(q));
+    field(kThreshold, ControlKind::DialogField);
+    add(kTrend, ControlKind::CheckBox);
+    field(kPageFormat, ControlKind::MultiLine);
+    for (const char* button : {kTestQuery, kBrowser, kShowClass}) add(button, ControlKind::Button);
+    addOkCancel([this] { return ok(); }, [this] { cancel(); });
+
+    onEdit(kType, [this] { setType(selectedText(kType)); });
+    onEdit(kQueryField, [this] { chooseQuery(text(kQueryField)); });
+    onClick(kThreshold, [this] { return thresholdFocused(); });
+    onClick(kTestQuery, [this] {
+        testQuery();
+        return ViewStep::None;
+    });
+    onClick(kBrowser, [this] {
+        // The browser sets the "WMI Query" text on OK.
+        return open(std::make_unique<WMIBrowser>(wmi_, ctrl(kQueryField).text));
+    });
+    onClick(kShowClass, [this] {
+        showClass();
+        return ViewStep::None;
+    });
+
     WmiTestRow t;
     t.pageformat = kDefaultPageFormat;
     if (edited_) {
@@ -61,18 +100,21 @@ AddWMITest::AddWMITest(std::vector<WmiTestRow>& list, std::string_view pool, Wmi
         t.pageformat = sequencestolinebreaks(t.pageformat);
     }
     show(t);
-    query = t.query;
-    queryChoices.push_back("");
-    for (std::string& q : poolqueries(pool_)) queryChoices.push_back(std::move(q));
+    ctrl(kQueryField).text = t.query;
 }
 
 void AddWMITest::show(const WmiTestRow& t) {
-    name = t.name;
-    pageformat = t.pageformat;
-    threshold = t.threshold;
-    type = knowntype(t.type);
-    trendEnabled = type == "Numerical";
-    trend = trendEnabled && t.trend == "Y";
+    ctrl(kName).text = t.name;
+    ctrl(kPageFormat).text = t.pageformat;
+    ctrl(kThreshold).text = t.threshold;
+    const std::string type = knowntype(t.type);
+    Control& choice = ctrl(kType);
+    choice.selected = -1;
+    for (size_t i = 0; i < choice.entries.size(); ++i)
+        if (choice.entries[i] == type) choice.selected = static_cast<int>(i);
+    Control& trend = ctrl(kTrend);
+    trend.enabled = type == "Numerical";
+    trend.checked = trend.enabled && t.trend == "Y";
 }
 
 void AddWMITest::chooseQuery(std::string_view chosen) {
@@ -88,26 +130,29 @@ void AddWMITest::chooseQuery(std::string_view chosen) {
         t = parsewmitestentry(trimmed(std::string_view(pool_).substr(start, end - start)), false);
     }
     show(t);
-    query = chosen;
+    ctrl(kQueryField).text = chosen;
 }
 
 void AddWMITest::setType(std::string_view newType) {
-    type = knowntype(newType);
-    trendEnabled = type == "Numerical";
-    if (!trendEnabled) trend = false;
+    const std::string type = knowntype(newType);
+    Control& choice = ctrl(kType);
+    choice.selected = type.empty() ? -1 : type == kDataTypes[0] ? 0 : 1;
+    Control& trend = ctrl(kTrend);
+    trend.enabled = type == "Numerical";
+    if (!trend.enabled) trend.checked = false;
 }
 
-AddWMITest::ThresholdDialog AddWMITest::thresholdFocused() {
+ViewStep AddWMITest::thresholdFocused() {
     wmi_.ui().setFocus(kQueryField);
+    const std::string type = selectedText(kType);
     if (type.empty()) {
         showerror(wmi_.ui(), "Please select data type first");
-        return ThresholdDialog::None;
+        return ViewStep::None;
     }
-    return type == "Numerical" ? ThresholdDialog::Numerical : ThresholdDialog::String;
-}
-
-WMIBrowser AddWMITest::browser() {
-    return WMIBrowser(wmi_, query);
+    // The dialog replaces the "Threshold" text on OK.
+    std::string& threshold = ctrl(kThreshold).text;
+    if (type == "Numerical") return open(std::make_unique<WMINumThreshold>(threshold, wmi_.ui()));
+    return open(std::make_unique<WMIStrThreshold>(threshold, wmi_.ui()));
 }
 
 void AddWMITest::showClass() {
@@ -116,7 +161,7 @@ void AddWMITest::showClass() {
                      "want to continue?",
                      kShowClass))
         return;
-    std::vector<std::string> words = firstwords(trimmed(query), 4);
+    std::vector<std::string> words = firstwords(trimmed(text(kQueryField)), 4);
     words.resize(4);
     if (!equalsNoCase(words[0], "select")) {
         showerror(ui, "Query must start with 'select'");
@@ -138,7 +183,8 @@ void AddWMITest::showClass() {
 }
 
 WmiTestRow AddWMITest::collect() const {
-    return {trimmed(name), type, trimmed(threshold), trend ? "Y" : "N", trimmed(query), pageformat};
+    return {trimmed(text(kName)),        selectedText(kType),        trimmed(text(kThreshold)),
+            checked(kTrend) ? "Y" : "N", trimmed(text(kQueryField)), text(kPageFormat)};
 }
 
 bool AddWMITest::TestQuery(const WmiTestRow& t, bool showMessages) {

@@ -1,7 +1,9 @@
 // "New WMI Test": the dialog that edits one WMI test definition, offers the
 // queries of the pool as starting points, checks the definition and runs
 // its query once on the target machine ("Test Query"), and puts the
-// finished row into the list of "WMI Test Configuration".
+// finished row into the list of "WMI Test Configuration"; as a form.
+// "Threshold" opens the threshold dialog of the data type when it receives
+// the focus, "Browser" the class browser (sub()).
 #pragma once
 
 #include <optional>
@@ -9,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/form.h"
 #include "editor/uiport.h"
-#include "editor/wmibrowser.h"
 #include "editor/wmicontext.h"
 #include "editor/wmitestrows.h"
 
@@ -19,47 +21,38 @@ namespace tw::editor {
 // The queries of the pool entries that name "perf" or "noperf", in order.
 std::vector<std::string> poolqueries(std::string_view pool);
 
-class AddWMITest {
+class AddWMITest : public Form {
   public:
     static constexpr const char* kCaption = "New WMI Test";
     static constexpr const char* kDataTypes[2] = {"Numerical", "String"};
-    // The control that takes the focus from "Threshold".
-    static constexpr const char* kQueryField = "WMI Query";
+    // The controls, by their labels.
+    static constexpr const char* kName = "TW Test Name";
+    static constexpr const char* kType = "Data Type";             // kDataTypes
+    static constexpr const char* kQueryField = "WMI Query";       // "" and the pool's queries
+    static constexpr const char* kThreshold = "Threshold";        // read-only, see below
+    static constexpr const char* kTrend = "Trend";                // Numerical only
+    static constexpr const char* kPageFormat = "TW Page Format";  // real line breaks
+    static constexpr const char* kTestQuery = "Test Query";
+    static constexpr const char* kBrowser = "Browser";
+    static constexpr const char* kShowClass = "Show Class";
 
     // Opening for "Add" (no row) or "Edit" (the row that was taken out of
     // the list at index editedAt). list is the list dialog's rows: names are
     // checked against it and the finished row is appended to it, so the list
     // must outlive the dialog. Queries run on the target machine of wmi;
-    // messages go to its UI port.
+    // messages go to its UI port. The close box and Escape are "Cancel".
+    //
+    // "Threshold" receiving the focus: the focus moves to "WMI Query", and
+    // the threshold dialog of the data type opens on the "Threshold" text
+    // (a message instead while no type is chosen).
     AddWMITest(std::vector<WmiTestRow>& list, std::string_view pool, WmiContext& wmi,
                std::optional<WmiTestRow> edited = std::nullopt, size_t editedAt = 0);
-
-    // The fields, by their labels.
-    std::string name;                       // "TW Test Name"
-    std::string type;                       // "Data Type": "Numerical", "String", "" (none)
-    std::string query;                      // "WMI Query" (the editable choice's text)
-    std::vector<std::string> queryChoices;  // its list: "" and the pool's queries
-    std::string threshold;                  // "Threshold" (read-only; see thresholdFocused)
-    bool trend = false;                     // "Trend"
-    bool trendEnabled = false;
-    std::string pageformat;  // "TW Page Format", with real line breaks
 
     // An entry of the "WMI Query" list chosen: the test becomes the pool
     // definition of that query (or a blank String test).
     void chooseQuery(std::string_view chosen);
     // "Data Type" changed.
     void setType(std::string_view newType);
-
-    // "Threshold" receives the focus: the focus moves to "WMI Query", and the
-    // answer names the dialog to open on the "Threshold" text
-    // (WMINumThreshold or WMIStrThreshold); None when no type is chosen yet
-    // (a message has been shown).
-    enum class ThresholdDialog { None, Numerical, String };
-    ThresholdDialog thresholdFocused();
-
-    // "Browser": the class browser, which sets this dialog's "WMI Query"
-    // text on OK (the dialog stays in place while the browser is open).
-    WMIBrowser browser();
     // "Show Class": the class detail of the query's class, after asking.
     void showClass();
     // "Test Query": checks and runs the test, showing the first problem or
@@ -78,6 +71,7 @@ class AddWMITest {
     bool TestQuery(const WmiTestRow& t, bool showMessages);
 
   private:
+    ViewStep thresholdFocused();
     WmiTestRow collect() const;
     void show(const WmiTestRow& t);
 

@@ -22,13 +22,44 @@ const T* Form::find(const std::vector<Entry<T>>& table, std::string_view name) {
     return nullptr;
 }
 
+Form::~Form() = default;
+
 // ---- building ------------------------------------------------------------------
 
 Control& Form::add(std::string name, ControlKind kind, size_t limit) {
-    Control c{std::move(name), kind, {}, false, {}, -1, true, limit};
-    if (kind == ControlKind::Button) c.text = c.name;
+    Control c{std::move(name), kind, {}, false, {}, -1, true, limit, {}, {}};
+    if (kind == ControlKind::Button || kind == ControlKind::CheckBox || kind == ControlKind::Radio)
+        c.text = c.name;
     controls_.push_back(std::move(c));
     return controls_.back();
+}
+
+Control& Form::addLabel(std::string name, std::string text, std::string buddy) {
+    Control& c = add(std::move(name), ControlKind::Label);
+    c.text = std::move(text);
+    c.buddy = std::move(buddy);
+    return c;
+}
+
+Control& Form::addLabelOf(std::string field) {
+    std::string name = labelOf(field);
+    return addLabel(std::move(name), field, field);
+}
+
+void Form::addOkCancel(std::function<bool()> accept, Hook cancel) {
+    add(kOkButton, ControlKind::Button);
+    add(kCancelButton, ControlKind::Button);
+    onClick(kOkButton, [accept] { return accept() ? ViewStep::CloseOk : ViewStep::None; });
+    onClick(kCancelButton, [cancel] {
+        if (cancel) cancel();
+        return ViewStep::CloseCancel;
+    });
+    closeWith(kCancelButton, true);
+}
+
+void Form::closeWith(std::string button, bool escape) {
+    closeButton_ = std::move(button);
+    escapeCloses_ = escape;
 }
 
 void Form::onClick(std::string_view name, Action run) {
@@ -108,6 +139,16 @@ void Form::setEntries(std::string_view name, std::vector<std::string> entries) {
     c.selected = -1;
 }
 
+ViewStep Form::open(std::unique_ptr<Form> dialog) {
+    sub_ = std::move(dialog);
+    return ViewStep::OpenDialog;
+}
+
+void Form::closeSub() {
+    if (subClosed_) subClosed_();
+    sub_.reset();
+}
+
 int Form::insertSorted(std::string_view name, std::string entry) {
     Control& c = ctrl(name);
     auto at = std::upper_bound(c.entries.begin(), c.entries.end(), entry, lessNoCase);
@@ -125,6 +166,10 @@ void Form::edited(std::string_view name) {
         otherEdit_();
 }
 
+void Form::ownEdit(std::string_view name) {
+    if (const Hook* run = find(edits_, name)) (*run)();
+}
+
 bool Form::setText(std::string_view name, std::string text) {
     const Control* found = control(name);
     if (!found || !found->enabled) return false;
@@ -135,6 +180,8 @@ bool Form::setText(std::string_view name, std::string text) {
             if (!allDigits(text)) return false;
             [[fallthrough]];
         case ControlKind::Text:
+        case ControlKind::MultiLine:
+        case ControlKind::EditChoice:
             if (c.limit && text.size() > c.limit) return false;
             break;
         default:
@@ -142,7 +189,8 @@ bool Form::setText(std::string_view name, std::string text) {
     }
     if (c.text == text) return true;
     c.text = std::move(text);
-    edited(name);
+    // Typing in an editable choice chooses nothing.
+    if (c.kind != ControlKind::EditChoice) edited(name);
     return true;
 }
 
@@ -157,7 +205,8 @@ void Form::select(std::string_view name, int index) {
     const Control* found = control(name);
     if (!found || !found->enabled) return;
     Control& c = ctrl(name);
-    if (index < -1 || index >= static_cast<int>(c.entries.size())) return;
+    const size_t count = c.kind == ControlKind::Table ? c.rows.size() : c.entries.size();
+    if (index < -1 || index >= static_cast<int>(count)) return;
     switch (c.kind) {
         case ControlKind::Choice:
             if (c.selected == index) return;
@@ -165,7 +214,17 @@ void Form::select(std::string_view name, int index) {
             edited(name);
             break;
         case ControlKind::List:
+        case ControlKind::Table:
+            // A selection is no change of the dialog's data: only the
+            // control's own hook follows.
             c.selected = index;
+            ownEdit(name);
+            break;
+        case ControlKind::EditChoice:
+            c.selected = index;
+            if (index < 0) return;
+            c.text = c.entries[static_cast<size_t>(index)];
+            edited(name);
             break;
         case ControlKind::PickList:
             c.selected = index;
@@ -187,6 +246,16 @@ std::optional<ViewStep> Form::click(std::string_view name) {
 
 void Form::focusLost(std::string_view name) {
     if (const Hook* run = find(focusLost_, name)) (*run)();
+}
+
+std::optional<ViewStep> Form::closeBox() {
+    if (closeButton_.empty()) return std::nullopt;
+    return click(closeButton_);
+}
+
+std::optional<ViewStep> Form::escape() {
+    if (!escapeCloses_) return std::nullopt;
+    return closeBox();
 }
 
 }  // namespace tw::editor

@@ -103,6 +103,33 @@ std::vector<std::string> splitNonEmpty(std::string_view text) {
     return out;
 }
 
+namespace {
+
+void addMainLabels(Form& form) {
+    for (const char* group : {ctl::kHostsGroup, ctl::kIdentityGroup, ctl::kThresholdsGroup,
+                              ctl::kExternalsGroup, ctl::kServiceGroup, ctl::kTestsGroup})
+        form.addLabel(group, group);
+    for (const char* field :
+         {ctl::kDisplayHosts, ctl::kPagerHosts,   ctl::kIpPort,     ctl::kKeyCode,
+          ctl::kPageLevels,   ctl::kComputerName, ctl::kAlias,      ctl::kLogLocation,
+          ctl::kRebootColor,  ctl::kRebootMins,   ctl::kStartDelay, ctl::kUpDays,
+          ctl::kUpDaysColor,  ctl::kExternals,    ctl::kTimer,      ctl::kLogsTimer,
+          ctl::kSetTest,      ctl::kProcs,        ctl::kDrives,     ctl::kServices,
+          ctl::kNetIfs,       ctl::kMsgLevels,    ctl::kIgnoreMsgs})
+        form.addLabelOf(field);
+    for (const char* heading : {ctl::kWarningHeading, ctl::kPanicHeading, ctl::kSetTestAs})
+        form.addLabel(heading, heading);
+    for (const auto& row : kThresholdRows) form.addLabel(row.label, row.label, row.warning);
+    const std::pair<const char*, const char*> units[] = {
+        {ctl::kRebootMins, "mins"}, {ctl::kStartDelay, "mins"}, {ctl::kUpDays, "days"},
+        {ctl::kTimer, "secs"},      {ctl::kLogsTimer, "secs"},
+    };
+    for (const auto& [field, unit] : units) form.addLabel(unitOf(field), unit);
+    form.addLabel(ctl::kServiceNote, "The agent reads its settings when it starts.");
+}
+
+}  // namespace
+
 void addMainControls(Form& form) {
     auto add = [&](const char* name, ControlKind kind, size_t limit = 0) -> Control& {
         return form.add(name, kind, limit);
@@ -161,6 +188,7 @@ void addMainControls(Form& form) {
     add(ctl::kQuit, ControlKind::Button);
     // The logo shows the maker's picture, no caption.
     add(ctl::kLogo, ControlKind::Button).text.clear();
+    addMainLabels(form);
 }
 
 void showSettings(Form& form, const SettingTexts& loaded) {

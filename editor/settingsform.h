@@ -77,7 +77,41 @@ inline constexpr const char* kWmiTestConfig = "WMI Test Config";
 inline constexpr const char* kSave = "Save";
 inline constexpr const char* kQuit = "Quit";
 inline constexpr const char* kLogo = "Logo";
+// The static texts beside the controls: the groups' titles, the headings of
+// the thresholds, the word after "Set test" and the note on the service.
+// Each field's label is named labelOf(field) and shows the field's name;
+// a unit after a field is named unitOf(field).
+inline constexpr const char* kHostsGroup = "Hosts";
+inline constexpr const char* kIdentityGroup = "Identity and log";
+inline constexpr const char* kThresholdsGroup = "Thresholds";
+inline constexpr const char* kExternalsGroup = "Externals and timers";
+inline constexpr const char* kServiceGroup = "Service";
+inline constexpr const char* kTestsGroup = "Tests";
+inline constexpr const char* kWarningHeading = "Warning (%)";
+inline constexpr const char* kPanicHeading = "Panic (%)";
+inline constexpr const char* kSetTestAs = "as";
+inline constexpr const char* kServiceNote = "Service note";
 }  // namespace ctl
+
+// A row of the thresholds: its label (the label's name too) and its two
+// fields.
+struct ThresholdRow {
+    const char* label;
+    const char* warning;
+    const char* panic;
+};
+inline constexpr ThresholdRow kThresholdRows[] = {
+    {"CPU default", ctl::kCpuWarning, ctl::kCpuPanic},
+    {"Drives default", ctl::kDrivesWarning, ctl::kDrivesPanic},
+    {"Page File Usage", ctl::kPageFileWarning, ctl::kPageFilePanic},
+    {"Physical Memory", ctl::kPhysWarning, ctl::kPhysPanic},
+    {"Commit Charge", ctl::kCommitWarning, ctl::kCommitPanic},
+};
+
+// The name of the unit shown after a field.
+inline std::string unitOf(std::string_view field) {
+    return std::string(field) + " unit";
+}
 
 // Adds the main dialog's controls, in the dialog's order, with their rules
 // and captions.

@@ -4,11 +4,13 @@
 #include "editor/picklists.h"
 #include "editor/remoteselect.h"
 #include "editor/servicecontrol.h"
+#include "editor/wmitestconfig.h"
 
 namespace tw::editor {
 
 CtwntcfgDlg::CtwntcfgDlg(platform::Platform& platform, const EditorLog& log, UiPort& ui)
-    : platform_(platform),
+    : Form(kDialogTitle),
+      platform_(platform),
       log_(log),
       ui_(ui),
       wmi_(platform.wmi, platform.settings, log, ui),
@@ -54,12 +56,17 @@ void CtwntcfgDlg::bindActions() {
     onClick(ctl::kService, done([this] { clickService(); }));
     alias(kStopServiceCaption, ctl::kService);
     onClick(ctl::kWmiTestConfig, [this] {
-        // The WMI test editor, opened by the view, may change WMITests.
+        // The WMI test editor may change WMITests.
         enableSave();
-        return ViewStep::OpenWmiTestConfig;
+        return open(std::make_unique<WMITestConfig>(wmi_, platform_));
     });
     onClick(ctl::kSave, done([this] { SaveSettings(); }));
-    onClick(ctl::kQuit, done([this] { clickQuit(); }));
+    onClick(ctl::kQuit, [this] {
+        clickQuit();
+        return closed_ ? ViewStep::CloseOk : ViewStep::None;
+    });
+    // The close box asks as "Quit" does; Escape closes nothing.
+    closeWith(ctl::kQuit, false);
     onClick(ctl::kLogo, done([this] { ui_.openWebAddress(kWebAddress); }));
     onClick(ctl::kAddExternal, done([this] { AddExternal(*this, wmi_); }));
     onClick(ctl::kLogLocationBrowse, done([this] { BrowseSaveLogLocation(*this, wmi_); }));

@@ -10,9 +10,9 @@
 //     OnInitDialog() (a returned exit code ends the program), then shows
 //     controls() and re-reads them after every call into the model;
 //   - passes the person's edits in as the form describes (form.h), and does
-//     what click() answers (ViewStep::OpenWmiTestConfig: the WMI test
-//     editor over wmi());
-//   - closes the window once closed() is true (after click(ctl::kQuit)).
+//     what click() answers ("WMI Test Config" opens the WMI test editor,
+//     WMITestConfig, as sub(); "Quit" closes the window once closed() is
+//     true).
 #pragma once
 
 #include <array>

@@ -1,9 +1,5 @@
 #include "editor/wmibrowser.h"
 
-#include <algorithm>
-
-#include "platform/ascii.h"
-
 namespace tw::editor {
 
 namespace {
@@ -76,7 +72,22 @@ std::optional<std::string> ClassDetail(WmiContext& wmi, std::string_view classNa
     return text;
 }
 
-WMIBrowser::WMIBrowser(WmiContext& wmi, std::string& query) : wmi_(wmi), query_(query) {
+WMIBrowser::WMIBrowser(WmiContext& wmi, std::string& query)
+    : Form(kCaption), wmi_(wmi), query_(query) {
+    addLabelOf(kClasses);
+    add(kClasses, ControlKind::List);
+    addLabelOf(kProperties);
+    add(kProperties, ControlKind::List);
+    addLabel(kQuery, "");
+    addOkCancel([this] {
+        std::string q = queryText();
+        if (!q.empty()) query_ = q;
+        return true;
+    });
+    onEdit(kClasses, [this] { classChosen(); });
+    onEdit(kProperties, [this] { ctrl(kQuery).text = queryText(); });
+
+    std::vector<std::string> classes;
     NameBuffer buffer(classes, kClassListBytes);
     wmi_.forEachObject("SELECT * FROM meta_class Where __Class Like \"Win32%\"",
                        [&](const platform::WmiObject& cls) {
@@ -84,30 +95,22 @@ WMIBrowser::WMIBrowser(WmiContext& wmi, std::string& query) : wmi_(wmi), query_(
                            return !v || v->type != platform::WmiType::String || buffer.add(v->s);
                        });
     // The list keeps its entries sorted, without regard to case.
-    std::stable_sort(classes.begin(), classes.end(), lessNoCase);
-    if (!classes.empty()) selectClass(0);
+    setEntries(kClasses, std::move(classes));
+    select(kClasses, entries(kClasses).empty() ? -1 : 0);
 }
 
-void WMIBrowser::selectClass(int index) {
-    if (index < 0 || index >= static_cast<int>(classes.size())) return;
-    selectedClass = index;
-    properties = classproperties(wmi_, classes[static_cast<size_t>(index)]);
-    selectedProperty = properties.empty() ? -1 : 0;
-}
-
-void WMIBrowser::selectProperty(int index) {
-    if (index >= 0 && index < static_cast<int>(properties.size())) selectedProperty = index;
+void WMIBrowser::classChosen() {
+    Control& properties = ctrl(kProperties);
+    properties.entries.clear();
+    if (selected(kClasses) >= 0) properties.entries = classproperties(wmi_, selectedText(kClasses));
+    properties.selected = properties.entries.empty() ? -1 : 0;
+    ctrl(kQuery).text = queryText();
 }
 
 std::string WMIBrowser::queryText() const {
-    if (selectedClass < 0 || selectedProperty < 0) return {};
-    return "select " + properties[static_cast<size_t>(selectedProperty)] + " from " +
-           classes[static_cast<size_t>(selectedClass)];
-}
-
-void WMIBrowser::ok() {
-    std::string q = queryText();
-    if (!q.empty()) query_ = q;
+    const std::string property = selectedText(kProperties), cls = selectedText(kClasses);
+    if (property.empty() || cls.empty()) return {};
+    return "select " + property + " from " + cls;
 }
 
 }  // namespace tw::editor

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/form.h"
 #include "editor/wmicontext.h"
 
 namespace tw::editor {
@@ -34,35 +35,31 @@ std::vector<std::string> classproperties(WmiContext& wmi, std::string_view class
 std::optional<std::string> ClassDetail(WmiContext& wmi, std::string_view className,
                                        size_t bufsize = kClassDetailBytes);
 
-class WMIBrowser {
+class WMIBrowser : public Form {
   public:
     static constexpr const char* kCaption = "WMI Win32 Class Browser";
+    // The controls: two lists, each under its label, and the query the
+    // selection names (a static text).
+    static constexpr const char* kClasses = "WMI Class Name";
+    static constexpr const char* kProperties = "WMI Class Property";
+    static constexpr const char* kQuery = "Query";
 
     // Opening: fills the class list with the Win32 classes of the target
     // machine (sorted) and the property list of the first one; the lists
-    // stay empty when the queries fail. On OK the query replaces the text
-    // that query refers to.
+    // stay empty when the queries fail. "OK": the query replaces the text
+    // that query refers to (left alone while a list has no selection); the
+    // browser closes. "Cancel" changes nothing.
     WMIBrowser(WmiContext& wmi, std::string& query);
-
-    std::vector<std::string> classes;     // "WMI Class Name"
-    int selectedClass = -1;               // -1: none
-    std::vector<std::string> properties;  // "WMI Class Property"
-    int selectedProperty = -1;
-
-    // Another class selected: its properties fill the property list, the
-    // first one selected.
-    void selectClass(int index);
-    void selectProperty(int index);
 
     // The query the selection names: "select " property " from " class;
     // empty while a list has no selection.
     std::string queryText() const;
 
-    // "OK": the query replaces the "WMI Query" text (left alone when the
-    // lists have no selection); the browser closes. "Cancel" changes nothing.
-    void ok();
-
   private:
+    // Another class selected: its properties fill the property list, the
+    // first one selected.
+    void classChosen();
+
     WmiContext& wmi_;
     std::string& query_;
 };

@@ -1,14 +1,34 @@
 #include "editor/wmitestconfig.h"
 
 #include "base/text.h"
+#include "editor/addwmitest.h"
 #include "editor/exportsettings.h"
 
 namespace tw::editor {
 
-WMITestConfig::WMITestConfig(CtwntcfgDlg& dlg) : WMITestConfig(dlg.wmi(), dlg.platform()) {}
-
 WMITestConfig::WMITestConfig(WmiContext& wmi, platform::Platform& platform)
-    : wmi_(wmi), platform_(platform) {
+    : Form(kCaption), wmi_(wmi), platform_(platform) {
+    add(kList, ControlKind::Table)
+        .entries.assign(std::begin(kWmiTestColumns), std::end(kWmiTestColumns));
+    for (const char* button : {kAdd, kEdit, kDelete, kSave, kQuit})
+        add(button, ControlKind::Button);
+    ctrl(kSave).enabled = false;
+    auto done = [](auto run) {
+        return [run] {
+            run();
+            return ViewStep::None;
+        };
+    };
+    onClick(kAdd, [this] { return addTest(); });
+    onClick(kEdit, [this] { return editTest(); });
+    onClick(kList, [this] { return editTest(); });
+    onClick(kDelete, done([this] { remove(); }));
+    onClick(kSave, done([this] { save(); }));
+    onClick(kQuit, [this] { return quit() ? ViewStep::CloseOk : ViewStep::None; });
+    closeWith(kQuit, true);
+    // "New WMI Test" changed the rows.
+    onSubClosed([this] { showRows(); });
+
     // A remote machine keeps the reads busy.
     WaitCursor wait(wmi_.ui());
     wmi_.ConnectWMIDB(kRootDefault);
@@ -17,36 +37,47 @@ WMITestConfig::WMITestConfig(WmiContext& wmi, platform::Platform& platform)
     pool = wmi_.ReadRegKey("WMIPool");
     wmi_.ConnectWMIDB(kRootCimv2);
     rows = parsewmitests(tests);
+    showRows();
 }
 
-AddWMITest WMITestConfig::add() {
-    saveEnabled = true;
-    return AddWMITest(rows, pool, wmi_);
+void WMITestConfig::showRows() {
+    Control& list = ctrl(kList);
+    list.rows.clear();
+    for (const WmiTestRow& r : rows)
+        list.rows.push_back({r.name, r.type, r.threshold, r.trend, r.query, r.pageformat});
+    list.selected = -1;
 }
 
-std::optional<AddWMITest> WMITestConfig::edit() {
+ViewStep WMITestConfig::addTest() {
+    enableSave();
+    return open(std::make_unique<AddWMITest>(rows, pool, wmi_));
+}
+
+ViewStep WMITestConfig::editTest() {
+    const int selected = this->selected(kList);
     if (selected < 0 || selected >= static_cast<int>(rows.size())) {
         wmi_.ui().messageBox("You need select a test from the list", kShortErrorCaption,
                              MessageKind::Error);
-        return std::nullopt;
+        return ViewStep::None;
     }
     const size_t at = static_cast<size_t>(selected);
     WmiTestRow row = rows[at];
     rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
-    selected = -1;
-    saveEnabled = true;
-    return AddWMITest(rows, pool, wmi_, std::move(row), at);
+    showRows();
+    enableSave();
+    return open(std::make_unique<AddWMITest>(rows, pool, wmi_, std::move(row), at));
 }
 
 void WMITestConfig::remove() {
+    const int selected = this->selected(kList);
     if (selected >= 0 && selected < static_cast<int>(rows.size()))
         rows.erase(rows.begin() + selected);
-    selected = -1;
-    saveEnabled = true;
+    showRows();
+    enableSave();
 }
 
 bool WMITestConfig::quit() {
-    return !saveEnabled || wmi_.ui().askYesNo("Continue without saving?", "Changes not saved");
+    return !enabled(kSave) || wmi_.ui().askYesNo("Continue without saving?", "Changes not saved");
 }
 
 void WMITestConfig::save() {
@@ -67,7 +98,7 @@ void WMITestConfig::save() {
         wmi_.ConnectWMIDB(kRootCimv2);
     }
     if (!written) return;
-    saveEnabled = false;
+    ctrl(kSave).enabled = false;
     // A failure to write the copy is not reported.
     if (platform_.files && platform_.system)
         platform_.files->writePrivate(twwmitestspath(*platform_.system),

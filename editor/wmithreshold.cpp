@@ -15,25 +15,45 @@ void splitat(const std::string& text, size_t from, std::string& before, std::str
     after = colon == std::string::npos ? "" : text.substr(colon + 1);
 }
 
+// Text fields, each after its label.
+void addFields(Form& d, std::initializer_list<const char*> fields) {
+    for (const char* f : fields) {
+        d.addLabelOf(f);
+        d.add(f, ControlKind::Text);
+    }
+}
+
 }  // namespace
 
 WMINumThreshold::WMINumThreshold(std::string& threshold, UiPort& ui)
-    : threshold_(threshold), ui_(ui) {
+    : Form(kCaption), threshold_(threshold), ui_(ui) {
+    addFields(*this, {kWarning, kPanic});
+    add(kOr, ControlKind::CheckBox);
+    addFields(*this, {kPanicMin, kWarningMin, kWarningMax, kPanicMax});
+    addOkCancel([this] { return ok(); });
+    onEdit(kOr, [this] { showOr(checked(kOr)); });
     size_t sep = threshold.find("::");
     if (sep == std::string::npos) {
-        splitat(threshold, 0, warning, panic);
+        splitat(threshold, 0, ctrl(kWarning).text, ctrl(kPanic).text);
+        showOr(false);
         return;
     }
-    orSet = true;
-    splitat(threshold.substr(0, sep), 0, panicMin, warningMin);
-    splitat(threshold.substr(sep + 2), 0, warningMax, panicMax);
+    splitat(threshold.substr(0, sep), 0, ctrl(kPanicMin).text, ctrl(kWarningMin).text);
+    splitat(threshold.substr(sep + 2), 0, ctrl(kWarningMax).text, ctrl(kPanicMax).text);
+    showOr(true);
+}
+
+void WMINumThreshold::showOr(bool on) {
+    ctrl(kOr).checked = on;
+    for (const char* f : {kWarning, kPanic}) ctrl(f).enabled = !on;
+    for (const char* f : {kPanicMin, kWarningMin, kWarningMax, kPanicMax}) ctrl(f).enabled = on;
 }
 
 bool WMINumThreshold::ok() {
     std::string result;
-    if (orSet) {
-        const std::string figures[4] = {trimmed(panicMin), trimmed(warningMin), trimmed(warningMax),
-                                        trimmed(panicMax)};
+    if (checked(kOr)) {
+        const std::string figures[4] = {trimmed(text(kPanicMin)), trimmed(text(kWarningMin)),
+                                        trimmed(text(kWarningMax)), trimmed(text(kPanicMax))};
         const char* const empty[4] = {"Panic Min Value is empty.", "Warning Min Value is empty.",
                                       "Warning Max Value is empty.", "Panic Max Value is empty."};
         for (int i = 0; i < 4; ++i) {
@@ -51,7 +71,7 @@ bool WMINumThreshold::ok() {
         }
         result = figures[0] + ":" + figures[1] + "::" + figures[2] + ":" + figures[3];
     } else {
-        result = trimmed(warning) + ":" + trimmed(panic);
+        result = trimmed(text(kWarning)) + ":" + trimmed(text(kPanic));
         if (result.size() < 2) {
             ui_.messageBox("The Warning and Panic value(s) can't be empty.", kShortErrorCaption,
                            MessageKind::Error);
@@ -64,12 +84,16 @@ bool WMINumThreshold::ok() {
 }
 
 WMIStrThreshold::WMIStrThreshold(std::string& threshold, UiPort& ui)
-    : threshold_(threshold), ui_(ui) {
-    if (threshold.find(':', 1) != std::string::npos) splitat(threshold, 1, warning, panic);
+    : Form(kCaption), threshold_(threshold), ui_(ui) {
+    addFields(*this, {kWarning, kPanic});
+    addLabel(kHint, kHint);
+    addOkCancel([this] { return ok(); });
+    if (threshold.find(':', 1) != std::string::npos)
+        splitat(threshold, 1, ctrl(kWarning).text, ctrl(kPanic).text);
 }
 
 bool WMIStrThreshold::ok() {
-    std::string w = trimmed(warning), p = trimmed(panic);
+    std::string w = trimmed(text(kWarning)), p = trimmed(text(kPanic));
     if (w.empty()) {
         ui_.messageBox("Warning string is empty.", kShortErrorCaption, MessageKind::Error);
         return false;

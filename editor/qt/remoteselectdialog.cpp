@@ -6,6 +6,7 @@
 #include <QStringListModel>
 #include <QVBoxLayout>
 
+#include "editor/form.h"
 #include "editor/qt/viewkit.h"
 
 namespace tw::editor::qt {
@@ -28,8 +29,8 @@ RemoteSelectDialog::RemoteSelectDialog(const QString& title, const std::vector<s
     list_->setModel(model_);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* buttons = new QDialogButtonBox;
-    ok_ = pushButton("OK", "OK", m);
-    auto* cancel = pushButton("Cancel", "Cancel", m);
+    ok_ = pushButton(kOkButton, kOkButton, m);
+    auto* cancel = pushButton(kCancelButton, kCancelButton, m);
     ok_->setDefault(true);
     buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
     buttons->addButton(cancel, QDialogButtonBox::RejectRole);

@@ -134,6 +134,10 @@ void widenToEntries(HWND listBox, const std::vector<std::string>& entries) {
                  0);
 }
 
+void showCaption(HWND h, const std::string& text) {
+    if (windowText(h) != text) SetWindowTextA(h, text.c_str());
+}
+
 void showChecked(HWND h, bool on) {
     const WPARAM state = on ? BST_CHECKED : BST_UNCHECKED;
     if (static_cast<WPARAM>(SendMessageA(h, BM_GETCHECK, 0, 0)) != state)

@@ -36,7 +36,7 @@ inline constexpr UINT kMoveFocus = WM_APP + 1;
 // A model's control name and the identifier of its control in a dialog
 // resource.
 struct ControlBinding {
-    const char* name;
+    std::string name;
     int id;
 };
 // The control of a dialog that has that name, nullptr when none has.
@@ -78,6 +78,8 @@ int selection(HWND h);
 // character width.
 void widenToEntries(HWND listBox, const std::vector<std::string>& entries);
 
+// A caption or static text, set unless the control already shows it.
+void showCaption(HWND h, const std::string& text);
 void showChecked(HWND h, bool on);
 bool isChecked(HWND h);
 void showEnabled(HWND h, bool on);

@@ -1,9 +1,6 @@
 #include "editor/win32/twntcfgview.h"
 
-#include <cstdlib>
-
 #include "editor/win32/resource.h"
-#include "editor/win32/wmitestviews.h"
 
 namespace tw::editor::win32 {
 
@@ -71,18 +68,57 @@ const std::vector<ControlBinding>& mainControls() {
     return kControls;
 }
 
-namespace {
-
-// Posted to itself when a field lost the focus (wParam: its identifier).
-constexpr UINT kFocusLost = WM_APP + 20;
-
-const ControlBinding* bindingOf(int id) {
-    for (const auto& b : mainControls())
-        if (b.id == id) return &b;
-    return nullptr;
+const std::vector<ControlBinding>& mainLabels() {
+    static const std::vector<ControlBinding> kLabels = {
+        {ctl::kHostsGroup, IDC_GROUP_HOSTS},
+        {labelOf(ctl::kDisplayHosts), IDC_DISPLAY_LABEL},
+        {labelOf(ctl::kPagerHosts), IDC_PAGER_LABEL},
+        {labelOf(ctl::kIpPort), IDC_IPPORT_LABEL},
+        {labelOf(ctl::kKeyCode), IDC_KEYCODE_LABEL},
+        {labelOf(ctl::kPageLevels), IDC_PAGE_LEVELS_LABEL},
+        {ctl::kIdentityGroup, IDC_GROUP_IDENTITY},
+        {labelOf(ctl::kComputerName), IDC_COMPUTER_NAME_LABEL},
+        {labelOf(ctl::kAlias), IDC_ALIAS_LABEL},
+        {labelOf(ctl::kLogLocation), IDC_LOG_LOCATION_LABEL},
+        {ctl::kThresholdsGroup, IDC_GROUP_THRESHOLDS},
+        {ctl::kWarningHeading, IDC_WARNING_HEADING},
+        {ctl::kPanicHeading, IDC_PANIC_HEADING},
+        {kThresholdRows[0].label, IDC_CPU_LABEL},
+        {kThresholdRows[1].label, IDC_DRIVES_DEFAULT_LABEL},
+        {kThresholdRows[2].label, IDC_PAGEFILE_LABEL},
+        {kThresholdRows[3].label, IDC_PHYS_LABEL},
+        {kThresholdRows[4].label, IDC_COMMIT_LABEL},
+        {labelOf(ctl::kRebootColor), IDC_REBOOT_COLOR_LABEL},
+        {labelOf(ctl::kRebootMins), IDC_REBOOT_MINS_LABEL},
+        {unitOf(ctl::kRebootMins), IDC_REBOOT_MINS_UNIT},
+        {labelOf(ctl::kStartDelay), IDC_START_DELAY_LABEL},
+        {unitOf(ctl::kStartDelay), IDC_START_DELAY_UNIT},
+        {labelOf(ctl::kUpDays), IDC_UPDAYS_LABEL},
+        {unitOf(ctl::kUpDays), IDC_UPDAYS_UNIT},
+        {labelOf(ctl::kUpDaysColor), IDC_UPDAYS_COLOR_LABEL},
+        {ctl::kExternalsGroup, IDC_GROUP_EXTERNALS},
+        {labelOf(ctl::kExternals), IDC_EXTERNALS_LABEL},
+        {labelOf(ctl::kTimer), IDC_TIMER_LABEL},
+        {unitOf(ctl::kTimer), IDC_TIMER_UNIT},
+        {labelOf(ctl::kLogsTimer), IDC_LOGS_TIMER_LABEL},
+        {unitOf(ctl::kLogsTimer), IDC_LOGS_TIMER_UNIT},
+        {ctl::kServiceGroup, IDC_GROUP_SERVICE},
+        {ctl::kServiceNote, IDC_SERVICE_NOTE},
+        {ctl::kTestsGroup, IDC_GROUP_TESTS},
+        {labelOf(ctl::kSetTest), IDC_SET_TEST_LABEL},
+        {ctl::kSetTestAs, IDC_SET_TEST_AS},
+        {labelOf(ctl::kProcs), IDC_PROCS_LABEL},
+        {labelOf(ctl::kDrives), IDC_DRIVES_LABEL},
+        {labelOf(ctl::kServices), IDC_SERVICES_LABEL},
+        {labelOf(ctl::kNetIfs), IDC_NETIFS_LABEL},
+        {labelOf(ctl::kMsgLevels), IDC_MSG_LEVELS_LABEL},
+        {labelOf(ctl::kIgnoreMsgs), IDC_IGNORE_MSGS_LABEL},
+    };
+    return kLabels;
 }
 
-}  // namespace
+TwntcfgView::TwntcfgView(CtwntcfgDlg& model, Win32Ui& ui)
+    : FormView(model, ui, IDD_TWNTCFG, mainControls(), mainLabels()), model_(model) {}
 
 TwntcfgView::~TwntcfgView() {
     if (logo_) DeleteObject(logo_);
@@ -91,41 +127,11 @@ TwntcfgView::~TwntcfgView() {
 }
 
 int TwntcfgView::run() {
-    INT_PTR r = ModalDialog::run(IDD_TWNTCFG);
-    return r < 0 ? 1 : static_cast<int>(r);
+    INT_PTR r = FormView::run();
+    return r < 0 ? 1 : exitCode_;
 }
 
-HWND TwntcfgView::named(std::string_view name) const {
-    return namedControl(hwnd_, mainControls(), model_.canonical(name));
-}
-
-INT_PTR TwntcfgView::message(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_INITDIALOG:
-            init();
-            return TRUE;
-        case WM_COMMAND:
-            command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
-            return TRUE;
-        case WM_CLOSE:
-            quit();
-            return TRUE;
-        case kFocusLost: {
-            // Only a move to another control of this dialog counts: not to a
-            // message box, another dialog or another program, and not when
-            // the focus has come back already.
-            HWND to = GetFocus();
-            const ControlBinding* b = bindingOf(static_cast<int>(wp));
-            if (!b || !to || !IsChild(hwnd_, to) || to == item(b->id)) return TRUE;
-            model_.focusLost(b->name);
-            refresh();
-            return TRUE;
-        }
-    }
-    return FALSE;
-}
-
-void TwntcfgView::init() {
+bool TwntcfgView::start() {
     bigIcon_ =
         static_cast<HICON>(LoadImageA(resources(), MAKEINTRESOURCEA(IDI_TWNTCFG), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
@@ -137,116 +143,12 @@ void TwntcfgView::init() {
     logo_ = static_cast<HBITMAP>(
         LoadImageA(resources(), MAKEINTRESOURCEA(IDB_LOGO), IMAGE_BITMAP, 0, 0, 0));
     SendMessageA(item(IDC_LOGO), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
-
-    for (const auto& b : mainControls()) {
-        const Control* c = model_.control(b.name);
-        // The resource and the model name the same controls.
-        if (!c || !item(b.id)) std::abort();
-        setAccessibleName(item(b.id), b.name);
-        if (c->kind == ControlKind::Text || c->kind == ControlKind::Digits ||
-            c->kind == ControlKind::Percent)
-            SendMessageA(item(b.id), EM_LIMITTEXT, c->limit ? c->limit : 0x7FFFFFFE, 0);
-    }
     if (auto code = model_.OnInitDialog()) {
+        exitCode_ = *code;
         EndDialog(hwnd_, *code);
-        return;
+        return false;
     }
-    refresh();
-}
-
-void TwntcfgView::command(int id, int code, HWND control) {
-    if (updating_) return;
-    // Enter and Escape.
-    if ((id == IDOK || id == IDCANCEL) && !control) return;
-    const ControlBinding* b = bindingOf(id);
-    if (!b) return;
-    const Control* c = model_.control(b->name);
-    switch (c->kind) {
-        case ControlKind::Text:
-        case ControlKind::Digits:
-        case ControlKind::Percent:
-            if (code == EN_CHANGE) {
-                model_.setText(b->name, windowText(control));
-            } else if (code == EN_KILLFOCUS) {
-                // Handled once the focus has moved, not in the middle of it.
-                PostMessageA(hwnd_, kFocusLost, static_cast<WPARAM>(id), 0);
-                return;
-            } else {
-                return;
-            }
-            break;
-        case ControlKind::CheckBox:
-            if (code != BN_CLICKED) return;
-            model_.setChecked(b->name, isChecked(control));
-            break;
-        case ControlKind::Choice:
-        case ControlKind::PickList:
-            if (!dropDown_.chosen(id, code)) {
-                // A list closed without a choice shows the model's again.
-                if (code == CBN_CLOSEUP) refresh();
-                return;
-            }
-            model_.select(b->name, selection(control));
-            break;
-        case ControlKind::List:
-            if (code != LBN_SELCHANGE) return;
-            model_.select(b->name, selection(control));
-            break;
-        case ControlKind::Radio:
-        case ControlKind::Button:
-            if (code != BN_CLICKED) return;
-            clicked(*b);
-            break;
-    }
-    refresh();
-    if (model_.closed()) EndDialog(hwnd_, 0);
-}
-
-void TwntcfgView::clicked(const ControlBinding& b) {
-    if (model_.click(b.name) == ViewStep::OpenWmiTestConfig) {
-        // What the click changed shows before the next window opens.
-        refresh();
-        runWmiTestConfig(model_, ui());
-    }
-}
-
-void TwntcfgView::quit() {
-    model_.click(ctl::kQuit);
-    refresh();
-    if (model_.closed()) EndDialog(hwnd_, 0);
-}
-
-void TwntcfgView::refresh() {
-    updating_ = true;
-    for (const auto& b : mainControls()) {
-        const Control* c = model_.control(b.name);
-        HWND h = item(b.id);
-        showEnabled(h, c->enabled);
-        switch (c->kind) {
-            case ControlKind::Text:
-            case ControlKind::Digits:
-            case ControlKind::Percent:
-                showText(h, c->text);
-                break;
-            case ControlKind::CheckBox:
-            case ControlKind::Radio:
-                showChecked(h, c->checked);
-                break;
-            case ControlKind::Choice:
-            case ControlKind::PickList:
-                // A list that is open keeps what the person is moving through.
-                if (!dropDown_.isOpen(b.id)) showEntries(h, c->entries, c->selected);
-                break;
-            case ControlKind::List:
-                showEntries(h, c->entries, c->selected);
-                break;
-            case ControlKind::Button:
-                // A caption can change (the service button says what a click does).
-                if (!c->text.empty()) showText(h, c->text);
-                break;
-        }
-    }
-    updating_ = false;
+    return true;
 }
 
 }  // namespace tw::editor::win32

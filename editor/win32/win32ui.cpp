@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "editor/form.h"
 #include "editor/win32/resource.h"
 
 namespace tw::editor::win32 {
@@ -47,8 +48,10 @@ class RemoteSelectView final : public ModalDialog {
                 SetWindowTextA(hwnd_, title_.c_str());
                 HWND list = item(IDC_REMOTE_LIST);
                 setAccessibleName(list, kListName);
-                setAccessibleName(item(IDOK), "OK");
-                setAccessibleName(item(IDCANCEL), "Cancel");
+                for (auto [id, caption] : {std::pair{IDOK, kOkButton}, {IDCANCEL, kCancelButton}}) {
+                    SetDlgItemTextA(hwnd_, id, caption);
+                    setAccessibleName(item(id), caption);
+                }
                 showEntries(list, names_, -1);
                 widenToEntries(list, names_);
                 return TRUE;

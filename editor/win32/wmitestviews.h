@@ -1,20 +1,15 @@
 // The WMI test editor on Windows: "WMI Test Configuration", "New WMI Test",
 // "Numerical Threshold", "String Threshold" and the class browser ("WMI
-// Win32 Class Browser"), each a dialog resource bound to its model
-// (editor/wmitestconfig.h, addwmitest.h, wmithreshold.h, wmibrowser.h).
+// Win32 Class Browser"), each a dialog resource bound to its form
+// (editor/wmitestconfig.h, addwmitest.h, wmithreshold.h, wmibrowser.h) by
+// FormView; runDialogFor() runs the one of a form.
 #pragma once
 
 #include <vector>
 
-#include "editor/twntcfgdlg.h"
-#include "editor/win32/dialogkit.h"
-#include "editor/win32/win32ui.h"
+#include "editor/win32/formview.h"
 
 namespace tw::editor::win32 {
-
-// "WMI Test Configuration" over the main dialog, on its target machine;
-// returns when it closes.
-void runWmiTestConfig(CtwntcfgDlg& dlg, Win32Ui& ui);
 
 // The controls of each dialog by their names.
 const std::vector<ControlBinding>& wmiTestConfigControls();

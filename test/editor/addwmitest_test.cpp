@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "agent/wmitests/definitions.h"
+#include "editor/wmibrowser.h"
+#include "editor/wmithreshold.h"
 #include "test/support/editor_harness.h"
 
 namespace tw::editor {
@@ -13,10 +15,12 @@ using testing::ShownMessage;
 const char kNewFormat[] = "Query: &query\r\n&value: %value%\r\n";
 const char kProcessors[] = "select NumberOfProcessors from Win32_ComputerSystem";
 
+using A = AddWMITest;
+
 std::string fields(const AddWMITest& d) {
-    return "[" + d.name + "][" + d.type + "][" + d.threshold + "][" +
-           (d.trendEnabled ? (d.trend ? "on" : "off") : "disabled") + "][" + d.query + "][" +
-           d.pageformat + "]";
+    return "[" + d.text(A::kName) + "][" + d.selectedText(A::kType) + "][" + d.text(A::kThreshold) +
+           "][" + (d.enabled(A::kTrend) ? (d.checked(A::kTrend) ? "on" : "off") : "disabled") +
+           "][" + d.text(A::kQueryField) + "][" + d.text(A::kPageFormat) + "]";
 }
 
 class AddWmiTestTest : public ::testing::Test {
@@ -37,8 +41,9 @@ class AddWmiTestTest : public ::testing::Test {
 TEST_F(AddWmiTestTest, OpeningAndChoosingAPoolQuery) {
     AddWMITest d(list, pool, h.wmi);
     EXPECT_EQ(fields(d), std::string("[][][][disabled][][") + kNewFormat + "]");
-    ASSERT_EQ(d.queryChoices.size(), 7u);
-    EXPECT_EQ(d.queryChoices[6], kProcessors);
+    ASSERT_EQ(d.entries(A::kQueryField).size(), 7u);
+    EXPECT_EQ(d.entries(A::kQueryField)[0], "");
+    EXPECT_EQ(d.entries(A::kQueryField)[6], kProcessors);
     EXPECT_EQ(fields(AddWMITest(list, pool, h.wmi,
                                 WmiTestRow{"c", "Numerical", "1:2", "Y", "q", "a\\r\\nb"})),
               "[c][Numerical][1:2][on][q][a\r\nb]");
@@ -50,39 +55,63 @@ TEST_F(AddWmiTestTest, OpeningAndChoosingAPoolQuery) {
             "a N \"1\" perf \" select a \" \"p\"| |b S x noperf \"c\" |c S x maybe \"e\" \"r\""),
         (std::vector<std::string>{"select a", "c"}));
 
-    d.chooseQuery(kProcessors);
+    d.select(A::kQueryField, 6);
     EXPECT_EQ(fields(d), std::string("[NumberOfProcessors][Numerical][0:0][off][") + kProcessors +
                              "][Query: &query\r\n&value: %value%]");
+    // Typing a query chooses nothing.
+    EXPECT_TRUE(d.setText(A::kQueryField, "select Name from Win32_Processor"));
+    EXPECT_EQ(d.text(A::kName), "NumberOfProcessors");
     // A query the pool does not have (or the empty entry): a blank String test.
     d.chooseQuery("select Name from Win32_Processor");
     EXPECT_EQ(fields(d), std::string("[][String][][disabled][select Name from Win32_Processor][") +
                              kNewFormat + "]");
     // Fault: Cancel appended the chosen pool definition unchecked.
     d.chooseQuery(kProcessors);
-    d.cancel();
+    EXPECT_EQ(d.click(kCancelButton), ViewStep::CloseCancel);
     EXPECT_TRUE(list.empty());
 }
 
 TEST_F(AddWmiTestTest, TypeDecidesTrendAndTheThresholdDialog) {
     AddWMITest d(list, pool, h.wmi);
-    EXPECT_EQ(d.thresholdFocused(), AddWMITest::ThresholdDialog::None);
+    // The field's focus counts as its click.
+    EXPECT_EQ(d.click(A::kThreshold), ViewStep::None);
     EXPECT_EQ(h.ui.texts(), std::vector<std::string>{"Please select data type first"});
-    d.setType("Numerical");
-    d.trend = true;
-    EXPECT_EQ(d.thresholdFocused(), AddWMITest::ThresholdDialog::Numerical);
-    d.setType("String");
-    EXPECT_FALSE(d.trendEnabled || d.trend);
-    EXPECT_EQ(d.thresholdFocused(), AddWMITest::ThresholdDialog::String);
+    EXPECT_FALSE(d.setText(A::kThreshold, "1:2")) << "filled by its dialogs only";
+    struct Case {
+        int type;
+        bool trend;
+        const char* caption;
+        const char* field;
+        const char* typed;
+        const char* threshold;
+    } cases[] = {
+        {0, true, WMINumThreshold::kCaption, WMINumThreshold::kWarning, "7", "7:"},
+        {1, false, WMIStrThreshold::kCaption, WMIStrThreshold::kPanic, "down", "7:down"},
+    };
+    for (const Case& c : cases) {
+        d.select(A::kType, c.type);
+        d.setChecked(A::kTrend, true);
+        EXPECT_EQ(d.enabled(A::kTrend), c.trend);
+        EXPECT_EQ(d.checked(A::kTrend), c.trend);
+        ASSERT_EQ(d.click(A::kThreshold), ViewStep::OpenDialog);
+        Form* t = d.sub();
+        ASSERT_TRUE(t);
+        EXPECT_EQ(t->caption(), c.caption);
+        t->setText(c.field, c.typed);
+        EXPECT_EQ(t->click(kOkButton), ViewStep::CloseOk);
+        d.closeSub();
+        EXPECT_EQ(d.text(A::kThreshold), c.threshold);
+    }
     EXPECT_EQ(h.ui.focus, (std::vector<std::string>(3, "WMI Query")));
 }
 
 TEST_F(AddWmiTestTest, TestQueryThenOk) {
     list.push_back({"CPUS", "Numerical", "1:2", "N", kProcessors, "p"});
     AddWMITest d(list, pool, h.wmi);
-    d.setType("Numerical");
-    d.threshold = " 0:0 ";
-    d.pageformat = "Q: &query\r\nV: %value%";
-    d.trend = true;
+    d.select(A::kType, 0);
+    d.ctrl(A::kThreshold).text = " 0:0 ";
+    d.setText(A::kPageFormat, "Q: &query\r\nV: %value%");
+    d.setChecked(A::kTrend, true);
     const ShownMessage refer{"Error: use 'Test Query' to validate it.", "ERROR",
                              MessageKind::Error};
     struct Step {
@@ -104,11 +133,12 @@ TEST_F(AddWmiTestTest, TestQueryThenOk) {
     };
     for (const Step& s : steps) {
         h.ui.clear();
-        d.name = s.name;
-        d.query = s.query;
+        d.setText(A::kName, s.name);
+        d.setText(A::kQueryField, s.query);
         const bool passes = &s == &steps[2];
-        EXPECT_EQ(d.testQuery(), passes);
-        EXPECT_EQ(d.ok(), passes);  // OK checks silently
+        EXPECT_EQ(d.click(A::kTestQuery), ViewStep::None);
+        // OK checks silently.
+        EXPECT_EQ(d.click(kOkButton), passes ? ViewStep::CloseOk : ViewStep::None);
         std::vector<ShownMessage> shown = {s.shown};
         if (!passes) shown.push_back(refer);
         EXPECT_EQ(h.ui.messages, shown);
@@ -136,8 +166,8 @@ TEST_F(AddWmiTestTest, ShowClassAndBrowser) {
     for (const Case& c : cases) {
         h.ui.clear();
         h.ui.answers = {c.yes};
-        d.query = c.query;
-        d.showClass();
+        d.setText(A::kQueryField, c.query);
+        d.click(A::kShowClass);
         EXPECT_EQ(
             h.ui.questions.at(0).text,
             "It may take a few minutes to retrieve all values for a WMI class, do you want to "
@@ -149,10 +179,13 @@ TEST_F(AddWmiTestTest, ShowClassAndBrowser) {
     EXPECT_EQ(captions, "ERROR;ERROR;Show Class;ERROR;");
     EXPECT_EQ(h.ui.waits, 2) << "the two class lookups";
 
-    WMIBrowser b = d.browser();
-    b.selectClass(1);
-    b.ok();
-    EXPECT_EQ(d.query, "select Name from Win32_Processor");
+    ASSERT_EQ(d.click(A::kBrowser), ViewStep::OpenDialog);
+    Form* b = d.sub();
+    ASSERT_TRUE(b);
+    b->select(WMIBrowser::kClasses, 1);
+    EXPECT_EQ(b->click(kOkButton), ViewStep::CloseOk);
+    d.closeSub();
+    EXPECT_EQ(d.text(A::kQueryField), "select Name from Win32_Processor");
 }
 
 }  // namespace

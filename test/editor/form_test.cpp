@@ -9,7 +9,8 @@ namespace {
 using ::testing::ElementsAre;
 
 // A small form: a field with its own edit hook, one taking the others'
-// hook, a choice, a list, a pick list and two buttons, one disabled.
+// hook, a choice, a list, a pick list and two buttons, one disabled, one
+// opening another form.
 struct Small {
     Small() {
         form.add("Field", ControlKind::Digits, 4);
@@ -23,8 +24,9 @@ struct Small {
         form.onOtherEdit([this] { events.push_back("other edited"); });
         form.onClick("Open", [this] {
             events.push_back("Open clicked");
-            return ViewStep::OpenWmiTestConfig;
+            return form.open(std::make_unique<Form>("Sub"));
         });
+        form.onSubClosed([this] { events.push_back("Sub closed"); });
         form.onClick("Off", [this] {
             events.push_back("Off clicked");
             return ViewStep::None;
@@ -58,16 +60,55 @@ TEST(Form, EditsRunTheControlsHookOrTheOthersOnlyWhenSomethingChanged) {
 
 TEST(Form, ClicksAnswerTheViewsStepAndNothingWithoutAnEnabledAction) {
     Small s;
-    EXPECT_EQ(s.form.click("Open"), ViewStep::OpenWmiTestConfig);
-    EXPECT_EQ(s.form.click("Open too"), ViewStep::OpenWmiTestConfig) << "by its other name";
+    EXPECT_EQ(s.form.click("Open"), ViewStep::OpenDialog);
+    EXPECT_EQ(s.form.click("Open too"), ViewStep::OpenDialog) << "by its other name";
+    ASSERT_TRUE(s.form.sub());
+    EXPECT_EQ(s.form.sub()->caption(), "Sub");
+    s.form.closeSub();
+    EXPECT_EQ(s.form.sub(), nullptr);
     EXPECT_EQ(s.form.click("Off"), std::nullopt) << "disabled";
     EXPECT_EQ(s.form.click("Field"), std::nullopt) << "no action";
     EXPECT_EQ(s.form.click("No such button"), std::nullopt);
     s.form.focusLost("Other");
     s.form.focusLost("Field");
-    EXPECT_THAT(s.events, ElementsAre("Open clicked", "Open clicked", "Other left"));
+    EXPECT_THAT(s.events, ElementsAre("Open clicked", "Open clicked", "Sub closed", "Other left"));
     EXPECT_EQ(s.form.canonical("Open too"), "Open");
     EXPECT_EQ(s.form.text("Open"), "Open") << "a button's caption starts as its name";
+}
+
+// The kinds the edits of a person reach, each by its own rule.
+TEST(Form, EachKindTakesItsOwnEdits) {
+    Form form("Kinds");
+    std::vector<std::string> events;
+    form.add("Lines", ControlKind::MultiLine);
+    form.add("Query", ControlKind::EditChoice).entries = {"", "b", "a"};
+    form.add("Rows", ControlKind::Table).rows = {{"r1"}, {"r2"}};
+    form.add("Filled", ControlKind::DialogField);
+    form.addLabel("Filled label", "Filled", "Filled");
+    for (const char* name : {"Lines", "Query", "Rows"})
+        form.onEdit(name, [&events, name] { events.push_back(name); });
+    form.onClick("Filled", [&events] {
+        events.push_back("Filled focused");
+        return ViewStep::None;
+    });
+    form.addOkCancel([] { return false; }, [&events] { events.push_back("cancelled"); });
+
+    EXPECT_TRUE(form.setText("Lines", "a\r\nb"));
+    EXPECT_TRUE(form.setText("Query", "typed")) << "typing chooses nothing";
+    form.select("Query", 2);  // entries keep the model's order
+    EXPECT_EQ(form.text("Query"), "a");
+    form.select("Rows", 1);
+    form.select("Rows", 2);  // out of range
+    EXPECT_EQ(form.selected("Rows"), 1);
+    EXPECT_FALSE(form.setText("Filled", "x")) << "read-only";
+    EXPECT_FALSE(form.setText("Filled label", "x"));
+    EXPECT_EQ(form.click("Filled"), ViewStep::None);
+    EXPECT_EQ(form.text("Filled label"), "Filled");
+    EXPECT_EQ(form.click(kOkButton), ViewStep::None) << "not accepted: the dialog stays";
+    EXPECT_EQ(form.escape(), ViewStep::CloseCancel);
+    EXPECT_EQ(form.closeBox(), ViewStep::CloseCancel);
+    EXPECT_THAT(events,
+                ElementsAre("Lines", "Query", "Rows", "Filled focused", "cancelled", "cancelled"));
 }
 
 TEST(Form, EntriesAreSortedWithoutRegardToCase) {

@@ -207,11 +207,14 @@ TEST(CtwntcfgDlg, TypedMachineFix_EveryActionStaysOnTheLoadedMachineUntilLoad) {
     EXPECT_EQ(h.setting("AliasName"), "Shop Front");
     EXPECT_EQ(db2.store.setting("AliasName"), "Database");
     {
-        WMITestConfig tests(d);
-        ASSERT_EQ(tests.rows.size(), 1u) << "the loaded machine's WMI tests";
-        tests.selected = 0;
-        tests.remove();
-        tests.save();
+        ASSERT_EQ(d.click(ctl::kWmiTestConfig), ViewStep::OpenDialog);
+        auto* tests = dynamic_cast<WMITestConfig*>(d.sub());
+        ASSERT_TRUE(tests);
+        ASSERT_EQ(tests->rows.size(), 1u) << "the loaded machine's WMI tests";
+        tests->select(WMITestConfig::kList, 0);
+        tests->click(WMITestConfig::kDelete);
+        tests->click(WMITestConfig::kSave);
+        d.closeSub();
     }
     EXPECT_EQ(h.setting("WMITests"), "");
     EXPECT_NE(db2.store.setting("WMITests").value_or(""), "");
@@ -356,7 +359,8 @@ TEST(CtwntcfgDlg, LostWriteFix_FailingWriteIsShownAndSaveStaysEnabled) {
 TEST(CtwntcfgDlg, QuitAsksOnlyWithUnsavedChanges) {
     {
         Started h;
-        h.dlg.click(ctl::kQuit);
+        EXPECT_EQ(h.dlg.escape(), std::nullopt) << "Escape closes nothing";
+        EXPECT_EQ(h.dlg.click(ctl::kQuit), ViewStep::CloseOk);
         EXPECT_TRUE(h.ui.questions.empty());
         EXPECT_TRUE(h.dlg.closed());
         EXPECT_FALSE(h.dlg.wmi().connected());
@@ -364,12 +368,12 @@ TEST(CtwntcfgDlg, QuitAsksOnlyWithUnsavedChanges) {
     Started h;
     h.dlg.setChecked(ctl::kFqdn, true);
     h.ui.answers = {false, true};
-    h.dlg.click(ctl::kQuit);
+    EXPECT_EQ(h.dlg.closeBox(), ViewStep::None) << "the close box asks as Quit does";
     EXPECT_FALSE(h.dlg.closed());
     EXPECT_THAT(h.ui.questions,
                 ElementsAre(ShownMessage{"Continue without saving?", "Changes not saved",
                                          MessageKind::Information}));
-    h.dlg.click(ctl::kQuit);
+    EXPECT_EQ(h.dlg.click(ctl::kQuit), ViewStep::CloseOk);
     EXPECT_TRUE(h.dlg.closed());
 }
 

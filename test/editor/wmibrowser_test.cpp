@@ -27,22 +27,25 @@ TEST_F(WmiBrowserTest, ClassListPropertiesAndTheQueryText) {
     std::string query = "old";
     h.provider.failQueries.insert("SELECT * FROM meta_class Where __Class Like \"Win32%\"");
     WMIBrowser failed(h.wmi, query);
-    failed.ok();
-    EXPECT_TRUE(failed.classes.empty());
+    EXPECT_EQ(failed.click(kOkButton), ViewStep::CloseOk);
+    EXPECT_TRUE(failed.entries(WMIBrowser::kClasses).empty());
     EXPECT_EQ(query, "old");
 
     h.provider.failQueries.clear();
     WMIBrowser b(h.wmi, query);
     // Win32 classes only, sorted without regard to case; the first selected.
-    EXPECT_EQ(b.classes, (std::vector<std::string>{"Win32_Big", "win32_BIOS",
-                                                   "Win32_ComputerSystem", "Win32_Processor"}));
-    EXPECT_EQ(b.properties, std::vector<std::string>{"T"});
-    b.selectClass(3);
+    EXPECT_EQ(b.entries(WMIBrowser::kClasses),
+              (std::vector<std::string>{"Win32_Big", "win32_BIOS", "Win32_ComputerSystem",
+                                        "Win32_Processor"}));
+    EXPECT_EQ(b.entries(WMIBrowser::kProperties), std::vector<std::string>{"T"});
+    b.select(WMIBrowser::kClasses, 3);
     EXPECT_EQ(h.provider.queries.back(),
               "SELECT * FROM meta_class WHERE __Class = \"Win32_Processor\"");
-    EXPECT_EQ(b.properties, (std::vector<std::string>{"Name", "NumberOfCores", "Is64"}));
+    EXPECT_EQ(b.entries(WMIBrowser::kProperties),
+              (std::vector<std::string>{"Name", "NumberOfCores", "Is64"}));
     EXPECT_EQ(query, "old") << "nothing changes before OK";
-    b.ok();
+    EXPECT_EQ(b.text(WMIBrowser::kQuery), "select Name from Win32_Processor");
+    b.click(kOkButton);
     EXPECT_EQ(query, "select Name from Win32_Processor");
 }
 
@@ -58,14 +61,15 @@ TEST(WmiBrowser, EveryClassChangeGivesThatClasssProperties) {
     h.wmi.ConnectWMIDB(kRootCimv2);
     std::string query;
     WMIBrowser b(h.wmi, query);
-    ASSERT_EQ(b.classes,
+    ASSERT_EQ(b.entries(WMIBrowser::kClasses),
               (std::vector<std::string>{"Win32_ComputerSystem", "Win32_Fan", "Win32_Pump"}));
-    b.selectClass(1);
-    EXPECT_EQ(b.properties, (std::vector<std::string>{"Name", "Speed"}));
-    b.selectClass(2);
-    EXPECT_EQ(b.properties, (std::vector<std::string>{"Name", "Flow"}));
-    b.selectProperty(1);
+    b.select(WMIBrowser::kClasses, 1);
+    EXPECT_EQ(b.entries(WMIBrowser::kProperties), (std::vector<std::string>{"Name", "Speed"}));
+    b.select(WMIBrowser::kClasses, 2);
+    EXPECT_EQ(b.entries(WMIBrowser::kProperties), (std::vector<std::string>{"Name", "Flow"}));
+    b.select(WMIBrowser::kProperties, 1);
     EXPECT_EQ(b.queryText(), "select Flow from Win32_Pump");
+    EXPECT_EQ(b.text(WMIBrowser::kQuery), b.queryText()) << "the dialog shows the query";
 }
 
 TEST_F(WmiBrowserTest, ClassDetailFormat) {

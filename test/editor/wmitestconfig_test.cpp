@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/wmitests/definitions.h"
+#include "editor/addwmitest.h"
 #include "test/support/editor_harness.h"
 
 namespace tw::editor {
@@ -19,11 +20,26 @@ const char kStored[] =
     "\"Q: &query\r\nV: %value%\r\n\"";
 const char kCopy[] = "/work/tmp/twwmitests";
 
+// The names as the list's first column shows them (the rows agree).
 std::vector<std::string> names(const WMITestConfig& c) {
     std::vector<std::string> out;
-    for (const WmiTestRow& r : c.rows) out.push_back(r.name);
+    const auto& shown = c.control(WMITestConfig::kList)->rows;
+    EXPECT_EQ(shown.size(), c.rows.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i][0], c.rows[i].name);
+        out.push_back(shown[i][0]);
+    }
     return out;
 }
+
+// The dialog a click opened ("New WMI Test"), nullptr when none.
+AddWMITest* opened(WMITestConfig& c, const char* button) {
+    if (c.click(button) != ViewStep::OpenDialog) return nullptr;
+    return dynamic_cast<AddWMITest*>(c.sub());
+}
+
+using C = WMITestConfig;
+using A = AddWMITest;
 
 class WmiTestConfigTest : public ::testing::Test {
   protected:
@@ -47,15 +63,19 @@ TEST_F(WmiTestConfigTest, OpeningLoadsTheListAndSaveWritesItBack) {
     EXPECT_EQ(c.rows[1].threshold, "0:0");
     EXPECT_EQ(c.rows[2].pageformat, "Q: &query\\r\\nV: %value%\\r\\n");
     EXPECT_EQ(c.pool, defaultwmipool());
-    EXPECT_FALSE(c.saveEnabled);
+    EXPECT_FALSE(c.enabled(C::kSave));
+    EXPECT_EQ(c.control(C::kList)->rows.at(2),
+              (std::vector<std::string>{"load", "Numerical", "80:90", "Y",
+                                        "select LoadPercentage from Win32_Processor",
+                                        "Q: &query\\r\\nV: %value%\\r\\n"}));
     EXPECT_TRUE(h.wmi.connected());  // back on ROOT\CIMV2 for the queries
     EXPECT_EQ(h.ui.waits, 1) << "the reads under the wait cursor";
 
-    c.selected = 0;
-    c.remove();
-    EXPECT_TRUE(c.saveEnabled);
-    c.save();
-    EXPECT_FALSE(c.saveEnabled);
+    c.select(C::kList, 0);
+    c.click(C::kDelete);
+    EXPECT_TRUE(c.enabled(C::kSave));
+    c.click(C::kSave);
+    EXPECT_FALSE(c.enabled(C::kSave));
     EXPECT_EQ(h.ui.waits, 2) << "the write under the wait cursor";
     EXPECT_EQ(h.ui.waitDepth, 0);
     // Thresholds come back quoted, the page format with real line breaks.
@@ -87,14 +107,14 @@ TEST_F(WmiTestConfigTest, WhatCannotBeWrittenKeepsSaveEnabled) {
     WMITestConfig c(h.wmi, h.p);
     c.rows[0].pageformat = std::string(kSettingTextLimit, 'p');
     const size_t tooLong = composewmitests(c.rows).size();
-    c.saveEnabled = true;
+    c.ctrl(C::kSave).enabled = true;
     c.save();
     // A write that fails (shown by the registry access, naming the setting).
     c.rows[0].pageformat = "p";
     h.provider.failMethods.insert("SetStringValue");
     h.store.setHealthy(false);
     c.save();
-    EXPECT_TRUE(c.saveEnabled);
+    EXPECT_TRUE(c.enabled(C::kSave));
     EXPECT_EQ(h.files.files.count(kCopy), 0u);
     ASSERT_EQ(h.ui.messages.size(), 2u);
     EXPECT_EQ(h.ui.messages[0].text, "The WMI tests are too long to be saved (" +
@@ -110,51 +130,61 @@ TEST_F(WmiTestConfigTest, EditThenCancelPutsTheRowBackUnchangedWhereItWas) {
     // definition chosen meanwhile.
     WMITestConfig c(h.wmi, h.p);
     const std::vector<WmiTestRow> before = c.rows;
-    c.selected = 1;
-    std::optional<AddWMITest> d = c.edit();
+    c.select(C::kList, 1);
+    AddWMITest* d = opened(c, C::kEdit);
     ASSERT_TRUE(d);
     EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "load"}));
-    EXPECT_EQ(d->name, "cpus");
-    EXPECT_TRUE(c.saveEnabled);
-    d->name = "changed";
+    EXPECT_EQ(d->text(A::kName), "cpus");
+    EXPECT_TRUE(c.enabled(C::kSave));
+    d->setText(A::kName, "changed");
     d->chooseQuery("select status from Win32_Battery");
-    d->cancel();
+    EXPECT_EQ(d->closeBox(), ViewStep::CloseCancel) << "the close box cancels";
+    c.closeSub();
     EXPECT_EQ(c.rows, before);
+    EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "cpus", "load"}));
 }
 
 TEST_F(WmiTestConfigTest, AddEditDeleteAndQuit) {
     WMITestConfig c(h.wmi, h.p);
-    EXPECT_TRUE(c.quit()) << "no pending changes: no question";
-    EXPECT_FALSE(c.edit());
+    EXPECT_EQ(c.click(C::kQuit), ViewStep::CloseOk) << "no pending changes: no question";
+    EXPECT_FALSE(opened(c, C::kEdit));
     EXPECT_EQ(h.ui.messages, (std::vector<ShownMessage>{{"You need select a test from the list",
                                                          "ERROR", MessageKind::Error}}));
-    c.remove();
+    c.click(C::kDelete);
     EXPECT_EQ(c.rows.size(), 3u) << "nothing selected";
 
-    AddWMITest d = c.add();
-    EXPECT_TRUE(c.saveEnabled);
-    d.chooseQuery("select NumberOfProcessors from Win32_ComputerSystem");
-    EXPECT_TRUE(d.ok());
-    AddWMITest twice = c.add();
-    twice.chooseQuery("select NumberOfProcessors from Win32_ComputerSystem");
-    EXPECT_FALSE(twice.ok()) << "the name is taken now";
-    twice.cancel();
+    // The same pool test twice: "OK" closes, then stays (the name is taken
+    // now) until "Cancel" closes.
+    for (ViewStep ok : {ViewStep::CloseOk, ViewStep::None}) {
+        AddWMITest* d = opened(c, C::kAdd);
+        ASSERT_TRUE(d);
+        EXPECT_TRUE(c.enabled(C::kSave));
+        d->select(A::kQueryField, 6);  // the pool's NumberOfProcessors
+        EXPECT_EQ(d->click(kOkButton), ok);
+        if (ok == ViewStep::None) {
+            EXPECT_EQ(d->click(kCancelButton), ViewStep::CloseCancel);
+        }
+        c.closeSub();
+        EXPECT_EQ(c.sub(), nullptr);
+    }
     EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "cpus", "load", "NumberOfProcessors"}));
 
-    // "OK" after "Edit": the row goes to the end; its own old name is free.
-    c.selected = 1;
-    std::optional<AddWMITest> e = c.edit();
+    // "OK" after "Edit" (a click on the row): the row goes to the end; its
+    // own old name is free.
+    c.select(C::kList, 1);
+    AddWMITest* e = opened(c, C::kList);
     ASSERT_TRUE(e);
-    e->pageformat = "V: %value%";
-    EXPECT_TRUE(e->ok());
+    e->setText(A::kPageFormat, "V: %value%");
+    EXPECT_EQ(e->click(kOkButton), ViewStep::CloseOk);
+    c.closeSub();
     EXPECT_EQ(names(c), (std::vector<std::string>{"bat", "load", "NumberOfProcessors", "cpus"}));
 
-    c.selected = 0;
-    c.remove();
+    c.select(C::kList, 0);
+    c.click(C::kDelete);
     EXPECT_EQ(names(c), (std::vector<std::string>{"load", "NumberOfProcessors", "cpus"}));
     h.ui.answers = {false, true};
-    EXPECT_FALSE(c.quit());
-    EXPECT_TRUE(c.quit());
+    EXPECT_EQ(c.escape(), ViewStep::None) << "Escape is Quit";
+    EXPECT_EQ(c.closeBox(), ViewStep::CloseOk);
     EXPECT_EQ(h.ui.questions,
               (std::vector<ShownMessage>(
                   2, {"Continue without saving?", "Changes not saved", MessageKind::Information})));

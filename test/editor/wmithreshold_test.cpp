@@ -30,14 +30,23 @@ TEST(WMINumThreshold, OpeningThenOk) {
         testing::ScriptedUi ui;
         std::string threshold = c.threshold;
         WMINumThreshold d(threshold, ui);
-        std::string* f[6] = {&d.warning,    &d.panic,      &d.panicMin,
-                             &d.warningMin, &d.warningMax, &d.panicMax};
-        EXPECT_EQ((d.orSet ? "or " : "") + *f[0] + "|" + *f[1] + "|" + *f[2] + "|" + *f[3] + "|" +
-                      *f[4] + "|" + *f[5],
-                  c.opened);
-        for (int i = 0; i < 6; ++i)
-            if (c.edited[i] && *c.edited[i]) *f[i] = c.edited[i];
-        if (d.ok()) {
+        using N = WMINumThreshold;
+        const char* f[6] = {N::kWarning,    N::kPanic,      N::kPanicMin,
+                            N::kWarningMin, N::kWarningMax, N::kPanicMax};
+        const bool band = d.checked(N::kOr);
+        std::string opened = band ? "or " : "";
+        for (int i = 0; i < 6; ++i) {
+            opened += d.text(f[i]) + (i < 5 ? "|" : "");
+            // The band's fields are enabled with "or", the others without.
+            EXPECT_EQ(d.enabled(f[i]), (i >= 2) == band) << f[i];
+        }
+        EXPECT_EQ(opened, c.opened);
+        for (int i = 0; i < 6; ++i) {
+            if (c.edited[i] && *c.edited[i]) {
+                EXPECT_TRUE(d.setText(f[i], c.edited[i])) << f[i];
+            }
+        }
+        if (d.click(kOkButton) == ViewStep::CloseOk) {
             EXPECT_EQ(threshold, c.result);
         } else {
             EXPECT_EQ(threshold, c.threshold) << "unchanged while the dialog stays";
@@ -48,22 +57,38 @@ TEST(WMINumThreshold, OpeningThenOk) {
     }
 }
 
+TEST(WMINumThreshold, OrSwitchesTheFieldsAndCancelChangesNothing) {
+    testing::ScriptedUi ui;
+    std::string threshold = "80:90";
+    WMINumThreshold d(threshold, ui);
+    d.setChecked(WMINumThreshold::kOr, true);
+    EXPECT_FALSE(d.setText(WMINumThreshold::kWarning, "1")) << "disabled with or";
+    EXPECT_TRUE(d.setText(WMINumThreshold::kPanicMin, "1"));
+    d.setChecked(WMINumThreshold::kOr, false);
+    EXPECT_TRUE(d.enabled(WMINumThreshold::kWarning) && !d.enabled(WMINumThreshold::kPanicMax));
+    EXPECT_EQ(d.escape(), ViewStep::CloseCancel);
+    EXPECT_EQ(d.closeBox(), ViewStep::CloseCancel);
+    EXPECT_EQ(threshold, "80:90");
+}
+
 TEST(WMIStrThreshold, OpeningThenOk) {
     testing::ScriptedUi ui;
     std::string threshold = "Unknown;Lost Comm:Error;Pred Fail";
-    WMIStrThreshold d(threshold, ui);
-    EXPECT_EQ(d.warning + "|" + d.panic, "Unknown;Lost Comm|Error;Pred Fail");
+    using S = WMIStrThreshold;
+    S d(threshold, ui);
+    EXPECT_EQ(d.text(S::kWarning) + "|" + d.text(S::kPanic), "Unknown;Lost Comm|Error;Pred Fail");
     std::string other = ":only";  // a ":" first is not a separator
-    EXPECT_EQ(WMIStrThreshold(other, ui).warning + WMIStrThreshold(other, ui).panic, "");
-    d.warning = " ";
-    EXPECT_FALSE(d.ok());
-    d.warning = " Unknown ";
-    d.panic = "";
-    EXPECT_FALSE(d.ok());
+    S second(other, ui);
+    EXPECT_EQ(second.text(S::kWarning) + second.text(S::kPanic), "");
+    d.setText(S::kWarning, " ");
+    EXPECT_EQ(d.click(kOkButton), ViewStep::None);
+    d.setText(S::kWarning, " Unknown ");
+    d.setText(S::kPanic, "");
+    EXPECT_EQ(d.click(kOkButton), ViewStep::None);
     EXPECT_EQ(ui.texts(),
               (std::vector<std::string>{"Warning string is empty.", "Panic string is empty."}));
-    d.panic = "Error; Pred Fail ";
-    EXPECT_TRUE(d.ok());
+    d.setText(S::kPanic, "Error; Pred Fail ");
+    EXPECT_EQ(d.click(kOkButton), ViewStep::CloseOk);
     EXPECT_EQ(threshold, "Unknown:Error; Pred Fail");
 }
 

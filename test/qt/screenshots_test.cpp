@@ -51,7 +51,8 @@ class ScreenshotsTest : public QObject {
         EditorUnderTest e(settings);
         auto& wmi = e.model->wmi();
         {
-            tw::editor::qt::WmiTestConfigDialog d(*e.model);
+            tw::editor::WMITestConfig config(wmi, e.model->platform());
+            tw::editor::qt::WmiTestConfigDialog d(config);
             d.show();
             QVERIFY(QTest::qWaitForWindowExposed(&d));
             QVERIFY(shoot(&d, "wmi-test-configuration.png"));
@@ -63,7 +64,7 @@ class ScreenshotsTest : public QObject {
                                  wmi);
         t.chooseQuery("select NumberOfProcesses from Win32_OperatingSystem");
         {
-            tw::editor::qt::AddWmiTestDialog d(t, e.ui);
+            tw::editor::qt::AddWmiTestDialog d(t);
             d.show();
             QVERIFY(QTest::qWaitForWindowExposed(&d));
             QVERIFY(shoot(&d, "new-wmi-test.png"));

@@ -72,8 +72,9 @@ class WmiTestDialogsTest : public QObject {
         tw::editor::WMINumThreshold n(threshold, e.ui);
         tw::editor::WMIStrThreshold s(threshold, e.ui);
         tw::editor::WMIBrowser b(wmi, query);
-        tw::editor::qt::WmiTestConfigDialog list(*e.model);
-        tw::editor::qt::AddWmiTestDialog add(t, e.ui);
+        tw::editor::WMITestConfig config(wmi, e.model->platform());
+        tw::editor::qt::WmiTestConfigDialog list(config);
+        tw::editor::qt::AddWmiTestDialog add(t);
         tw::editor::qt::NumThresholdDialog num(n);
         tw::editor::qt::StrThresholdDialog str(s);
         tw::editor::qt::WmiBrowserDialog browser(b);
