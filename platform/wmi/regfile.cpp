@@ -1,5 +1,6 @@
 #include "platform/wmi/regfile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -147,21 +148,28 @@ bool plainPrintable(std::string_view s) {
 }
 
 std::string hexLine(std::string_view prefix, std::string_view bytes, size_t firstWidth) {
-    std::string out(prefix);
+    // A value of megabytes becomes tens of megabytes of text here; built
+    // in one buffer, digit by digit, so that writing it stays well inside
+    // the time a remote editor waits for the answer.
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out(prefix.size() + bytes.size() * 3 + (bytes.size() / 24 + 1) * 4, '\0');
+    char* p = out.data();
+    p = std::copy(prefix.begin(), prefix.end(), p);
     size_t width = firstWidth;
     for (size_t i = 0; i < bytes.size(); ++i) {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes[i]));
-        out += buf;
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        *p++ = kDigits[b >> 4];
+        *p++ = kDigits[b & 0xF];
         if (i + 1 < bytes.size()) {
-            out.push_back(',');
+            *p++ = ',';
             width += 3;
             if (width > 76) {
-                out += "\\\n  ";
+                p = std::copy_n("\\\n  ", 4, p);
                 width = 2;
             }
         }
     }
+    out.resize(static_cast<size_t>(p - out.data()));
     return out;
 }
 
