@@ -74,8 +74,8 @@ TEST_F(AgentApp, RunsCyclesWithAFreshLogAndStopsPromptlyOnSigterm) {
         at = found;
     }
     agent.signal(SIGTERM);
-    auto status = agent.wait(2000);
-    ASSERT_TRUE(status) << "twnt did not stop within 2 seconds";
+    auto status = agent.wait(testing::kAgentStopMs);
+    ASSERT_TRUE(status) << "twnt did not stop\n" << readFile(log);
     EXPECT_EQ(*status, 0);
 }
 
@@ -113,7 +113,7 @@ TEST_F(AgentApp, UnparsableSettingsFileIsReportedEachCycleAndLeftUntouched) {
         [&] { return readFile(events).find("registry.reg:5") != std::string::npos; }, 10000))
         << readFile(events);
     agent.signal(SIGTERM);
-    EXPECT_TRUE(agent.wait(3000));
+    EXPECT_TRUE(agent.wait(testing::kAgentStopMs)) << readFile(events);
     EXPECT_EQ(readFile(reg), broken);
 }
 
@@ -151,7 +151,7 @@ TEST_F(AgentApp, KeyCodeWithoutLoadableLibcryptoSendsNothingInClear) {
             15000))
             << readFile(log) << agent.err();
         agent.signal(SIGTERM);
-        EXPECT_TRUE(agent.wait(3000));
+        EXPECT_TRUE(agent.wait(testing::kAgentStopMs)) << readFile(log);
         const std::string text = readFile(log);
         auto files = testing::receivedFiles(run.file("out"));
         // What was sent may still be on its way into the receiver's folder;

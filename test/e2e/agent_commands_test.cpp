@@ -7,6 +7,7 @@
 
 #include "agent/core/config.h"
 #include "platform/posix/file_settings_store.h"
+#include "test/support/e2e.h"
 #include "test/support/fake_platform.h"
 #include "test/support/process.h"
 #include "test/support/twrecv_process.h"
@@ -153,7 +154,7 @@ TEST_F(AgentCommands, InstalledAgentReportsToTheDisplayServerOnThePortGiven) {
         15000))
         << texts() << agent.err();
     agent.signal(SIGTERM);
-    EXPECT_EQ(agent.wait(5000), 0);
+    EXPECT_EQ(agent.wait(testing::kAgentStopMs), 0);
 }
 
 }  // namespace

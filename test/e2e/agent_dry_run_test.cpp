@@ -170,7 +170,7 @@ TEST_F(DryRunE2E, ARealCycleSendsWhatTheDryRunPrinted) {
         [&] { return testing::receivedFiles(dir.file("out")).size() >= 15; }, 20000))
         << agent.err();
     agent.signal(SIGTERM);
-    EXPECT_TRUE(agent.wait(5000));
+    EXPECT_TRUE(agent.wait(testing::kAgentStopMs));
     std::vector<std::string> sent;
     auto files = testing::receivedFiles(dir.file("out"));
     for (size_t i = 7; i < 15; ++i) sent.push_back(timeless(readFile(files[i])));

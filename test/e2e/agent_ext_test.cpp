@@ -90,8 +90,8 @@ TEST_F(AgentExt, WorkFileIsForwardedToTwrecvAndDeleted) {
     EXPECT_TRUE(std::filesystem::exists(work + "/notes.txt"));
 
     agent.signal(SIGTERM);
-    auto status = agent.wait(5000);
-    ASSERT_TRUE(status) << "twnt did not stop within 5 seconds";
+    auto status = agent.wait(testing::kAgentStopMs);
+    ASSERT_TRUE(status) << "twnt did not stop\n" << readFile(dir.file("TW.LOG"));
     EXPECT_EQ(*status, 0);
 }
 
@@ -114,8 +114,8 @@ TEST_F(AgentExt, ExternalWithIntervalOneRunsRepeatedlyAndLeavesNoZombies) {
     EXPECT_LE(zombieChildren(agent.pid()), 1);
 
     agent.signal(SIGTERM);
-    auto status = agent.wait(5000);
-    ASSERT_TRUE(status) << "twnt did not stop within 5 seconds";
+    auto status = agent.wait(testing::kAgentStopMs);
+    ASSERT_TRUE(status) << "twnt did not stop\n" << readFile(dir.file("TW.LOG"));
     EXPECT_EQ(*status, 0);
 }
 

@@ -55,7 +55,7 @@ bool AgentRun::runUntil(const std::string& fixture, const std::function<bool()>&
                   dir.path());
     const bool arrived = waitFor(done, waitMs);
     agent.signal(SIGTERM);
-    const std::optional<int> status = agent.wait(5000);
+    const std::optional<int> status = agent.wait(kAgentStopMs);
     why = std::string(arrived ? "" : "what was waited for did not come\n") +
           (status == 0 ? "" : "the agent did not end with status 0\n") + agent.err() +
           readFile(dir.file("ev.log"));

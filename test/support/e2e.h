@@ -19,6 +19,11 @@ namespace tw::testing {
 bool setAgentSetting(const std::string& file, const std::string& name, const std::string& text,
                      std::string* error = nullptr);
 
+// How long an agent told to stop (SIGTERM) may take to end: far less than
+// the cycles and sleeps it would otherwise go on with, and wide enough for
+// a machine busy with builds (a few seconds were not).
+constexpr int kAgentStopMs = 20000;
+
 // TWNT_REGISTRY = dir/registry.reg, TWNT_EVENTLOG = dir/ev.log, TEMP = dir,
 // TWNT_WMI_FIXTURE = fixture.
 std::map<std::string, std::string> agentEnv(const std::string& dir, const std::string& fixture);
