@@ -11,5 +11,5 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
 source "$(dirname "$0")/lib/apt.sh"
-apt_get update -qq
+apt_update
 apt_get install -y -qq "${missing[@]}"

@@ -40,7 +40,7 @@ if ! grep -rqsE '^Types:.*deb-src|^deb-src ' /etc/apt/sources.list /etc/apt/sour
   fi
   need_update=1
 fi
-ls /var/lib/apt/lists/*_Sources >/dev/null 2>&1 || need_update=1
+ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1 || need_update=1
 
 missing=()
 for p in "${packages[@]}"; do
@@ -49,7 +49,7 @@ done
 [ ${#missing[@]} -gt 0 ] && need_update=1
 
 if [ $need_update -eq 1 ]; then
-  apt_get update -qq
+  apt_update
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

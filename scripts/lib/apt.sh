@@ -20,3 +20,18 @@ apt_get() {
     return $rc
   done
 }
+
+# apt_update: the package lists, read again. A mirror in the middle of a
+# sync fails one of its indexes for a few minutes ("File has unexpected
+# size ... Mirror sync in progress?"); that is tried again twice, and then
+# the lists at hand are used: the install that follows still fails, and
+# says what, when a package cannot be had from them.
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    apt_get update -qq && return 0
+    [ $try -lt 3 ] && sleep 30
+  done
+  echo "warning: apt-get update failed three times; installing from the package lists at hand" >&2
+  return 0
+}
