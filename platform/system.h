@@ -47,4 +47,11 @@ class System {
     [[noreturn]] virtual void exitProcess(int status) = 0;
 };
 
+// This host's process services, for a program that needs no more of the
+// platform (twrecv) and for the whole platform: SIGINT and SIGTERM (Ctrl-C,
+// Ctrl-Break and closing the console on Windows) raise the stop request, a
+// write to a closed pipe fails instead of ending the process, and standard
+// output is written byte for byte.
+std::unique_ptr<System> makeHostSystem();
+
 }  // namespace tw::platform

@@ -65,6 +65,28 @@ class NoTrafficSockets final : public platform::Sockets {
     bool isTimeout(int) override { return false; }
     void shutdown(platform::SocketHandle) override {}
     void close(platform::SocketHandle) override {}
+    // Nor does it listen.
+    platform::SocketHandle listen(const platform::SocketAddress&, uint16_t, int& error) override {
+        error = -1;
+        return platform::kInvalidSocket;
+    }
+    uint16_t boundPort(platform::SocketHandle) override { return 0; }
+    platform::SocketHandle accept(platform::SocketHandle, platform::SocketAddress&,
+                                  int& error) override {
+        error = -1;
+        return platform::kInvalidSocket;
+    }
+    int waitReadable(const std::vector<platform::SocketHandle>&, int, std::vector<bool>&,
+                     int& error) override {
+        error = -1;
+        return -1;
+    }
+    long receive(platform::SocketHandle, char*, size_t, int& error) override {
+        error = -1;
+        return -1;
+    }
+    platform::SocketError classify(int) override { return platform::SocketError::Other; }
+    std::string errorText(int) override { return "nothing is sent by twnt -test"; }
 
   private:
     platform::Sockets* inner_;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace tw::platform {
@@ -49,6 +50,16 @@ class PosixFileWriter final : public FileWriter {
         return writeWith(path, O_TRUNC, content);
     }
 
+    NewFile createNew(const std::string& path, std::string_view content,
+                      std::string& why) override {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) return NewFile::Exists;
+        bool ok = fd >= 0 && writeAll(fd, content);
+        if (!ok) why = std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        return ok ? NewFile::Written : NewFile::Failed;
+    }
+
     bool append(const std::string& path, std::string_view content) override {
         return writeWith(path, O_APPEND, content);
     }
@@ -75,6 +86,10 @@ class PosixFileWriter final : public FileWriter {
 
 std::unique_ptr<FileWriter> makePosixFileWriter() {
     return std::make_unique<PosixFileWriter>();
+}
+
+std::unique_ptr<FileWriter> makeHostFileWriter() {
+    return makePosixFileWriter();
 }
 
 }  // namespace tw::platform

@@ -4,8 +4,6 @@
 // manager, the live (or fixture) WMI provider with other machines through
 // their twwmi, child processes for external programs and the work-file
 // directory.
-#include <signal.h>
-
 #include "platform/bridge/remote_wmi_provider.h"
 #include "platform/crypto_library.h"
 #include "platform/platform.h"
@@ -22,10 +20,6 @@ namespace tw::platform {
 
 namespace {
 
-void onStopSignal(int) {
-    posix::raiseStop();
-}
-
 class PosixHostPlatform final : public HostPlatform {
   public:
     PosixHostPlatform()
@@ -33,7 +27,7 @@ class PosixHostPlatform final : public HostPlatform {
           events_(posix::makeEventLog()),
           host_(posix::makeHostInfo()),
           clock_(posix::makeClock()),
-          system_(posix::makeSystem()),
+          system_(makeHostSystem()),
           dispatcher_(posix::makeServiceDispatcher()),
           services_(makeSystemdServiceManager()),
           sockets_(makePosixSockets()),
@@ -43,13 +37,6 @@ class PosixHostPlatform final : public HostPlatform {
           launcher_(makePosixLauncher()),
           directory_(makePosixDirectory()),
           files_(makePosixFileWriter()) {
-        posix::installStopPipe();
-        struct sigaction sa {};
-        sa.sa_handler = onStopSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGTERM, &sa, nullptr);
-        signal(SIGPIPE, SIG_IGN);
         p_.settings = settings_.get();
         p_.events = events_.get();
         p_.host = host_.get();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/posix/monotonic.h"
 #include "platform/resolver.h"
@@ -119,12 +120,117 @@ class PosixSockets final : public Sockets {
     void shutdown(SocketHandle s) override { ::shutdown(static_cast<int>(s), SHUT_RDWR); }
 
     void close(SocketHandle s) override { ::close(static_cast<int>(s)); }
+
+    SocketHandle listen(const SocketAddress& at, uint16_t port, int& error) override {
+        sockaddr_storage ss{};
+        if (!listenAddress(at, port, ss)) {
+            error = EAFNOSUPPORT;
+            return kInvalidSocket;
+        }
+        int fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            error = errno;
+            return kInvalidSocket;
+        }
+        // A restart takes the port back at once; another program cannot
+        // take it while we listen (Linux binds no two listeners to it).
+        int one = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (ss.ss_family == AF_INET6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&ss),
+                   static_cast<socklen_t>(at.raw.size())) != 0 ||
+            ::listen(fd, SOMAXCONN) != 0) {
+            error = errno;
+            ::close(fd);
+            return kInvalidSocket;
+        }
+        error = 0;
+        return fd;
+    }
+
+    uint16_t boundPort(SocketHandle listener) override {
+        sockaddr_storage ss{};
+        socklen_t len = sizeof ss;
+        if (getsockname(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+            return 0;
+        return peerAddress(reinterpret_cast<const sockaddr*>(&ss), len).port;
+    }
+
+    SocketHandle accept(SocketHandle listener, SocketAddress& peer, int& error) override {
+        sockaddr_storage ss{};
+        socklen_t len = sizeof ss;
+        int fd = ::accept4(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&ss), &len,
+                           SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            error = errno;
+            return kInvalidSocket;
+        }
+        error = 0;
+        peer = peerAddress(reinterpret_cast<const sockaddr*>(&ss), len);
+        return fd;
+    }
+
+    int waitReadable(const std::vector<SocketHandle>& sockets, int timeoutMs,
+                     std::vector<bool>& ready, int& error) override {
+        std::vector<pollfd> fds;
+        fds.reserve(sockets.size());
+        for (SocketHandle s : sockets) fds.push_back({static_cast<int>(s), POLLIN, 0});
+        int r = ::poll(fds.data(), fds.size(), timeoutMs);
+        ready.assign(sockets.size(), false);
+        if (r < 0) {
+            error = errno;
+            return -1;
+        }
+        error = 0;
+        for (size_t i = 0; i < fds.size(); ++i)
+            ready[i] = (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+        return r;
+    }
+
+    long receive(SocketHandle s, char* buffer, size_t size, int& error) override {
+        ssize_t n = ::recv(static_cast<int>(s), buffer, size, 0);
+        error = n < 0 ? errno : 0;
+        return static_cast<long>(n);
+    }
+
+    SocketError classify(int code) override {
+        switch (code) {
+            case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+            case EWOULDBLOCK:
+#endif
+                return SocketError::WouldBlock;
+            case EINTR:
+                return SocketError::Interrupted;
+            case EADDRINUSE:
+                return SocketError::AddressInUse;
+            case EAFNOSUPPORT:
+            case EPFNOSUPPORT:
+            case EADDRNOTAVAIL:
+                return SocketError::NotOnThisHost;
+            case EMFILE:
+            case ENFILE:
+            case ENOBUFS:
+            case ENOMEM:
+                return SocketError::OutOfDescriptors;
+            default:
+                return SocketError::Other;
+        }
+    }
+
+    std::string errorText(int code) override {
+        return oneLineErrorText(std::strerror(code));
+    }
 };
 
 }  // namespace
 
 std::unique_ptr<Sockets> makePosixSockets() {
     return std::make_unique<PosixSockets>();
+}
+
+std::unique_ptr<Sockets> makeServerSockets() {
+    return makePosixSockets();
 }
 
 }  // namespace tw::platform

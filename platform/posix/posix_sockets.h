@@ -1,4 +1,5 @@
-// The status channel's sockets on Linux (BSD sockets and getaddrinfo).
+// This host's sockets on Linux (BSD sockets and getaddrinfo): the status
+// channel's, and the display server's (makeServerSockets).
 #pragma once
 
 #include <memory>

@@ -1,8 +1,9 @@
 // Process-level services on Linux: errno and strerror, the program's path
 // from /proc/self/exe, the environment, a process-local cycle mutex, and the
-// stop request that signals raise.
+// stop request that signals raise (their handlers set in makeHostSystem).
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,4 +117,27 @@ std::unique_ptr<System> makeSystem() {
     return std::make_unique<PosixSystem>();
 }
 
+namespace {
+
+void onStopSignal(int) {
+    raiseStop();
+}
+
+}  // namespace
+
 }  // namespace tw::platform::posix
+
+namespace tw::platform {
+
+std::unique_ptr<System> makeHostSystem() {
+    posix::installStopPipe();
+    struct sigaction sa {};
+    sa.sa_handler = posix::onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    return posix::makeSystem();
+}
+
+}  // namespace tw::platform

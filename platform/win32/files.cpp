@@ -2,8 +2,14 @@
 // files created with a DACL that grants the owner alone, written beside the
 // target and moved over it (a link at the target is replaced, not followed).
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 // clang-format off
 #include "platform/win32/win32.h"
@@ -38,6 +44,25 @@ class Win32FileWriter final : public FileWriter {
   public:
     bool create(const std::string& path, std::string_view content) override {
         return writeWith(path, GENERIC_WRITE, CREATE_ALWAYS, content);
+    }
+
+    // Through the C library, whose reasons twrecv has always given.
+    NewFile createNew(const std::string& path, std::string_view content,
+                      std::string& why) override {
+        int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                       _S_IREAD | _S_IWRITE);
+        if (fd < 0 && errno == EEXIST) return NewFile::Exists;
+        bool ok = fd >= 0;
+        for (size_t done = 0; ok && done < content.size();) {
+            int n =
+                _write(fd, content.data() + done,
+                       static_cast<unsigned>(std::min<size_t>(content.size() - done, 1u << 30)));
+            ok = n > 0;
+            if (ok) done += static_cast<size_t>(n);
+        }
+        if (!ok) why = std::strerror(errno);
+        if (fd >= 0) _close(fd);
+        return ok ? NewFile::Written : NewFile::Failed;
     }
 
     bool append(const std::string& path, std::string_view content) override {
@@ -81,3 +106,11 @@ std::unique_ptr<FileWriter> makeFileWriter() {
 }
 
 }  // namespace tw::platform::win32
+
+namespace tw::platform {
+
+std::unique_ptr<FileWriter> makeHostFileWriter() {
+    return win32::makeFileWriter();
+}
+
+}  // namespace tw::platform

@@ -220,3 +220,11 @@ std::unique_ptr<System> makeSystem() {
 }
 
 }  // namespace tw::platform::win32
+
+namespace tw::platform {
+
+std::unique_ptr<System> makeHostSystem() {
+    return win32::makeSystem();
+}
+
+}  // namespace tw::platform

@@ -32,6 +32,32 @@ TEST(PosixFileWriter, CreatesAnewAndAppends) {
     EXPECT_FALSE(files->create(dir.file("missing/dir.log"), "x"));
 }
 
+// twrecv's --out files: one per message, never over a file already there.
+TEST(PosixFileWriter, NewFileOnlyWhereNoneIs) {
+    TempDir dir;
+    auto files = makePosixFileWriter();
+    using NewFile = FileWriter::NewFile;
+    writeFile(dir.file("msg-000001.txt"), "earlier run");
+    struct Case {
+        std::string path;
+        NewFile made;
+        std::string content;  // at the path afterwards
+        std::string why;
+    } cases[] = {
+        {dir.file("msg-000001.txt"), NewFile::Exists, "earlier run", ""},
+        {dir.file("msg-000002.txt"), NewFile::Written, "status H.disk green\r\n", ""},
+        {dir.file("missing/msg-000001.txt"), NewFile::Failed, "", "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        std::string why;
+        EXPECT_EQ(files->createNew(c.path, "status H.disk green\r\n", why), c.made) << c.path;
+        EXPECT_EQ(why, c.why) << c.path;
+        if (c.made != NewFile::Failed) {
+            EXPECT_EQ(readFile(c.path), c.content) << c.path;
+        }
+    }
+}
+
 // The log is written in whatever folder the editor was started from: a link,
 // a FIFO or another user's file planted at its name is refused, never
 // written through or waited on.

@@ -1,5 +1,6 @@
 #include "platform/posix/posix_sockets.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <functional>
 
+#include "platform/resolver.h"
 #include "test/support/loopback_servers.h"
 
 namespace tw::platform {
@@ -136,6 +138,39 @@ TEST(PosixSockets, NamesFromTheHostsFileResolveThroughTheBoundedLookup) {
     EXPECT_FALSE(r.timedOut);
     ASSERT_FALSE(r.addresses.empty());
     EXPECT_EQ(r.addresses[0].text, "127.0.0.1");
+}
+
+// The names twrecv prints for its peers.
+TEST(PosixSockets, AcceptedPeersAreNamedWithoutZoneAndMappedIPv4AsIPv4) {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(1984);
+    inet_pton(AF_INET, "192.0.2.8", &v4.sin_addr);
+    sockaddr_in6 mapped{};
+    mapped.sin6_family = AF_INET6;
+    mapped.sin6_port = htons(40001);
+    inet_pton(AF_INET6, "::ffff:192.0.2.7", &mapped.sin6_addr);
+    sockaddr_in6 zoned = mapped;
+    inet_pton(AF_INET6, "fe80::1", &zoned.sin6_addr);
+    zoned.sin6_scope_id = 2;
+    struct Case {
+        const void* sa;
+        size_t len;
+        AddressFamily family;
+        const char* text;
+        uint16_t port;
+    } cases[] = {
+        {&v4, sizeof v4, AddressFamily::IPv4, "192.0.2.8", 1984},
+        {&mapped, sizeof mapped, AddressFamily::IPv4, "192.0.2.7", 40001},
+        {&zoned, sizeof zoned, AddressFamily::IPv6, "fe80::1", 40001},
+    };
+    for (const Case& c : cases) {
+        SocketAddress peer = peerAddress(static_cast<const sockaddr*>(c.sa), c.len);
+        EXPECT_EQ(peer.family, c.family) << c.text;
+        EXPECT_EQ(peer.text, c.text);
+        EXPECT_EQ(peer.port, c.port) << c.text;
+        EXPECT_EQ(peer.raw.size(), c.len) << c.text;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Test doubles for the status channel: a scripted resolver and socket layer
-// that records what was connected and sent, with failure switches and
-// counts of opened and closed sockets; a fixed moment; and a status channel
-// wired to them.
+// that records what was connected and sent, and what listened where, with
+// failure switches and counts of opened and closed sockets; a fixed moment;
+// and a status channel wired to them.
 #pragma once
 
 #include <atomic>
@@ -125,8 +125,60 @@ class FakeSockets final : public platform::Sockets {
     void shutdown(platform::SocketHandle) override { ++shutdowns; }
     void close(platform::SocketHandle s) override {
         openHandles.erase(s);
+        listening.erase(s);
         ++closed;
     }
+
+    // A listener: refused with the code of its "address port" or "address"
+    // entry in refuseListen; port 0 takes the next of the free ports.
+    platform::SocketHandle listen(const platform::SocketAddress& at, uint16_t port,
+                                  int& error) override {
+        auto f = refuseListen.find(at.text + " " + std::to_string(port));
+        if (f == refuseListen.end()) f = refuseListen.find(at.text);
+        if (f != refuseListen.end()) {
+            error = f->second;
+            return platform::kInvalidSocket;
+        }
+        error = 0;
+        platform::SocketHandle h = nextHandle_++;
+        openHandles.insert(h);
+        ++opened;
+        listening[h] = at.text + " " + std::to_string(port ? port : nextFreePort++);
+        return h;
+    }
+    uint16_t boundPort(platform::SocketHandle listener) override {
+        const std::string& where = listening.at(listener);
+        return static_cast<uint16_t>(std::stoi(where.substr(where.rfind(' ') + 1)));
+    }
+    // No peer ever connects: nothing to accept, read or wait for.
+    platform::SocketHandle accept(platform::SocketHandle, platform::SocketAddress&,
+                                  int& error) override {
+        error = kWouldBlockError;
+        return platform::kInvalidSocket;
+    }
+    int waitReadable(const std::vector<platform::SocketHandle>& sockets, int,
+                     std::vector<bool>& ready, int& error) override {
+        ready.assign(sockets.size(), false);
+        error = 0;
+        return 0;
+    }
+    long receive(platform::SocketHandle, char*, size_t, int& error) override {
+        error = kWouldBlockError;
+        return -1;
+    }
+    platform::SocketError classify(int code) override {
+        switch (code) {
+            case kWouldBlockError:
+                return platform::SocketError::WouldBlock;
+            case kAddressInUseError:
+                return platform::SocketError::AddressInUse;
+            case kNoSuchFamilyError:
+                return platform::SocketError::NotOnThisHost;
+            default:
+                return platform::SocketError::Other;
+        }
+    }
+    std::string errorText(int code) override { return "socket error " + std::to_string(code); }
 
     struct Bound {
         std::string call;  // "resolve host", "connect address" or "send"
@@ -135,6 +187,12 @@ class FakeSockets final : public platform::Sockets {
 
     static constexpr int kUnknownHostError = -2;
     static constexpr int kTimedOutError = 110;
+    static constexpr int kWouldBlockError = 11;
+    static constexpr int kAddressInUseError = 98;
+    static constexpr int kNoSuchFamilyError = 97;
+    std::map<std::string, int> refuseListen;                  // "address port" or "address" -> code
+    std::map<platform::SocketHandle, std::string> listening;  // -> "address port"
+    uint16_t nextFreePort = 40000;
     std::set<std::string> silentNames;  // names whose resolution times out
     std::set<std::string> dropSyns;     // addresses whose connects time out
     std::function<void()> onConnect;    // runs at every connect

@@ -13,13 +13,24 @@ namespace tw::testing {
 
 class MemoryFiles : public platform::FileWriter {
   public:
-    enum class How { Create, Append, Private };
+    enum class How { Create, New, Append, Private };
 
     bool create(const std::string& path, std::string_view content) override {
         if (failing.count(path)) return false;
         files[path] = std::string(content);
         how[path] = How::Create;
         return true;
+    }
+    NewFile createNew(const std::string& path, std::string_view content,
+                      std::string& why) override {
+        if (files.count(path)) return NewFile::Exists;
+        if (failing.count(path)) {
+            why = "No space left on device";
+            return NewFile::Failed;
+        }
+        files[path] = std::string(content);
+        how[path] = How::New;
+        return NewFile::Written;
     }
     bool append(const std::string& path, std::string_view content) override {
         if (failing.count(path)) return false;
