@@ -69,9 +69,7 @@ void WMITestConfig::save() {
     if (!written) return;
     saveEnabled = false;
     // A failure to write the copy is not reported.
-    if (platform_.files && platform_.system)
-        platform_.files->writePrivate(twwmitestspath(*platform_.system),
-                                      textModeLines(text + "\n"));
+    platform_.files.writePrivate(twwmitestspath(platform_.system), textModeLines(text + "\n"));
 }
 
 std::string twwmitestspath(platform::System& system) {

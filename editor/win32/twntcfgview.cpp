@@ -147,10 +147,7 @@ void TwntcfgView::init() {
             c->kind == ControlKind::Percent)
             SendMessageA(item(b.id), EM_LIMITTEXT, c->limit ? c->limit : 0x7FFFFFFE, 0);
     }
-    if (auto code = model_.OnInitDialog()) {
-        EndDialog(hwnd_, *code);
-        return;
-    }
+    model_.OnInitDialog();
     refresh();
 }
 
