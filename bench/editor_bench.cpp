@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "agent/wmitests/definitions.h"
@@ -14,7 +15,7 @@
 #include "platform/platform.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/wmi/fixture_wmi_provider.h"
-#include "test/support/manual_clock.h"
+#include "test/support/fake_platform.h"
 
 namespace {
 
@@ -80,10 +81,10 @@ struct Editor {
         std::ofstream(dir + "/fixture.json") << fixtureJson();
         wmi = tw::platform::makeFixtureWmiProvider(dir + "/fixture.json", clock, *store);
         host = tw::platform::makeHostPlatform();
-        p.settings = store.get();
-        p.wmi = wmi.get();
-        p.system = host->get().system;
-        p.files = host->get().files;
+        platform.emplace(tw::testing::Replacements{.settings = store.get(),
+                                                   .system = &host->get().system,
+                                                   .wmi = wmi.get(),
+                                                   .files = &host->get().files});
         const std::string key =
             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orvane Software\\Tallwatch\\twnt\\";
         auto set = [&](const char* name, const std::string& text) {
@@ -110,7 +111,7 @@ struct Editor {
         for (int i = 0; i < tw::editor::kDialogSettings; ++i)
             if (!store->getValue(key + tw::editor::dialogSetting(i).editorName, ""))
                 set(tw::editor::dialogSetting(i).editorName, "1");
-        dlg = std::make_unique<CtwntcfgDlg>(p, log, ui);
+        dlg = std::make_unique<CtwntcfgDlg>(platform->p, log, ui);
         dlg->OnInitDialog();
     }
     ~Editor() { std::filesystem::remove_all(dir); }
@@ -120,8 +121,10 @@ struct Editor {
     std::unique_ptr<tw::platform::SettingsStore> store;
     std::unique_ptr<tw::platform::WmiProvider> wmi;
     std::unique_ptr<tw::platform::HostPlatform> host;
-    tw::platform::Platform p;
-    tw::editor::EditorLog log{nullptr};
+    // This host's process services and files; the settings and WMI above.
+    std::optional<tw::testing::FakePlatform> platform;
+    tw::testing::MemoryFiles logFiles;
+    tw::editor::EditorLog log{logFiles};  // not started: writes nothing
     SilentUi ui;
     std::unique_ptr<CtwntcfgDlg> dlg;
 };

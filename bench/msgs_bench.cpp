@@ -63,7 +63,7 @@ Workload workload() {
 void BM_MsgsTwentyThousandEventsTwoHundredPatterns(benchmark::State& state) {
     static const Workload w = workload();
     auto host = tw::platform::makeHostPlatform();
-    tw::platform::Clock& clock = *host->get().clock;
+    tw::platform::Clock& clock = host->get().clock;
     const std::string levels = tw::normalisemsglevels("SYS:ERR:Y:60 SYS:WARN:N:60");
     const tw::LogSource system{"SYS:", "System"};
     size_t size = 0;

@@ -18,12 +18,13 @@
 
 #include "agent/core/config.h"
 #include "agent/ext/plugin.h"
+#include "base/settings.h"
 #include "base/twlog.h"
 #include "platform/ascii.h"
 #include "platform/posix/posix_directory.h"
 #include "platform/posix/posix_sockets.h"
 #include "platform/system.h"
-#include "test/support/manual_clock.h"
+#include "test/support/fake_platform.h"
 #include "test/support/twrecv_process.h"
 
 extern char** environ;
@@ -43,8 +44,16 @@ void BM_PluginScanOf1000WorkFilesToTwrecv(benchmark::State& state) {
     } mutex;
     tw::testing::ManualClock clock;
     tw::AuxThreads threads;
-    tw::ExtContext x{threads, mutex, clock};
-    x.directory = directory.get();
+    tw::testing::FakePlatform fake({.clock = &clock, .directory = directory.get()});
+    tw::Settings settings(fake.settings);
+    const tw::ExtContext x{.threads = threads,
+                           .mutex = mutex,
+                           .clock = clock,
+                           .system = fake.system,
+                           .directory = *directory,
+                           .launcher = fake.launcher,
+                           .settings = settings,
+                           .view = {}};
     tw::Config cfg;
     cfg.host.compName = "BENCHHOST";
     cfg.externalpathAsWritten = dir + "/work";

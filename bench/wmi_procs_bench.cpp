@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "test/support/manual_clock.h"
+#include "test/support/fake_platform.h"
 #include "agent/wmi/procinfo.h"
 #include "agent/wmi/wmi.h"
 #include "platform/posix/file_settings_store.h"
@@ -21,10 +21,8 @@ void BM_LiveProcessSnapshot(benchmark::State& state) {
     auto store = tw::platform::makeFileSettingsStore("/tmp/twnt-bench-registry.reg");
     auto host = tw::platform::posix::makeHostInfo();
     auto provider = tw::platform::makeLiveWmiProvider(clock, *store, *host);
-    tw::platform::Platform p;
-    p.clock = &clock;
-    p.wmi = provider.get();
-    tw::WmiSession session(p);
+    tw::testing::FakePlatform fp({.clock = &clock, .wmi = provider.get()});
+    tw::WmiSession session(fp.p);
     session.open();
     size_t rows = 0;
     for (auto _ : state) {

@@ -15,7 +15,7 @@
 #include "agent/wmitests/wmitests.h"
 #include "platform/posix/file_settings_store.h"
 #include "platform/wmi/fixture_wmi_provider.h"
-#include "test/support/manual_clock.h"
+#include "test/support/fake_platform.h"
 
 namespace {
 
@@ -81,11 +81,8 @@ void BM_RunThousandDefinitionsAgainstFixture(benchmark::State& state) {
     tw::testing::ManualClock clock;
     auto store = tw::platform::makeFileSettingsStore(dir + "/registry.reg");
     auto provider = tw::platform::makeFixtureWmiProvider(dir + "/fixture.json", clock, *store);
-    tw::platform::Platform p;
-    p.clock = &clock;
-    p.settings = store.get();
-    p.wmi = provider.get();
-    tw::WmiSession session(p);
+    tw::testing::FakePlatform fp({.settings = store.get(), .clock = &clock, .wmi = provider.get()});
+    tw::WmiSession session(fp.p);
     if (!session.open()) state.SkipWithError("fixture session did not open");
     size_t messages = 0;
     tw::WmiTestEnv env;

@@ -8,16 +8,15 @@
 namespace tw::editor {
 
 bool EditorLog::start() {
-    if (!files_ || !files_->create(path_, textModeLines("twntcfg started\n"))) return false;
+    if (!files_.create(path_, textModeLines("twntcfg started\n"))) return false;
     active_ = true;
     return true;
 }
 
 void EditorLog::append(std::string_view line) const {
-    if (!files_) return;
     std::string text(line);
     text += '\n';
-    files_->append(path_, textModeLines(text));
+    files_.append(path_, textModeLines(text));
 }
 
 void EditorLog::write(std::string_view line) const {

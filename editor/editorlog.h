@@ -24,8 +24,7 @@ inline constexpr const char* kEditorLogFile = "twntcfg.log";
 
 class EditorLog {
   public:
-    // files may be null: the log then cannot be started.
-    explicit EditorLog(platform::FileWriter* files, std::string path = kEditorLogFile)
+    explicit EditorLog(platform::FileWriter& files, std::string path = kEditorLogFile)
         : files_(files), path_(std::move(path)) {}
 
     // Creates the file anew with the line "twntcfg started" and activates
@@ -49,7 +48,7 @@ class EditorLog {
   private:
     void append(std::string_view line) const;
 
-    platform::FileWriter* files_;
+    platform::FileWriter& files_;
     std::string path_;
     bool active_ = false;
     bool wmiActive_ = false;

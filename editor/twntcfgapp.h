@@ -5,7 +5,7 @@
 //   CtwntcfgApp app(platform, ui);
 //   if (auto code = app.InitInstance(args)) return *code;   // version shown
 //   auto dlg = app.createDialog();
-//   if (auto code = dlg->OnInitDialog()) return *code;     // no WMI
+//   dlg->OnInitDialog();
 //   ... run the dialog until dlg->closed() ...; return 0;
 #pragma once
 

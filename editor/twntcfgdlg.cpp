@@ -92,19 +92,14 @@ void CtwntcfgDlg::bindActions() {
 
 // ---- start and load ----------------------------------------------------------------------
 
-std::optional<int> CtwntcfgDlg::OnInitDialog() {
+void CtwntcfgDlg::OnInitDialog() {
     ctrl(ctl::kSave).enabled = false;
-    if (!wmi_.start()) {
-        log_.write("OnInitDialog::Can not initialize WMI, exit");
-        ui_.messageBox("Can not initialize WMI, exit", kErrorCaption, MessageKind::Error);
-        return 1;
-    }
+    wmi_.start();
     log_.write("OnInitDialog::WMI initialization success.");
     wmi_.clearLocalMachineName();
     // A remote or slow machine keeps the first load busy.
     WaitCursor wait(ui_);
     InitializeComponentValues();
-    return std::nullopt;
 }
 
 void CtwntcfgDlg::InitializeComponentValues() {
@@ -231,8 +226,7 @@ void CtwntcfgDlg::SaveSettings() {
         ui_.setFocus(ctl::kQuit);
     }
     // The export records what the save wrote, also when a write failed.
-    if (platform_.system && platform_.files)
-        ExportSettings(edited_, wmi_, *platform_.system, *platform_.files);
+    ExportSettings(edited_, wmi_, platform_.system, platform_.files);
     wmi_.ConnectWMIDB(kRootCimv2);
 }
 

@@ -7,8 +7,8 @@
 //
 // A view:
 //   - creates the model with the platform, the log and its UiPort, calls
-//     OnInitDialog() (a returned exit code ends the program), then shows
-//     controls() and re-reads them after every call into the model;
+//     OnInitDialog(), then shows controls() and re-reads them after every
+//     call into the model;
 //   - passes the person's edits in as the form describes (form.h), and does
 //     what click() answers ("WMI Test Config" opens the WMI test editor,
 //     WMITestConfig, as sub(); "Quit" closes the window once closed() is
@@ -42,8 +42,7 @@ class CtwntcfgDlg : public Form {
     ~CtwntcfgDlg();
 
     // Dialog start: starts the WMI context and loads the target machine.
-    // Answers the exit code (1) when the program has to end at once.
-    std::optional<int> OnInitDialog();
+    void OnInitDialog();
     bool closed() const { return closed_; }
 
     // ---- operations --------------------------------------------------------------

@@ -37,15 +37,14 @@ int32_t returnValue(const WmiObject& out) {
 
 }  // namespace
 
-WmiContext::WmiContext(platform::WmiProvider* provider, platform::SettingsStore* store,
+WmiContext::WmiContext(platform::WmiProvider& provider, platform::SettingsStore& store,
                        const EditorLog& log, UiPort& ui)
     : provider_(provider), store_(store), log_(log), ui_(ui) {}
 
 WmiContext::~WmiContext() = default;
 
-bool WmiContext::start() {
-    initialised_ = provider_ != nullptr;
-    return initialised_;
+void WmiContext::start() {
+    initialised_ = true;
 }
 
 void WmiContext::end() {
@@ -60,13 +59,12 @@ bool WmiContext::fieldBlank() const {
 
 std::unique_ptr<platform::WmiConnection> WmiContext::connectTo(const std::string& machine,
                                                                const char* ns) {
-    if (!provider_) return nullptr;
     const std::string path = machine.empty() ? std::string(ns) : machine + "\\" + ns;
     if (path.size() >= kNamespacePathLimit) return nullptr;
     // The provider takes the machine's name without the leading "\\".
     size_t skip = 0;
     while (skip < machine.size() && machine[skip] == '\\') ++skip;
-    auto r = provider_->connect(machine.substr(skip), ns);
+    auto r = provider_.connect(machine.substr(skip), ns);
     return std::move(r.connection);
 }
 
@@ -173,19 +171,19 @@ std::string WmiContext::ReadRegKey(std::string_view name) {
         return {};
     }
     const std::string key = kHklm + fullKey;
-    if (!store_ || !store_->keyExists(key)) {
+    if (!store_.keyExists(key)) {
         success_ = false;
-        lastRead_ = store_ && store_->healthy() ? ReadStatus::NotFound : ReadStatus::Failed;
+        lastRead_ = store_.healthy() ? ReadStatus::NotFound : ReadStatus::Failed;
         log_.wmif("ReadRegKey::failed at %s (RegOpenKeyEx)", fullKey.c_str());
         return {};
     }
-    auto v = store_->getValue(key, "");
+    auto v = store_.getValue(key, "");
     if (!v || (v->type != platform::RegType::Sz && v->type != platform::RegType::ExpandSz) ||
         v->data.size() >= kLocalReadLimit) {
         success_ = false;
         // A key without a text is a setting that is not there; a value of
         // another type or one too long is there but unread.
-        lastRead_ = !v && store_->healthy() ? ReadStatus::NotFound : ReadStatus::Failed;
+        lastRead_ = !v && store_.healthy() ? ReadStatus::NotFound : ReadStatus::Failed;
         log_.wmif("ReadRegKey::failed at %s (RegQueryValueEx)", fullKey.c_str());
         return {};
     }
@@ -243,9 +241,9 @@ bool WmiContext::WriteRegKey(std::string_view name, std::string_view text) {
     log_.wmi("WriteRegKey::failed on wmi, try CRegKey ");
     if (targetIsLocal()) {
         const std::string key = kHklm + fullKey;
-        if (!store_ || !store_->createKey(key)) {
+        if (!store_.createKey(key)) {
             log_.wmif("WriteRegKey::failed at %s (RegCreateKeyEx)", fullKey.c_str());
-        } else if (!store_->setValue(key, "", platform::RegValue::sz(std::string(text)))) {
+        } else if (!store_.setValue(key, "", platform::RegValue::sz(std::string(text)))) {
             log_.wmif("WriteRegKey::failed at %s (RegSetValueEx)", fullKey.c_str());
         } else {
             return true;

@@ -76,15 +76,17 @@ enum class QueryStatus {
 
 class WmiContext {
   public:
-    // provider: this platform's WMI provider (null: the context cannot
-    // start). store: the local settings store, the fallback for this machine.
-    WmiContext(platform::WmiProvider* provider, platform::SettingsStore* store,
+    // provider: this platform's WMI provider. store: the local settings
+    // store, the fallback for this machine.
+    WmiContext(platform::WmiProvider& provider, platform::SettingsStore& store,
                const EditorLog& log, UiPort& ui);
     ~WmiContext();
 
-    // Starts the context (sets the WMI-initialised flag); false when this
-    // platform offers no WMI. end() releases the connection.
-    bool start();
+    // Starts the context: sets the WMI-initialised flag. The provider makes
+    // its preparations (privileges, COM) at each connection, whose failure
+    // is that connection's, so the start itself cannot fail. end() releases
+    // the connection.
+    void start();
     void end();
     bool initialised() const { return initialised_; }
 
@@ -153,8 +155,8 @@ class WmiContext {
     bool wmicreatekey(const std::string& fullKey);
     void showWriteFailure(std::string_view name);
 
-    platform::WmiProvider* provider_;
-    platform::SettingsStore* store_;
+    platform::WmiProvider& provider_;
+    platform::SettingsStore& store_;
     const EditorLog& log_;
     UiPort& ui_;
     bool initialised_ = false;

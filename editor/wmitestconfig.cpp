@@ -100,9 +100,7 @@ void WMITestConfig::save() {
     if (!written) return;
     ctrl(kSave).enabled = false;
     // A failure to write the copy is not reported.
-    if (platform_.files && platform_.system)
-        platform_.files->writePrivate(twwmitestspath(*platform_.system),
-                                      textModeLines(text + "\n"));
+    platform_.files.writePrivate(twwmitestspath(platform_.system), textModeLines(text + "\n"));
 }
 
 std::string twwmitestspath(platform::System& system) {

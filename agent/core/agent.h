@@ -24,10 +24,10 @@ namespace tw {
 
 struct Agent {
     // A stop is due: the service was told to stop, or the process is asked to end.
-    bool stopping() { return serviceFlag.load() != 0 || p.system->stopRequested(); }
+    bool stopping() { return serviceFlag.load() != 0 || p.system.stopRequested(); }
 
     explicit Agent(platform::Platform& platform)
-        : p(platform), settings(*platform.settings), wmi(platform) {}
+        : p(platform), settings(platform.settings), wmi(platform) {}
 
     platform::Platform& p;
     Settings settings;

@@ -24,12 +24,12 @@ S commonsettings(const Config& cfg, std::string_view word) {
 
 template <class S>
 TestContext<S> context(Agent& a, const S& settings, const Delivery& d) {
-    return {settings, a.wmi, *a.p.clock, d};
+    return {settings, a.wmi, a.p.clock, d};
 }
 
 // The administrator's WMI-defined tests, after the built-in ones.
 void runwmitestsstep(Agent& a, const Delivery& d) {
-    WmiTestEnv env = wmitestenv(a.cfg, *a.p.clock);
+    WmiTestEnv env = wmitestenv(a.cfg, a.p.clock);
     env.query = [&a](const std::string& q, size_t capacity) {
         WmiQueryAnswer answer;
         answer.ok = wmiquery(a.wmi, q, answer.text, capacity);
@@ -117,11 +117,10 @@ WmiTestEnv wmitestenv(const Config& cfg, platform::Clock& clock) {
 }
 
 StatusChannel statuschannel(Agent& a) {
-    StatusChannel ch = statuschannel(a.cfg, a.p.sockets, a.p.clock);
+    StatusChannel ch = statuschannel(a.cfg, &a.p.sockets, &a.p.clock);
     ch.crypto = a.p.crypto;
     ch.stopping = [&a] {
-        return a.serviceFlag.load() != 0 || a.aux.stopRequested() ||
-               (a.p.system && a.p.system->stopRequested());
+        return a.serviceFlag.load() != 0 || a.aux.stopRequested() || a.p.system.stopRequested();
     };
     ch.dead = &a.deadDestinations;
     ch.cycle = a.sequence;

@@ -95,9 +95,9 @@ class Commands {
         if (w.params.size() >= 3 && decimalNumber(w.params[2]) == 0) return usage();
 
         // A settings file that cannot be read must not be overwritten.
-        if (!a_.p.settings->healthy()) {
+        if (!a_.p.settings.healthy()) {
             err(strformat("\r\n%s could not be installed: %s\r\n\r\n", kShortDisplayName,
-                          a_.p.settings->lastError().c_str()));
+                          a_.p.settings.lastError().c_str()));
             return 1;
         }
         if (alreadyinstalled()) {
@@ -136,7 +136,7 @@ class Commands {
         std::string key = kSettingsKey;
         if (!keyexists(kSettingsKey) && keyexists(kOldSettingsKey)) key = kOldSettingsKey;
         removeservice();
-        Settings found(*a_.p.settings, key);
+        Settings found(a_.p.settings, key);
         for (const SettingDef* def : tableorder("PluginTimer", "ExternalPath"))
             found.deletesetting(def->name);
         found.deletesetting("");
@@ -144,13 +144,13 @@ class Commands {
     }
 
     int upgrade() {
-        auto& sm = *a_.p.services;
+        auto& sm = a_.p.services;
         // Wait while a stop is under way; a missing service is no error here.
         if (sm.openManager(true) && sm.openService(kServiceName)) {
             for (int i = 0; i < 600; ++i) {
                 auto st = sm.queryState();
                 if (!st || *st != platform::ServiceState::StopPending) break;
-                a_.p.clock->sleepSeconds(1);
+                a_.p.clock.sleepSeconds(1);
             }
         }
         sm.closeAll();
@@ -160,9 +160,9 @@ class Commands {
         }
 
         Settings& s = a_.settings;
-        if (!a_.p.settings->healthy()) {
+        if (!a_.p.settings.healthy()) {
             err(strformat("Couldn't access registry tree\r\n%s\r\n",
-                          a_.p.settings->lastError().c_str()));
+                          a_.p.settings.lastError().c_str()));
             return 1;
         }
         std::string key;
@@ -181,7 +181,7 @@ class Commands {
         }
 
         // Clean: earlier switches become mode letters; unknown subkeys go.
-        Settings found(*a_.p.settings, key);
+        Settings found(a_.p.settings, key);
         for (const auto& name : names) {
             if (findsetting(name)) continue;
             for (const EarlierSwitch& old : kEarlierSwitches) {
@@ -197,7 +197,7 @@ class Commands {
             // so that the filling below completes the rest from the defaults.
             for (const auto& def : kSettingsTable) {
                 std::string from = std::string(kHklm) + kOldSettingsKey + def.name;
-                auto value = a_.p.settings->getValue(from, "");
+                auto value = a_.p.settings.getValue(from, "");
                 if (!value) continue;
                 std::string text =
                     value->type == platform::RegType::Dword ? std::string() : value->data;
@@ -243,13 +243,13 @@ class Commands {
     }
 
     int startstop(bool start) {
-        auto& sm = *a_.p.services;
+        auto& sm = a_.p.services;
         auto fail = [&](const std::string& text) {
             err(text);
-            a_.p.clock->sleepSeconds(5);
+            a_.p.clock.sleepSeconds(5);
             return 1;
         };
-        if (!a_.p.host->computerName() || !sm.openManager(false))
+        if (!a_.p.host.computerName() || !sm.openManager(false))
             return fail("Can't retrieve Computer Name\r\n");
         if (!sm.openService(kServiceName))
             return fail(strformat("Can't Open %s service\r\n", kShortDisplayName));
@@ -266,7 +266,7 @@ class Commands {
             out(strformat("%s service stopped\r\n", kShortDisplayName));
         }
         sm.closeAll();
-        a_.p.clock->sleepSeconds(2);
+        a_.p.clock.sleepSeconds(2);
         return 0;
     }
 
@@ -275,14 +275,14 @@ class Commands {
     void err(const std::string& s) { c_.err(s); }
 
     std::string smerror() {
-        auto e = a_.p.services->lastError();
+        auto e = a_.p.services.lastError();
         return lasterrortext(e.message, e.code);
     }
 
     bool keyexists(const char* path) {
         std::string key = std::string(kHklm) + path;
         key.pop_back();
-        return a_.p.settings->keyExists(key);
+        return a_.p.settings.keyExists(key);
     }
 
     void alwaysgreen(const char* item) {
@@ -305,14 +305,14 @@ class Commands {
     }
 
     bool createservice() {
-        auto path = a_.p.system->programPath();
+        auto path = a_.p.system.programPath();
         if (!path) {
-            uint32_t code = a_.p.system->lastErrorCode();
+            uint32_t code = a_.p.system.lastErrorCode();
             out(strformat("Unable to install %s - %s\r\n", kDisplayName,
-                          lasterrortext(a_.p.system->errorText(code), code).c_str()));
+                          lasterrortext(a_.p.system.errorText(code), code).c_str()));
             return false;
         }
-        auto& sm = *a_.p.services;
+        auto& sm = a_.p.services;
         if (!sm.openManager(true)) {
             out(strformat("OpenSCManager failed - %s\r\n", smerror().c_str()));
             return false;
@@ -326,14 +326,14 @@ class Commands {
     }
 
     bool updateservice() {
-        auto path = a_.p.system->programPath();
+        auto path = a_.p.system.programPath();
         if (!path) {
-            uint32_t code = a_.p.system->lastErrorCode();
+            uint32_t code = a_.p.system.lastErrorCode();
             out(strformat("Unable to install/upgrade %s - %s\r\n", kDisplayName,
-                          lasterrortext(a_.p.system->errorText(code), code).c_str()));
+                          lasterrortext(a_.p.system.errorText(code), code).c_str()));
             return false;
         }
-        auto& sm = *a_.p.services;
+        auto& sm = a_.p.services;
         bool ok = sm.openManager(true) && sm.openService(kServiceName) &&
                   sm.changeService(path->substr(0, 511), kDisplayName);
         sm.closeAll();
@@ -341,7 +341,7 @@ class Commands {
     }
 
     void removeservice() {
-        auto& sm = *a_.p.services;
+        auto& sm = a_.p.services;
         if (!sm.openManager(true)) {
             out(strformat("OpenSCManager failed - %s\r\n", smerror().c_str()));
             return;
@@ -356,7 +356,7 @@ class Commands {
             std::optional<platform::ServiceState> st;
             // Bounded: a service that never leaves its stop counts as failed.
             for (int i = 0; i < 120; ++i) {
-                a_.p.clock->sleepSeconds(1);
+                a_.p.clock.sleepSeconds(1);
                 st = sm.queryState();
                 if (!st || *st != platform::ServiceState::StopPending) break;
                 out(".");
@@ -376,20 +376,20 @@ class Commands {
     // The resolver's official name of this host; the socket layer is started
     // around it (Windows Sockets must run for name resolution).
     std::string localaliasname() {
-        platform::Sockets* sockets = a_.p.sockets;
-        if (sockets && !sockets->start()) return {};
+        platform::Sockets& sockets = a_.p.sockets;
+        if (!sockets.start()) return {};
         std::string alias;
-        if (auto name = a_.p.host->hostName()) {
-            auto entry = a_.p.host->resolve(name->substr(0, 255));
+        if (auto name = a_.p.host.hostName()) {
+            auto entry = a_.p.host.resolve(name->substr(0, 255));
             if (entry) alias = entry->officialName;
         }
-        if (sockets) sockets->stop();
+        sockets.stop();
         return alias;
     }
 
     void registersource() {
-        auto path = a_.p.system->programPath();
-        registereventsource(*a_.p.settings, path.value_or(""));
+        auto path = a_.p.system.programPath();
+        registereventsource(a_.p.settings, path.value_or(""));
     }
 
     Agent& a_;

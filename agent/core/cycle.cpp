@@ -21,16 +21,16 @@ namespace {
 bool startdelay(Agent& a) {
     int minutes = decimalNumber(a.settings.readsetting("StartDelay"));
     if (minutes <= 0) return true;
-    return a.p.clock->sleepSeconds(static_cast<int64_t>(minutes) * 60);
+    return a.p.clock.sleepSeconds(static_cast<int64_t>(minutes) * 60);
 }
 
 // Opens the diagnostic log; when it is refused somewhere (even if a fallback
 // folder took it), says so in the event log, once for as long as the reason
 // stays the same.
 void openlogorsay(Agent& a) {
-    std::string failure = openlog(a.settings, *a.p.system);
+    std::string failure = openlog(a.settings, a.p.system);
     if (!failure.empty() && failure != a.logFailure)
-        logevent(*a.p.events, platform::EventType::Warning,
+        logevent(a.p.events, platform::EventType::Warning,
                  "The diagnostic log TW.LOG cannot be opened: " + failure, kEventLogUnopenable);
     a.logFailure = failure;
 }
@@ -38,11 +38,11 @@ void openlogorsay(Agent& a) {
 // A hand-edited file that no longer parses: say where, skip this cycle's
 // tests and try again at the next one. Nothing is rewritten.
 bool settingsreadable(Agent& a, std::string& failure) {
-    if (a.p.settings->healthy()) return true;
-    std::string why = a.p.settings->lastError();
+    if (a.p.settings.healthy()) return true;
+    std::string why = a.p.settings.lastError();
     twlog("Settings cannot be read: %s\r\n", why.c_str());
     failure = "Settings cannot be read: " + why;
-    logevent(*a.p.events, platform::EventType::Error, failure, kEventSettingsUnreadable);
+    logevent(a.p.events, platform::EventType::Error, failure, kEventSettingsUnreadable);
     return false;
 }
 
@@ -54,13 +54,14 @@ constexpr int64_t kSettingsRereadMs = 1000;
 // What the plugin and external-program threads work with; the cycle mutex
 // must exist.
 ExtContext extcontext(Agent& a) {
-    ExtContext x{a.aux, *a.cycleMutex, *a.p.clock};
-    x.system = a.p.system;
-    x.directory = a.p.directory;
-    x.launcher = a.p.launcher;
-    x.settings = &a.settings;
-    x.view = [&a] { return pluginview(a.cfg, statuschannel(a)); };
-    return x;
+    return {.threads = a.aux,
+            .mutex = *a.cycleMutex,
+            .clock = a.p.clock,
+            .system = a.p.system,
+            .directory = a.p.directory,
+            .launcher = a.p.launcher,
+            .settings = a.settings,
+            .view = [&a] { return pluginview(a.cfg, statuschannel(a)); }};
 }
 
 }  // namespace
@@ -71,11 +72,11 @@ SettingsLoad loadsettings(Agent& a, const std::function<void(const std::string&)
         out.step = SettingsStep::Unreadable;
         return out;
     }
-    auto load = [&] { return loadconfig(a.settings, *a.p.host, a.cfg, onExternals); };
+    auto load = [&] { return loadconfig(a.settings, a.p.host, a.cfg, onExternals); };
     LoadResult r = load();
     if (r.outcome == LoadOutcome::NoDisplay) {
         twlog("\r\nSettings read again in %d ms\r\n", static_cast<int>(kSettingsRereadMs));
-        if (!a.p.clock->sleepMs(kSettingsRereadMs)) {
+        if (!a.p.clock.sleepMs(kSettingsRereadMs)) {
             out.step = SettingsStep::Stopped;
             return out;
         }
@@ -87,13 +88,13 @@ SettingsLoad loadsettings(Agent& a, const std::function<void(const std::string&)
     }
     if (r.outcome == LoadOutcome::NoDisplay) {
         out.why = "TWDISPLAY not set";
-        logevent(*a.p.events, platform::EventType::Error, out.why, kEventNoDisplay);
+        logevent(a.p.events, platform::EventType::Error, out.why, kEventNoDisplay);
         out.step = SettingsStep::Fatal;
         return out;
     }
     if (r.outcome == LoadOutcome::HostNotResolved) {
         out.why = strformat("gethostbyname(\"%s\") call failed", r.hostName.c_str());
-        logevent(*a.p.events, platform::EventType::Error, out.why, kEventHostName);
+        logevent(a.p.events, platform::EventType::Error, out.why, kEventHostName);
         out.step = SettingsStep::Fatal;
         return out;
     }
@@ -107,7 +108,7 @@ bool computernameok(Agent& a, std::string* why) {
         if (why) *why = text;
         return false;
     };
-    auto cname = a.p.host->computerName();
+    auto cname = a.p.host.computerName();
     if (!cname) return fault("Can't get computer name");
     std::string name = cname->substr(0, 17);
     size_t lead = name.find_first_not_of('\\');
@@ -138,7 +139,7 @@ CycleEnd runcycle(Agent& a) {
     if (r.step == SettingsStep::Fatal) return CycleEnd::Fatal;
 
     if (a.cfg.keycodeUnusable)
-        logevent(*a.p.events, platform::EventType::Error,
+        logevent(a.p.events, platform::EventType::Error,
                  "The KeyCode is longer than 255 characters and cannot be used: no message is "
                  "sent, none goes out in clear",
                  kEventKeyCodeUnusable);
@@ -148,7 +149,7 @@ CycleEnd runcycle(Agent& a) {
         return CycleEnd::LeaveLoop;
     }
 
-    int64_t testTime = a.p.clock->now();
+    int64_t testTime = a.p.clock.now();
     if (a.numcpu < 1) a.numcpu = wminumcpu(a.wmi).value_or(0);
     twlog("Number of CPUs = %d\r\n", a.numcpu);
     runtests(a, testTime);
@@ -159,23 +160,23 @@ CycleEnd runcycle(Agent& a) {
 
 int twmain(Agent& a) {
     if (!startdelay(a)) return 0;
-    if (a.p.sockets && !a.p.sockets->start()) {
-        logevent(*a.p.events, platform::EventType::Error, "WSAStartup() failed", kEventWsaStartup);
+    if (!a.p.sockets.start()) {
+        logevent(a.p.events, platform::EventType::Error, "WSAStartup() failed", kEventWsaStartup);
         return 1;
     }
     openlogorsay(a);
     if (!startdelay(a)) {
-        if (a.p.sockets) a.p.sockets->stop();
+        a.p.sockets.stop();
         return 0;
     }
-    a.cycleMutex = a.p.system->createCycleMutex("TWNTMutex");
+    a.cycleMutex = a.p.system.createCycleMutex("TWNTMutex");
     // A session that cannot be opened leaves every WMI fetch failing; the
     // cycle goes on and reports what it can.
     wmiinit(a.wmi);
     if (istwntrunning(a.wmi, a.serviceMode)) {
         wmiclose(a.wmi);
         a.cycleMutex->unlock();
-        if (a.p.sockets) a.p.sockets->stop();
+        a.p.sockets.stop();
         return 1;
     }
     a.numcpu = wminumcpu(a.wmi).value_or(0);
@@ -184,17 +185,17 @@ int twmain(Agent& a) {
 
     int status = 0;
     while (!a.stopping()) {
-        const int64_t cycleStart = a.p.clock->now();
+        const int64_t cycleStart = a.p.clock.now();
         CycleEnd end = runcycle(a);
         if (end == CycleEnd::Fatal) {
             status = 1;
             break;
         }
         if (end == CycleEnd::LeaveLoop) break;
-        int64_t sleep = sleeptime(a.p.clock->now() - cycleStart, a.cfg.timer);
+        int64_t sleep = sleeptime(a.p.clock.now() - cycleStart, a.cfg.timer);
         twlog("twmain: Sleeping for %d seconds\r\n", static_cast<int>(sleep));
         a.cycleMutex->unlock();
-        a.p.clock->sleepSeconds(sleep);
+        a.p.clock.sleepSeconds(sleep);
         twlog("twmain: Sleep has terminated\r\n");
         a.cycleMutex->lock();
         twlog("Sleep has terminated in Main & mutex has been grabbed\r\n");
@@ -205,7 +206,7 @@ int twmain(Agent& a) {
     a.cycleMutex->unlock();
     // The plugin and external-program threads end before the agent does.
     a.aux.stopAll();
-    if (a.p.sockets) a.p.sockets->stop();
+    a.p.sockets.stop();
     return status;
 }
 

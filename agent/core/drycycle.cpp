@@ -19,17 +19,17 @@ namespace {
 // leaves no other trace (the WMI provider's notices among them).
 class LoadFailureEvents final : public platform::EventLog {
   public:
-    explicit LoadFailureEvents(platform::EventLog* inner) : inner_(inner) {}
+    explicit LoadFailureEvents(platform::EventLog& inner) : inner_(inner) {}
     bool report(const std::string& source, platform::EventType type, uint32_t identifier,
                 const std::vector<std::string>& texts) override {
         if (identifier != kEventNoDisplay && identifier != kEventHostName &&
             identifier != kEventSettingsUnreadable)
             return true;
-        return inner_ && inner_->report(source, type, identifier, texts);
+        return inner_.report(source, type, identifier, texts);
     }
 
   private:
-    platform::EventLog* inner_;
+    platform::EventLog& inner_;
 };
 
 // The socket layer is started and stopped (name resolution needs it on
@@ -37,11 +37,9 @@ class LoadFailureEvents final : public platform::EventLog {
 // ever reach the network in a dry run, it goes nowhere.
 class NoTrafficSockets final : public platform::Sockets {
   public:
-    explicit NoTrafficSockets(platform::Sockets* inner) : inner_(inner) {}
-    bool start() override { return !inner_ || inner_->start(); }
-    void stop() override {
-        if (inner_) inner_->stop();
-    }
+    explicit NoTrafficSockets(platform::Sockets& inner) : inner_(inner) {}
+    bool start() override { return inner_.start(); }
+    void stop() override { inner_.stop(); }
     platform::ResolveResult resolve(const std::string&, uint16_t, const platform::ResolveHints&,
                                     const platform::WaitBound&) override {
         platform::ResolveResult r;
@@ -89,7 +87,7 @@ class NoTrafficSockets final : public platform::Sockets {
     std::string errorText(int) override { return "nothing is sent by twnt -test"; }
 
   private:
-    platform::Sockets* inner_;
+    platform::Sockets& inner_;
 };
 
 // The directory as it is, never changed: the deletions the plugin reader
@@ -172,17 +170,23 @@ DryRun drycycle(platform::Platform& host) {
     DryRun run;
     LoadFailureEvents events(host.events);
     NoTrafficSockets sockets(host.sockets);
-    std::optional<ReadOnlyDirectory> directory;
-    if (host.directory) directory.emplace(*host.directory);
-
-    platform::Platform p = host;
-    p.events = &events;
-    p.sockets = &sockets;
-    p.directory = directory ? &*directory : nullptr;
-    p.launcher = nullptr;  // no external program is started
-    p.services = nullptr;  // no service is created, started or stopped
-    p.dispatcher = nullptr;
-    p.files = nullptr;
+    ReadOnlyDirectory directory(host.directory);
+    // The dry run runs no command, no service and no external program, and
+    // writes no file of the editor: the service manager, the dispatcher, the
+    // launcher and the file writer are the host's, and stay unused.
+    platform::Platform p{.settings = host.settings,
+                         .events = events,
+                         .host = host.host,
+                         .clock = host.clock,
+                         .system = host.system,
+                         .dispatcher = host.dispatcher,
+                         .services = host.services,
+                         .sockets = sockets,
+                         .wmi = host.wmi,
+                         .launcher = host.launcher,
+                         .directory = directory,
+                         .files = host.files,
+                         .crypto = host.crypto};
 
     if (!sockets.start()) {
         fail(run, "WSAStartup() failed");
@@ -239,8 +243,8 @@ DryRun drycycle(platform::Platform& host) {
     a.numcpu = wminumcpu(a.wmi).value_or(0);
     // The tests that compare two samples get their first one now, as from
     // an earlier cycle, and their second a second later.
-    if (firstsamples(a)) secondSample = a.p.clock->sleepSeconds(1);
-    if (!a.stopping()) runtests(a, a.p.clock->now());
+    if (firstsamples(a)) secondSample = a.p.clock.sleepSeconds(1);
+    if (!a.stopping()) runtests(a, a.p.clock.now());
     if (a.stopping()) {
         // Told to stop (SIGINT, SIGTERM): what was gathered is not the whole cycle.
         fail(run, "Stopped before the cycle was done");
@@ -249,23 +253,26 @@ DryRun drycycle(platform::Platform& host) {
 
     // What the agent's auxiliary threads would do, listed only.
     NoMutex mutex;
-    ExtContext x{a.aux, mutex, *a.p.clock};
-    x.system = a.p.system;
-    x.directory = a.p.directory;
-    x.settings = &a.settings;
+    const ExtContext x{.threads = a.aux,
+                       .mutex = mutex,
+                       .clock = a.p.clock,
+                       .system = a.p.system,
+                       .directory = a.p.directory,
+                       .launcher = a.p.launcher,
+                       .settings = a.settings,
+                       .view = {}};
     for (const std::string& entry : externalentries(externalsbuffer(externals)))
-        run.externals.push_back(
-            {entry, x.directory ? prepareexternal(x, entry) : std::optional<ExternalProgram>()});
+        run.externals.push_back({entry, prepareexternal(x, entry)});
     run.externalpath = a.cfg.externalpathAsWritten;
-    if (!run.externalpath.empty() && directory) {
+    if (!run.externalpath.empty()) {
         StatusChannel ch = statuschannel(a);
         ch.dry = [&run](const std::vector<std::string>&, const std::string& text) {
             if (text.rfind("page", 0) != 0 && !run.workfiles.empty())
                 ++run.workfiles.back().messages;
         };
-        directory->run = &run;
+        directory.run = &run;
         pluginscan(x, pluginview(a.cfg, ch));
-        directory->run = nullptr;
+        directory.run = nullptr;
     }
     return run;
 }

@@ -49,8 +49,9 @@ struct DryRun {
 // just before the run.
 inline constexpr const char* kSecondSampleNote = "second sample taken 1 s after the first";
 
-// Runs the cycle dry on this platform (its services are wrapped so that
-// nothing is sent, started, stopped or deleted).
+// Runs the cycle dry on this platform: its sockets and its directory are
+// wrapped so that nothing is sent or deleted; the svcs test's actions and
+// the external programs are noted, not carried out.
 DryRun drycycle(platform::Platform& platform);
 
 // 1 when the settings did not load, 2 when a message is yellow or red, else 0.

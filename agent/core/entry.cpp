@@ -21,7 +21,7 @@ int twntentry(const std::vector<std::string>& args, platform::Platform& platform
     }
     Agent agent(platform);
     if (joined.find("-app") != std::string::npos) {
-        platform.system->releaseConsole();
+        platform.system.releaseConsole();
         agent.serviceMode = false;
         return twmain(agent);
     }

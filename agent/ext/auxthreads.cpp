@@ -42,7 +42,7 @@ size_t AuxThreads::count() const {
 }
 
 bool auxstopping(const ExtContext& x) {
-    return x.threads.stopRequested() || (x.system && x.system->stopRequested());
+    return x.threads.stopRequested() || x.system.stopRequested();
 }
 
 bool auxsleep(const ExtContext& x, int64_t seconds) {

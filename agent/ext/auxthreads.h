@@ -63,16 +63,13 @@ struct PluginView {
 // the calling thread holds the cycle mutex, under which the cycle reloads
 // its configuration.
 struct ExtContext {
-    ExtContext(AuxThreads& t, platform::CycleMutex& m, platform::Clock& c)
-        : threads(t), mutex(m), clock(c) {}
-
     AuxThreads& threads;
     platform::CycleMutex& mutex;  // TWNTMutex
     platform::Clock& clock;
-    platform::System* system = nullptr;  // its stop request ends the threads too
-    platform::Directory* directory = nullptr;
-    platform::Launcher* launcher = nullptr;
-    Settings* settings = nullptr;  // PluginTimer is read at every pass
+    platform::System& system;  // its stop request ends the threads too
+    platform::Directory& directory;
+    platform::Launcher& launcher;
+    Settings& settings;  // PluginTimer is read at every pass
     std::function<PluginView()> view;
 };
 

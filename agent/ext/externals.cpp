@@ -93,14 +93,14 @@ std::optional<ExternalProgram> prepareexternal(const ExtContext& x, const std::s
         return std::nullopt;
     }
     twlog("\r\ntwext: External program <%s> interval <%d>\r\n\r\n", c.text.c_str(), c.interval);
-    auto call = locateprogram(c.text, *x.directory);
+    auto call = locateprogram(c.text, x.directory);
     if (!call) {
         twlog("\r\ntwext: External program <%s> not found\r\n\r\n", entry.c_str());
         return std::nullopt;
     }
     // Only a regular file is a program here: on Linux a directory carries
     // the "executable" (search) bit too, and starting one can only fail.
-    if (x.directory->kind(call->program) != platform::PathKind::Regular) {
+    if (x.directory.kind(call->program) != platform::PathKind::Regular) {
         twlog("\r\ntwext: External program <%s> is invalid\r\n\r\n", entry.c_str());
         return std::nullopt;
     }
@@ -115,7 +115,7 @@ bool externalpass(const ExtContext& x, const ExternalProgram& program) {
     const int64_t t0 = x.clock.now();
     twlog("\r\ntwext: Executing external program <%s> with args <%s> every <%d> seconds\r\n",
           program.program.c_str(), program.args.c_str(), program.interval);
-    int code = x.launcher->launch(program.program, program.args);
+    int code = x.launcher.launch(program.program, program.args);
     twlog("twext: Execution of external program <%s> done.  hresults: <%d> \r\n",
           program.entry.c_str(), code);
     int64_t sleep = sleeptime(x.clock.now() - t0, program.interval);
@@ -123,7 +123,7 @@ bool externalpass(const ExtContext& x, const ExternalProgram& program) {
     lock.unlock();
     if (!auxsleep(x, sleep)) return false;
     // Programs started by any thread that have ended since are collected here.
-    x.launcher->reap();
+    x.launcher.reap();
     twlog("\r\ntwext: Sleep has terminated\r\n");
     return true;
 }
@@ -142,10 +142,6 @@ std::string externalsbuffer(const std::string& externals) {
 void startexternals(const ExtContext& x, const std::string& externals) {
     const std::string buffer = externalsbuffer(externals);
     twlog("Launching threads for externals = <%s>\r\n", buffer.c_str());
-    if (!x.launcher || !x.directory) {
-        twlog("twext: This platform cannot start programs; external programs are not run\r\n");
-        return;
-    }
     for (const std::string& entry : externalentries(buffer)) {
         twlog("Launching thread for external = <%s>\r\n", entry.c_str());
         if (!x.threads.start([x, entry] { externalthread(x, entry); }))

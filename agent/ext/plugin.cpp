@@ -161,7 +161,7 @@ int pluginperiod(const std::string& setting) {
 
 WorkFileResult readworkfile(const ExtContext& x, const PluginView& v, const std::string& path,
                             const std::string& name) {
-    platform::FileRead r = x.directory->readFile(path, kWorkFileLimit);
+    platform::FileRead r = x.directory.readFile(path, kWorkFileLimit);
     switch (r.status) {
         case platform::FileRead::Status::Ok:
             break;
@@ -190,7 +190,7 @@ WorkFileResult readworkfile(const ExtContext& x, const PluginView& v, const std:
     } catch (const std::bad_alloc&) {
         return WorkFileResult::NoMemory;
     }
-    if (!persistent && !x.directory->removeFile(path))
+    if (!persistent && !x.directory.removeFile(path))
         twlog("twplugin: Couldn't delete work file: <%s>\r\n", path.c_str());
     return WorkFileResult::Done;
 }
@@ -199,12 +199,12 @@ bool pluginscan(const ExtContext& x, const PluginView& v) {
     const std::string& shown = v.externalpath;         // upper-cased, for the log
     const std::string& dir = v.externalpathAsWritten;  // file names keep their case
     if (dir.empty()) return true;
-    auto entries = x.directory->list(dir);
+    auto entries = x.directory.list(dir);
     if (!entries) {
         twlog("twplugin: Unable to open external path: <%s>\r\n", shown.c_str());
         return true;
     }
-    const char sep = x.system ? x.system->pathSeparator() : '/';
+    const char sep = x.system.pathSeparator();
     for (const platform::DirEntry& e : *entries) {
         if (auxstopping(x)) return false;
         const std::string full = shown + sep + e.name;
@@ -256,7 +256,7 @@ bool pluginpass(const ExtContext& x) {
     const PluginView v = x.view ? x.view() : PluginView{};
     twlog("twplugin: External Path: <%s>\r\n", v.externalpath.c_str());
     pluginscan(x, v);
-    int period = pluginperiod(x.settings ? x.settings->readsetting("PluginTimer") : std::string());
+    int period = pluginperiod(x.settings.readsetting("PluginTimer"));
     twlog("twplugin: Plugin Timer = <%d>\r\n", period);
     twlog("twplugin: Sleeping for %d seconds\r\n", period);
     lock.unlock();
@@ -271,7 +271,6 @@ void pluginthread(const ExtContext& x) {
 }
 
 void startpluginthread(const ExtContext& x) {
-    if (!x.directory) return;
     if (!x.threads.start([x] { pluginthread(x); }))
         twlog("twplugin: Unable to start the plugin thread\r\n");
 }

@@ -29,12 +29,11 @@ void setResult(std::string& result, std::string text, size_t capacity) {
 
 bool WmiSession::open() {
     if (conn_) return true;
-    if (!p_.wmi) return false;
-    platform::WmiConnectResult r = p_.wmi->connect("", platform::kCimv2);
+    platform::WmiConnectResult r = p_.wmi.connect("", platform::kCimv2);
     // The provider choice is made before the connection is tried, and is
     // told whether or not the connection then succeeds.
     for (const auto& notice : r.notices)
-        if (p_.events) logevent(*p_.events, platform::EventType::Information, notice, 1);
+        logevent(p_.events, platform::EventType::Information, notice, 1);
     if (!r.connection) {
         twlog("WMI session cannot be opened: %s\r\n", r.error.c_str());
         return false;

@@ -33,7 +33,7 @@ class WmiSession {
     std::unique_ptr<platform::WmiObject> execmethod(std::string_view path, std::string_view method,
                                                     const platform::WmiObject* in);
 
-    platform::Clock& clock() { return *p_.clock; }
+    platform::Clock& clock() { return p_.clock; }
 
   private:
     platform::Platform& p_;

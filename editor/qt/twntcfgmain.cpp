@@ -11,7 +11,7 @@ int runTwntcfg(platform::Platform& host, const std::vector<std::string>& args) {
     CtwntcfgApp app(host, ui);
     if (auto code = app.InitInstance(args)) return *code;
     auto dlg = app.createDialog();
-    if (auto code = dlg->OnInitDialog()) return *code;
+    dlg->OnInitDialog();
     TwntcfgDialog window(*dlg);
     window.exec();
     return 0;

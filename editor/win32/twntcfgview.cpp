@@ -143,11 +143,7 @@ bool TwntcfgView::start() {
     logo_ = static_cast<HBITMAP>(
         LoadImageA(resources(), MAKEINTRESOURCEA(IDB_LOGO), IMAGE_BITMAP, 0, 0, 0));
     SendMessageA(item(IDC_LOGO), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
-    if (auto code = model_.OnInitDialog()) {
-        exitCode_ = *code;
-        EndDialog(hwnd_, *code);
-        return false;
-    }
+    model_.OnInitDialog();
     return true;
 }
 

@@ -18,61 +18,24 @@
 
 namespace tw::platform {
 
-namespace {
-
-class PosixHostPlatform final : public HostPlatform {
-  public:
-    PosixHostPlatform()
-        : settings_(makeFileSettingsStore(defaultRegistryPath())),
-          events_(posix::makeEventLog()),
-          host_(posix::makeHostInfo()),
-          clock_(posix::makeClock()),
-          system_(makeHostSystem()),
-          dispatcher_(posix::makeServiceDispatcher()),
-          services_(makeSystemdServiceManager()),
-          sockets_(makePosixSockets()),
-          // Other machines are reached through their twwmi.
-          wmi_(makeMachineWmiProvider(makeHostWmiProvider(*clock_, *settings_, *host_),
-                                      makeRemoteWmiProvider(), *host_)),
-          launcher_(makePosixLauncher()),
-          directory_(makePosixDirectory()),
-          files_(makePosixFileWriter()) {
-        p_.settings = settings_.get();
-        p_.events = events_.get();
-        p_.host = host_.get();
-        p_.clock = clock_.get();
-        p_.system = system_.get();
-        p_.dispatcher = dispatcher_.get();
-        p_.services = services_.get();
-        p_.sockets = sockets_.get();
-        p_.wmi = wmi_.get();
-        p_.launcher = launcher_.get();
-        p_.directory = directory_.get();
-        p_.files = files_.get();
-        p_.crypto = &cryptoLibrary;
-    }
-    Platform& get() override { return p_; }
-
-  private:
-    std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<EventLog> events_;
-    std::unique_ptr<HostInfo> host_;
-    std::unique_ptr<Clock> clock_;
-    std::unique_ptr<System> system_;
-    std::unique_ptr<ServiceDispatcher> dispatcher_;
-    std::unique_ptr<ServiceManager> services_;
-    std::unique_ptr<Sockets> sockets_;
-    std::unique_ptr<WmiProvider> wmi_;
-    std::unique_ptr<Launcher> launcher_;
-    std::unique_ptr<Directory> directory_;
-    std::unique_ptr<FileWriter> files_;
-    Platform p_;
-};
-
-}  // namespace
-
 std::unique_ptr<HostPlatform> makeHostPlatform() {
-    return std::make_unique<PosixHostPlatform>();
+    HostPlatform::Services s;
+    s.settings = makeFileSettingsStore(defaultRegistryPath());
+    s.events = posix::makeEventLog();
+    s.host = posix::makeHostInfo();
+    s.clock = posix::makeClock();
+    // With the stop pipe and the handlers of SIGINT and SIGTERM.
+    s.system = makeHostSystem();
+    s.dispatcher = posix::makeServiceDispatcher();
+    s.services = makeSystemdServiceManager();
+    s.sockets = makePosixSockets();
+    // Other machines are reached through their twwmi.
+    s.wmi = makeMachineWmiProvider(makeHostWmiProvider(*s.clock, *s.settings, *s.host),
+                                   makeRemoteWmiProvider(), *s.host);
+    s.launcher = makePosixLauncher();
+    s.directory = makePosixDirectory();
+    s.files = makePosixFileWriter();
+    return std::make_unique<HostPlatform>(std::move(s), cryptoLibrary);
 }
 
 }  // namespace tw::platform

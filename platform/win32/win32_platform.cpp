@@ -8,59 +8,21 @@
 
 namespace tw::platform {
 
-namespace {
-
-class Win32HostPlatform final : public HostPlatform {
-  public:
-    Win32HostPlatform()
-        : settings_(win32::makeRegistrySettingsStore()),
-          events_(win32::makeEventLog()),
-          host_(win32::makeHostInfo()),
-          clock_(win32::makeClock()),
-          system_(win32::makeSystem()),
-          dispatcher_(win32::makeServiceDispatcher()),
-          services_(win32::makeServiceManager()),
-          sockets_(win32::makeSockets()),
-          wmi_(win32::makeWmiProvider(*host_)),
-          launcher_(win32::makeLauncher()),
-          directory_(win32::makeDirectory()),
-          files_(win32::makeFileWriter()) {
-        p_.settings = settings_.get();
-        p_.events = events_.get();
-        p_.host = host_.get();
-        p_.clock = clock_.get();
-        p_.system = system_.get();
-        p_.dispatcher = dispatcher_.get();
-        p_.services = services_.get();
-        p_.sockets = sockets_.get();
-        p_.wmi = wmi_.get();
-        p_.launcher = launcher_.get();
-        p_.directory = directory_.get();
-        p_.files = files_.get();
-        p_.crypto = &cryptoLibrary;
-    }
-    Platform& get() override { return p_; }
-
-  private:
-    std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<EventLog> events_;
-    std::unique_ptr<HostInfo> host_;
-    std::unique_ptr<Clock> clock_;
-    std::unique_ptr<System> system_;
-    std::unique_ptr<ServiceDispatcher> dispatcher_;
-    std::unique_ptr<ServiceManager> services_;
-    std::unique_ptr<Sockets> sockets_;
-    std::unique_ptr<WmiProvider> wmi_;
-    std::unique_ptr<Launcher> launcher_;
-    std::unique_ptr<Directory> directory_;
-    std::unique_ptr<FileWriter> files_;
-    Platform p_;
-};
-
-}  // namespace
-
 std::unique_ptr<HostPlatform> makeHostPlatform() {
-    return std::make_unique<Win32HostPlatform>();
+    HostPlatform::Services s;
+    s.settings = win32::makeRegistrySettingsStore();
+    s.events = win32::makeEventLog();
+    s.host = win32::makeHostInfo();
+    s.clock = win32::makeClock();
+    s.system = win32::makeSystem();
+    s.dispatcher = win32::makeServiceDispatcher();
+    s.services = win32::makeServiceManager();
+    s.sockets = win32::makeSockets();
+    s.wmi = win32::makeWmiProvider(*s.host);
+    s.launcher = win32::makeLauncher();
+    s.directory = win32::makeDirectory();
+    s.files = win32::makeFileWriter();
+    return std::make_unique<HostPlatform>(std::move(s), cryptoLibrary);
 }
 
 }  // namespace tw::platform

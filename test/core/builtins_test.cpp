@@ -33,14 +33,13 @@ const std::string kMemory =
         "SizeStoredInPagingFiles": "1048576", "FreeSpaceInPagingFiles": "524288"}],)";
 
 struct SnapshotCycle : ::testing::Test {
-    FakePlatform fp;
-    FakeSockets sockets;
+    FakePlatform fp{"{}"};
+    FakeSockets& sockets = fp.sockets;
     TempDir dir;
     std::unique_ptr<platform::WmiProvider> provider;
     std::unique_ptr<Agent> agent;
 
     void SetUp() override {
-        fp.p.sockets = &sockets;
         sockets.addHost("disp", {"10.0.0.9"});
         agent = std::make_unique<Agent>(fp.p);
         Config& c = agent->cfg;
@@ -65,7 +64,7 @@ struct SnapshotCycle : ::testing::Test {
             R"("Win32_ComputerSystem": [{"Name": "WEB1", "TotalPhysicalMemory": "4294967296"}]})";
         testing::writeFile(path, json);
         provider = platform::makeFixtureWmiProvider(path, fp.clock, fp.settings);
-        fp.p.wmi = provider.get();
+        fp.wmi.machines[""] = provider.get();
         ASSERT_TRUE(agent->wmi.open());
     }
 

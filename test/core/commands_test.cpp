@@ -13,61 +13,6 @@ namespace {
 using platform::ServiceState;
 using testing::FakePlatform;
 
-// A service manager that keeps one service in memory.
-class FakeServiceManager : public platform::ServiceManager {
-  public:
-    bool openManager(bool) override { return check(managerOk, 1722, "no manager"); }
-    bool createService(const platform::ServiceDefinition& d) override {
-        if (exists) return check(false, 1073, "The specified service already exists.");
-        exists = true;
-        def = d;
-        return true;
-    }
-    bool openService(const std::string&) override { return check(exists, 1060, "does not exist"); }
-    bool changeService(const std::string& path, const std::string& display) override {
-        if (!exists) return check(false, 1060, "does not exist");
-        def.binaryPath = path;
-        def.displayName = display;
-        return true;
-    }
-    bool deleteService() override {
-        deleted = exists;
-        exists = false;
-        return deleted;
-    }
-    bool startService() override {
-        state = ServiceState::Running;
-        ++starts;
-        return true;
-    }
-    bool stopService() override {
-        if (state == ServiceState::Stopped) return check(false, 1062, "not started");
-        state = ServiceState::StopPending;
-        pendingQueries = 2;
-        ++stops;
-        return true;
-    }
-    std::optional<ServiceState> queryState() override {
-        if (!queryOk) return std::nullopt;
-        if (state == ServiceState::StopPending && pendingQueries-- <= 0)
-            state = ServiceState::Stopped;
-        return state;
-    }
-    void closeAll() override {}
-    platform::SystemError lastError() override { return error; }
-
-    bool check(bool ok, uint32_t code, const char* text) {
-        if (!ok) error = {code, text};
-        return ok;
-    }
-
-    bool managerOk = true, exists = false, deleted = false, queryOk = true;
-    ServiceState state = ServiceState::Stopped;
-    int pendingQueries = 0, starts = 0, stops = 0;
-    platform::ServiceDefinition def;
-    platform::SystemError error;
-};
-
 // Records the order of setting writes.
 class RecordingStore : public testing::MemorySettingsStore {
   public:
@@ -80,20 +25,14 @@ class RecordingStore : public testing::MemorySettingsStore {
 };
 
 struct CommandsTest : ::testing::Test {
-    FakePlatform fp;
     RecordingStore store;
-    FakeServiceManager sm;
-    bool wired = wire();
+    FakePlatform fp{{.settings = &store}};
+    testing::FakeServiceManager& sm = fp.services;
     Agent agent{fp.p};
     std::string out, err;
     Console console{[this](const std::string& s) { out += s; },
                     [this](const std::string& s) { err += s; }};
 
-    bool wire() {
-        fp.p.settings = &store;
-        fp.p.services = &sm;
-        return true;
-    }
     int run(const std::string& joined) {
         out.clear();
         err.clear();

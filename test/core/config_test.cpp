@@ -18,9 +18,9 @@ struct Loaded {
 };
 
 Loaded load(FakePlatform& fp) {
-    Settings s(*fp.p.settings);
+    Settings s(fp.p.settings);
     Loaded l;
-    l.result = loadconfig(s, *fp.p.host, l.cfg);
+    l.result = loadconfig(s, fp.p.host, l.cfg);
     return l;
 }
 

@@ -2,12 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/wmi/fixture_wmi_provider.h"
-#include "test/support/fake_directory.h"
-#include "test/support/fake_launcher.h"
 #include "test/support/fake_platform.h"
-#include "test/support/fake_sockets.h"
-#include "test/support/switch_wmi_provider.h"
 
 namespace tw {
 namespace {
@@ -15,19 +10,11 @@ namespace {
 // The svcs test would restart Themes; an external program and two work
 // files wait. The run lists all of it and does none of it.
 TEST(DryCycle, RestartProgramsAndWorkFilesAreListedNotDoneAndNothingIsSent) {
-    testing::FakePlatform fp;
-    testing::FakeSockets sockets;
-    testing::FakeDirectory dir;
-    testing::FakeLauncher launcher;
-    testing::TempDir temp;
-    testing::writeFile(temp.file("wmi.json"), R"({"Win32_Service": [
+    testing::FakePlatform fp(R"({"Win32_Service": [
         {"Name": "Themes", "DisplayName": "Themes", "State": "Stopped"}]})");
-    auto fixture = platform::makeFixtureWmiProvider(temp.file("wmi.json"), fp.clock, fp.settings);
-    testing::SwitchWmiProvider wmi(*fixture);
-    fp.p.wmi = &wmi;
-    fp.p.sockets = &sockets;
-    fp.p.directory = &dir;
-    fp.p.launcher = &launcher;
+    testing::FakeSockets& sockets = fp.sockets;
+    testing::FakeDirectory& dir = fp.directory;
+    testing::TempDir temp;
     fp.system.env["TEMP"] = temp.path();
     for (auto [name, text] : std::vector<std::pair<const char*, std::string>>{
              {"TWDISPLAY", "disp;[::1]:1986"},
@@ -56,10 +43,10 @@ TEST(DryCycle, RestartProgramsAndWorkFilesAreListedNotDoneAndNothingIsSent) {
     }
 
     // No service method, lookup, socket, program, deletion, log or entry.
-    EXPECT_TRUE(wmi.calls.empty());
+    EXPECT_TRUE(fp.wmi.calls.empty());
     EXPECT_TRUE(sockets.resolves.empty());
     EXPECT_EQ(sockets.opened, 0);
-    EXPECT_EQ(launcher.startCount(), 0u);
+    EXPECT_EQ(fp.launcher.startCount(), 0u);
     EXPECT_TRUE(dir.removed.empty());
     EXPECT_TRUE(testing::readFile(temp.file("TW.LOG")).empty());
     EXPECT_TRUE(fp.events.events.empty());

@@ -10,6 +10,7 @@
 
 #include "editor/twntcfgdlg.h"
 #include "platform/bridge/remote_wmi_provider.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 #include "platform/posix/file_settings_store.h"
 #include "test/support/editor_harness.h"
 #include "test/support/process.h"
@@ -55,28 +56,32 @@ class RemoteCommand {
 // bridge command.
 struct RemoteHarness : testing::EditorHarness {
     RemoteHarness()
-        : machines(platform::makeMachineWmiProvider(std::move(fixture),
-                                                    platform::makeRemoteWmiProvider(), host)),
-          dlg((p.wmi = machines.get(), p), log, ui) {
+        : machines(platform::makeMachineWmiProvider(
+              platform::makeFixtureWmiProvider(fp.fixturePath(), clock, store, &host),
+              platform::makeRemoteWmiProvider(), host)),
+          remote(fp.with({.wmi = machines.get()})),
+          dlg(remote, log, ui) {
         for (const auto& [name, text] : kCompleteSettings) store.setSetting(name, text);
         store.setSetting("Timer", "600");
-        testing::writeFile(dir.file("far.json"), kFarFixture);
-        farStore = platform::makeFileSettingsStore(dir.file("far.reg"));
+        testing::writeFile(fp.dir.file("far.json"), kFarFixture);
+        farStore = platform::makeFileSettingsStore(fp.dir.file("far.reg"));
         for (const auto& [name, text] : kCompleteSettings)
             farStore->setValue(kFarKey + name, "", platform::RegValue::sz(text));
     }
     std::string bridge() const {
-        return "env TWNT_WMI_FIXTURE=" + dir.file("far.json") +
-               " TWNT_REGISTRY=" + dir.file("far.reg") + " " + testing::binaryPath("twwmi") +
+        return "env TWNT_WMI_FIXTURE=" + fp.dir.file("far.json") +
+               " TWNT_REGISTRY=" + fp.dir.file("far.reg") + " " + testing::binaryPath("twwmi") +
                " --serve";
     }
     std::string farSetting(const std::string& name) {
         // A store of its own sees the file as the far machine wrote it.
-        auto v = platform::makeFileSettingsStore(dir.file("far.reg"))->getValue(kFarKey + name, "");
+        auto v =
+            platform::makeFileSettingsStore(fp.dir.file("far.reg"))->getValue(kFarKey + name, "");
         return v ? v->data : "<missing>";
     }
 
     std::unique_ptr<platform::WmiProvider> machines;
+    platform::Platform remote;
     std::unique_ptr<platform::SettingsStore> farStore;
     CtwntcfgDlg dlg;
 };
@@ -84,7 +89,7 @@ struct RemoteHarness : testing::EditorHarness {
 TEST(EditorRemote, LoadEditSaveAndReadBackFromThatMachinesSettingsFile) {
     RemoteHarness h;
     RemoteCommand command(h.bridge());
-    ASSERT_EQ(h.dlg.OnInitDialog(), std::nullopt);
+    h.dlg.OnInitDialog();
     EXPECT_EQ(h.dlg.text(ctl::kTimer), "600") << "this machine first";
     h.dlg.setText(ctl::kComputerName, "\\\\FARHOST");
     h.dlg.click(ctl::kLoad);
@@ -122,7 +127,7 @@ TEST(EditorRemote, LostWriteFix_ASettingMissingOnThatMachineIsCreatedThere) {
     RemoteHarness h;
     h.farStore->deleteKey(kFarKey + "pluginTimer");
     RemoteCommand command(h.bridge());
-    ASSERT_EQ(h.dlg.OnInitDialog(), std::nullopt);
+    h.dlg.OnInitDialog();
     h.dlg.setText(ctl::kComputerName, "FARHOST");
     h.dlg.click(ctl::kLoad);
     EXPECT_EQ(h.dlg.text(ctl::kLogsTimer), "");
@@ -135,7 +140,7 @@ TEST(EditorRemote, LostWriteFix_ASettingMissingOnThatMachineIsCreatedThere) {
 TEST(EditorRemote, AMachineThatRefusesIsNamedExactlyAsTyped) {
     RemoteHarness h;
     RemoteCommand command("/nonexistent/bridge {host}");
-    ASSERT_EQ(h.dlg.OnInitDialog(), std::nullopt);
+    h.dlg.OnInitDialog();
     h.dlg.setText(ctl::kComputerName, "\\\\Far-Host.Corp");
     h.dlg.click(ctl::kLoad);
     ASSERT_GE(h.ui.messages.size(), 2u);

@@ -9,7 +9,7 @@ namespace {
 
 TEST(EditorLog, EachLineIsAppendedWithATextModeLineBreakWhileItsFlagIsOn) {
     testing::MemoryFiles files;
-    EditorLog log(&files, "x.log");
+    EditorLog log(files, "x.log");
     log.write("dropped: not started");
     EXPECT_EQ(files.files.count("x.log"), 0u);
     ASSERT_TRUE(log.start());
@@ -25,7 +25,7 @@ TEST(EditorLog, EachLineIsAppendedWithATextModeLineBreakWhileItsFlagIsOn) {
 
 TEST(EditorLog, ALineThatCannotBeWrittenIsDropped) {
     testing::MemoryFiles files;
-    EditorLog log(&files, "x.log");
+    EditorLog log(files, "x.log");
     ASSERT_TRUE(log.start());
     files.failing.insert("x.log");
     log.write("lost");
@@ -34,11 +34,15 @@ TEST(EditorLog, ALineThatCannotBeWrittenIsDropped) {
     EXPECT_EQ(files.files["x.log"], "twntcfg started\r\nkept\r\n");
 }
 
-TEST(EditorLog, WithoutAFileWriterTheLogCannotStart) {
-    EditorLog log(nullptr);
+TEST(EditorLog, ALogThatCannotBeCreatedDoesNotStart) {
+    testing::MemoryFiles files;
+    files.failing.insert("x.log");
+    EditorLog log(files, "x.log");
     EXPECT_FALSE(log.start());
     EXPECT_FALSE(log.active());
+    files.failing.clear();
     log.write("nothing happens");
+    EXPECT_EQ(files.files.count("x.log"), 0u);
 }
 
 }  // namespace

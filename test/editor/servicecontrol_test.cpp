@@ -116,7 +116,7 @@ TEST(ServiceButton, StaleStateFix_ALoadWithoutTheAgentsServiceShowsStart) {
     DialogHarness h;
     h.start();
     ASSERT_EQ(h.dlg.text(ctl::kService), "Stop Service");
-    testing::writeFile(h.fixturePath, kWithoutAgent);
+    testing::writeFile(h.fp.fixturePath(), kWithoutAgent);
     h.dlg.click(ctl::kLoad);
     EXPECT_FALSE(h.dlg.ServiceState());
     EXPECT_EQ(h.dlg.text(ctl::kService), "Start Service");

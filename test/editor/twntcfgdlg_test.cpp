@@ -121,16 +121,6 @@ TEST(CtwntcfgDlg, StartLogsAndConnectsInOrder) {
                     "InitializeComponentValues::CIMV2 connect.", "StartStopService::enter."));
 }
 
-TEST(CtwntcfgDlg, WithoutWmiTheProgramEndsWithExitCodeOne) {
-    DialogHarness h;
-    h.p.wmi = nullptr;
-    CtwntcfgDlg dlg(h.p, h.log, h.ui);
-    EXPECT_EQ(dlg.OnInitDialog(), 1);
-    EXPECT_THAT(h.ui.messages, ElementsAre(ShownMessage{"Can not initialize WMI, exit",
-                                                        "twntcfg Error", MessageKind::Error}));
-    EXPECT_THAT(h.logLines(), Contains("OnInitDialog::Can not initialize WMI, exit"));
-}
-
 TEST(CtwntcfgDlg, EmptyStoreLoadsEmptyFieldsWithTheTwoDefaults) {
     Started h(false);
     EXPECT_THAT(h.dlg.entries(ctl::kDisplayHosts), IsEmpty());

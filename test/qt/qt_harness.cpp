@@ -96,7 +96,7 @@ EditorUnderTest::EditorUnderTest(const std::vector<std::pair<std::string, std::s
     app = std::make_unique<editor::CtwntcfgApp>(host->get(), ui);
     app->InitInstance({});
     model = app->createDialog();
-    if (model->OnInitDialog()) qFatal("the editor did not start");
+    model->OnInitDialog();
     window = std::make_unique<editor::qt::TwntcfgDialog>(*model);
     window->setModal(true);
     window->show();

@@ -5,13 +5,11 @@
 // takes them, and a recorder of every send and page in order.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "agent/core/builtins.h"
 #include "agent/core/config.h"
 #include "agent/wmi/wmi.h"
-#include "platform/wmi/fixture_wmi_provider.h"
 #include "test/support/fake_platform.h"
 #include "test/support/report_recorder.h"
 
@@ -21,12 +19,7 @@ inline constexpr const char* kStamp = "Tue Nov 14 22:13:20 UTC 2023";
 
 struct BuiltinHarness : ReportRecorder {
     explicit BuiltinHarness(const std::string& fixtureJson, const std::string& tests = "")
-        : wmi(p), d(delivery()) {
-        writeFile(dir.file("wmi.json"), fixtureJson);
-        provider = platform::makeFixtureWmiProvider(dir.file("wmi.json"), clock, store);
-        p.settings = &store;
-        p.clock = &clock;
-        p.wmi = provider.get();
+        : fp(fixtureJson), wmi(fp.p), d(delivery()) {
         wmi.open();
         cfg.host.compName = "web1";
         cfg.host.realcompName = "web1.corp.lan";
@@ -38,11 +31,8 @@ struct BuiltinHarness : ReportRecorder {
         return {settings, wmi, clock, d};
     }
 
-    TempDir dir;
-    ManualClock clock;
-    MemorySettingsStore store;
-    std::unique_ptr<platform::WmiProvider> provider;
-    platform::Platform p;
+    FakePlatform fp;
+    ManualClock& clock = fp.clock;
     WmiSession wmi;
     Config cfg;
     NetdataState netdata;

@@ -1,6 +1,7 @@
 // What the external-program and plugin tests work with: the threads' context
-// on settings in memory, a manual clock, fake sockets that record what was
-// sent, an in-memory work-file directory, a recording launcher, and the
+// on the platform of fakes (settings in memory, a manual clock, fake sockets
+// that record what was sent, an in-memory work-file directory, a recording
+// launcher; any of them replaced by the test's own), and the
 // cycle mutex created and released (as while the cycle sleeps). The plugin's
 // view of the configuration is taken from cfg (host WEB1, TWDISPLAY
 // 127.0.0.1, the directory's root as ExternalPath) as the cycle takes it.
@@ -14,23 +15,24 @@
 #include "agent/ext/auxthreads.h"
 #include "base/settings.h"
 #include "platform/crypto_library.h"
-#include "test/support/fake_directory.h"
-#include "test/support/fake_launcher.h"
 #include "test/support/fake_platform.h"
-#include "test/support/fake_sockets.h"
 
 namespace tw::testing {
 
 struct ExtHarness {
-    explicit ExtHarness(platform::Clock* clockOverride = nullptr)
-        : mutex(system.createCycleMutex("TWNTMutex")),
-          x{threads, *mutex, clockOverride ? *clockOverride : clock} {
+    explicit ExtHarness(const Replacements& r = {})
+        : fp(r),
+          mutex(fp.system.createCycleMutex("TWNTMutex")),
+          x{.threads = threads,
+            .mutex = *mutex,
+            .clock = fp.p.clock,
+            .system = fp.p.system,
+            .directory = fp.p.directory,
+            .launcher = fp.p.launcher,
+            .settings = settings,
+            .view = [this] { return view(); }} {
         mutex->unlock();
-        x.system = &system;
-        x.directory = &dir;
-        x.launcher = &launcher;
-        x.settings = &settings;
-        x.view = [this] { return view(); };
+        clock.set(kFixedNow);
         cfg.host.compName = "WEB1";
         cfg.twdisplay = "127.0.0.1";
         cfg.externalpathAsWritten = dir.root();
@@ -54,13 +56,14 @@ struct ExtHarness {
         return out;
     }
 
-    MemorySettingsStore store;
+    FakePlatform fp;
+    MemorySettingsStore& store = fp.settings;
     Settings settings{store};
-    ManualClock clock{kFixedNow};
-    FakeSystem system;
-    FakeSockets sockets;
-    FakeDirectory dir;
-    FakeLauncher launcher;
+    ManualClock& clock = fp.clock;
+    FakeSystem& system = fp.system;
+    FakeSockets& sockets = fp.sockets;
+    FakeDirectory& dir = fp.directory;
+    FakeLauncher& launcher = fp.launcher;
     Config cfg;
     std::unique_ptr<platform::CycleMutex> mutex;
     AuxThreads threads;  // after the mutex: its threads end before the mutex goes

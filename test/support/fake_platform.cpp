@@ -1,15 +1,11 @@
 #include "test/support/fake_platform.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "base/settings.h"
 #include "platform/crypto_library.h"
+#include "platform/wmi/fixture_wmi_provider.h"
 
 namespace tw::testing {
 
@@ -124,61 +120,30 @@ void FakeSystem::exitProcess(int status) {
     throw std::runtime_error("exitProcess(" + std::to_string(status) + ")");
 }
 
-FakePlatform::FakePlatform() {
-    p.settings = &settings;
-    p.events = &events;
-    p.host = &host;
-    p.clock = &clock;
-    p.system = &system;
-    p.dispatcher = &dispatcher;
-    // The real cipher library: envelopes are checked against twrecv.
-    p.crypto = &platform::cryptoLibrary;
+FakePlatform::FakePlatform(std::optional<std::string> wmiFixture, const Replacements& r)
+    : fixture((writeFile(fixturePath(), wmiFixture.value_or("{}")),
+               platform::makeFixtureWmiProvider(fixturePath(), clock, settings, &host))),
+      wmi(*fixture),
+      p(with(r)) {
+    if (!wmiFixture) wmi.refuse = {platform::kCimv2, platform::kDefaultNamespace};
     clock.stopFlag = &system.stop;
 }
 
-TempDir::TempDir() {
-    std::random_device rd;
-    std::mt19937_64 gen(rd());
-    auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, "twtest.%012llx",
-                      static_cast<unsigned long long>(gen() & 0xffffffffffffULL));
-        std::error_code ec;
-        if (std::filesystem::create_directory(base / name, ec)) {
-            path_ = (base / name).string();
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary directory");
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    FILE* f = popen(command.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-    return out;
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
+platform::Platform FakePlatform::with(const Replacements& r) {
+    return {.settings = r.settings ? *r.settings : settings,
+            .events = events,
+            .host = host,
+            .clock = r.clock ? *r.clock : clock,
+            .system = r.system ? *r.system : system,
+            .dispatcher = dispatcher,
+            .services = services,
+            .sockets = r.sockets ? *r.sockets : sockets,
+            .wmi = r.wmi ? *r.wmi : wmi,
+            .launcher = r.launcher ? *r.launcher : launcher,
+            .directory = r.directory ? *r.directory : directory,
+            .files = r.files ? *r.files : files,
+            // The real cipher library: envelopes are checked against twrecv.
+            .crypto = platform::cryptoLibrary};
 }
 
 }  // namespace tw::testing

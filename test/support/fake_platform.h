@@ -1,7 +1,8 @@
 // Fakes of the platform services for logic tests: an in-memory settings store
 // (the real text format underneath), a recording event log, a fixed host, a
-// manual clock (test/support/manual_clock.h), and a system with a settable
-// environment.
+// manual clock (test/support/manual_clock.h), a system with a settable
+// environment, a service dispatcher and a service manager; and FakePlatform,
+// the one place that builds a Platform of fakes.
 #pragma once
 
 #include <functional>
@@ -14,8 +15,14 @@
 
 #include "platform/platform.h"
 #include "platform/wmi/regfile.h"
+#include "test/support/fake_directory.h"
+#include "test/support/fake_launcher.h"
+#include "test/support/fake_sockets.h"
 #include "test/support/manual_clock.h"
+#include "test/support/memory_files.h"
 #include "test/support/memory_settings_store.h"
+#include "test/support/switch_wmi_provider.h"
+#include "test/support/temp_dir.h"
 
 namespace tw::testing {
 
@@ -103,33 +110,108 @@ class FakeDispatcher : public platform::ServiceDispatcher {
     std::vector<platform::ServiceStatus> statuses;
 };
 
-// All fakes together, wired into a Platform.
+// A service manager that keeps one service in memory.
+class FakeServiceManager : public platform::ServiceManager {
+  public:
+    bool openManager(bool) override { return check(managerOk, 1722, "no manager"); }
+    bool createService(const platform::ServiceDefinition& d) override {
+        if (exists) return check(false, 1073, "The specified service already exists.");
+        exists = true;
+        def = d;
+        return true;
+    }
+    bool openService(const std::string&) override { return check(exists, 1060, "does not exist"); }
+    bool changeService(const std::string& path, const std::string& display) override {
+        if (!exists) return check(false, 1060, "does not exist");
+        def.binaryPath = path;
+        def.displayName = display;
+        return true;
+    }
+    bool deleteService() override {
+        deleted = exists;
+        exists = false;
+        return deleted;
+    }
+    bool startService() override {
+        state = platform::ServiceState::Running;
+        ++starts;
+        return true;
+    }
+    bool stopService() override {
+        if (state == platform::ServiceState::Stopped) return check(false, 1062, "not started");
+        state = platform::ServiceState::StopPending;
+        pendingQueries = 2;
+        ++stops;
+        return true;
+    }
+    std::optional<platform::ServiceState> queryState() override {
+        if (!queryOk) return std::nullopt;
+        if (state == platform::ServiceState::StopPending && pendingQueries-- <= 0)
+            state = platform::ServiceState::Stopped;
+        return state;
+    }
+    void closeAll() override {}
+    platform::SystemError lastError() override { return error; }
+
+    bool check(bool ok, uint32_t code, const char* text) {
+        if (!ok) error = {code, text};
+        return ok;
+    }
+
+    bool managerOk = true, exists = false, deleted = false, queryOk = true;
+    platform::ServiceState state = platform::ServiceState::Stopped;
+    int pendingQueries = 0, starts = 0, stops = 0;
+    platform::ServiceDefinition def;
+    platform::SystemError error;
+};
+
+// The services a test brings itself; each one left null is the fake of
+// FakePlatform.
+struct Replacements {
+    platform::SettingsStore* settings = nullptr;
+    platform::Clock* clock = nullptr;
+    platform::System* system = nullptr;
+    platform::Sockets* sockets = nullptr;
+    platform::WmiProvider* wmi = nullptr;
+    platform::Directory* directory = nullptr;
+    platform::Launcher* launcher = nullptr;
+    platform::FileWriter* files = nullptr;
+};
+
+// Every fake together, and the Platform over them (p): settings in memory,
+// a recording event log, the host WEB1, the manual clock (a sleep that
+// reports a stop raises the system's stop request), a dispatcher and a
+// service manager in memory, sockets, a launcher and a work-file directory
+// that record, files in memory and the real cipher library. WMI is the
+// fixture provider over a JSON text in a temporary directory (on this
+// clock, settings and host) behind failure switches; without a text every
+// connection is refused.
 struct FakePlatform {
-    FakePlatform();
+    explicit FakePlatform(const Replacements& r = {}) : FakePlatform(std::nullopt, r) {}
+    explicit FakePlatform(std::optional<std::string> wmiFixture, const Replacements& r = {});
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    // The fixture file; rewriting it changes what WMI answers.
+    std::string fixturePath() const { return dir.file("wmi.json"); }
+    // This platform with some services replaced by the test's own.
+    platform::Platform with(const Replacements& r);
+
+    TempDir dir;
     MemorySettingsStore settings;
     RecordingEventLog events;
     FakeHostInfo host;
     ManualClock clock;
     FakeSystem system;
     FakeDispatcher dispatcher;
+    FakeServiceManager services;
+    FakeSockets sockets;
+    std::unique_ptr<platform::WmiProvider> fixture;
+    SwitchWmiProvider wmi;
+    FakeLauncher launcher;
+    FakeDirectory directory;
+    MemoryFiles files;
     platform::Platform p;
 };
-
-// A fresh temporary directory, removed with everything in it when destroyed.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
-std::string readFile(const std::string& path);
-// Runs a shell command; answers its standard output.
-std::string commandOutput(const std::string& command);
-void writeFile(const std::string& path, const std::string& content);
 
 }  // namespace tw::testing

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/twlog.h"
-#include "test/support/fake_platform.h"
+#include "test/support/temp_dir.h"
 
 namespace tw::testing {
 

@@ -53,8 +53,8 @@ std::string summary(const std::string& physMarker, const std::string& commitMark
 
 std::string run(const Config& cfg, const MemoryInfo* m, ReportRecorder& r) {
     testing::ManualClock clock{testing::kFixedNow};
-    platform::Platform none;
-    WmiSession session(none);
+    testing::FakePlatform none;
+    WmiSession session(none.p);
     const MemSettings s = memsettings(cfg);
     const Delivery d = r.delivery();
     memtest({s, session, clock, d}, m);

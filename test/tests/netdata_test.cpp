@@ -98,13 +98,13 @@ TEST(NetdataReport, NoIntervalAndAFailedFetchStartOver) {
 
     // A failed fetch in a reporting run: a report with an empty table, then
     // a first-time run again.
-    testing::writeFile(h.dir.file("wmi.json"), R"({"Other": []})");
+    testing::writeFile(h.fp.fixturePath(), R"({"Other": []})");
     h.calls.clear();
     h.clock.advance(10);
     netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);
     EXPECT_EQ(h.calls.size(), 2u);
     EXPECT_EQ(h.report().substr(h.report().size() - kHead.size()), kHead);
-    testing::writeFile(h.dir.file("wmi.json"), kNics);
+    testing::writeFile(h.fp.fixturePath(), kNics);
     h.calls.clear();
     h.clock.advance(10);
     netdatatest(h.context(netdatasettings(h.cfg)), h.netdata);

@@ -5,6 +5,7 @@
 #include "agent/core/builtins.h"
 #include "agent/core/config.h"
 #include "agent/wmi/wmi.h"
+#include "test/support/fake_platform.h"
 #include "test/support/fake_sockets.h"
 #include "test/support/report_recorder.h"
 
@@ -36,8 +37,8 @@ struct ProcsRun {
         cfg.host.realcompName = "web1.corp.lan";
         rec = ReportRecorder();
         testing::ManualClock clock{testing::kFixedNow};
-        platform::Platform none;
-        WmiSession session(none);
+        testing::FakePlatform none;
+        WmiSession session(none.p);
         const ProcsSettings s = procssettings(cfg);
         const Delivery d = rec.delivery();
         procstest({s, session, clock, d}, snapshot, lines);

@@ -142,9 +142,8 @@ class StallingProvider final : public platform::WmiProvider, public platform::Wm
 
 TEST(FetchRecords, WaitsThirtySecondsPerObjectAndKeepsWhatCameBeforeATimeout) {
     StallingProvider provider;
-    platform::Platform p;
-    p.wmi = &provider;
-    WmiSession s(p);
+    tw::testing::FakePlatform fp({.wmi = &provider});
+    WmiSession s(fp.p);
     ASSERT_TRUE(s.open());
     auto recs = fetchrecords<Rec>(s, kDef, readRec);
     ASSERT_TRUE(recs);

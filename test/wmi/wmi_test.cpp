@@ -103,9 +103,9 @@ TEST(WmiQuery, ClosedSessionFailsWithoutCrashing) {
     s.close();
     EXPECT_FALSE(s.isOpen());
     EXPECT_FALSE(s.execquery("SELECT * FROM Win32_Battery"));
-    platform::Platform none;
-    WmiSession noProvider(none);
-    EXPECT_FALSE(noProvider.open());
+    tw::testing::FakePlatform refusing;
+    WmiSession refused(refusing.p);
+    EXPECT_FALSE(refused.open());
 }
 
 TEST(WmiQuery, FailedQueryIsLoggedAsOneLineWithTheReason) {
@@ -120,8 +120,9 @@ TEST(WmiQuery, FailedQueryIsLoggedAsOneLineWithTheReason) {
     DiagLog::instance().close();
     const std::string text = tw::testing::readAll(log);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-    EXPECT_NE(text.find("WMI query failed: WMI fixture " + f.fixture() + " is malformed at line 1"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("WMI query failed: WMI fixture " + f.fixturePath() + " is malformed at line 1"),
+        std::string::npos)
         << text;
 }
 
@@ -187,11 +188,9 @@ TEST(WmiSessionOpen, ProviderNoticesAreWrittenEvenWhenTheConnectionFailsFaultOnl
         OneConnectionProvider provider;
         provider.notices = {"Use 64 bit WMI provider"};
         provider.fail = fail;
-        tw::testing::RecordingEventLog events;
-        platform::Platform p;
-        p.wmi = &provider;
-        p.events = &events;
-        WmiSession s(p);
+        tw::testing::FakePlatform fp({.wmi = &provider});
+        auto& events = fp.events;
+        WmiSession s(fp.p);
         EXPECT_EQ(s.open(), !fail);
         ASSERT_EQ(events.events.size(), 1u) << (fail ? "failed" : "connected");
         EXPECT_EQ(events.events[0].type, platform::EventType::Information);
@@ -202,9 +201,8 @@ TEST(WmiSessionOpen, ProviderNoticesAreWrittenEvenWhenTheConnectionFailsFaultOnl
 
 TEST(WmiServiceControl, RefusedMethodIsNotReportedAsSuccess) {
     OneConnectionProvider provider;
-    platform::Platform p;
-    p.wmi = &provider;
-    WmiSession s(p);
+    tw::testing::FakePlatform fp({.wmi = &provider});
+    WmiSession s(fp.p);
     ASSERT_TRUE(s.open());
     EXPECT_EQ(wmiservicecontrol(s, "start", "Spooler"), -1);
     EXPECT_EQ(wmiservicecontrol(s, "stop", "Spooler"), 0);

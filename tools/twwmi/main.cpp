@@ -165,9 +165,9 @@ int main(int argc, char** argv) {
     auto& p = platform->get();
     if (serve) {
         // A vanished client shows as a failed write (SIGPIPE stays ignored).
-        const std::string machine = p.host->computerName().value_or("");
-        return tw::platform::bridge::serveBridge(0, 1, *p.wmi, machine);
+        const std::string machine = p.host.computerName().value_or("");
+        return tw::platform::bridge::serveBridge(0, 1, p.wmi, machine);
     }
     signal(SIGPIPE, SIG_DFL);
-    return query(*p.wmi, host, ns, wql, json);
+    return query(p.wmi, host, ns, wql, json);
 }

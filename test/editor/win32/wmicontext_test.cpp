@@ -37,9 +37,9 @@ TEST(EditorRegistryPaths, WmiAndTheFallbackMeetTheAgentsSettings) {
     ASSERT_FALSE(env("TWNTCFG_TEST_PORT").empty()) << "run through scripts/windows-editor-test.sh";
     auto host = platform::makeHostPlatform();
     ScriptedUi ui;
-    editor::EditorLog log(nullptr);
+    editor::EditorLog log(host->get().files);  // not started: writes nothing
     editor::WmiContext wmi(host->get().wmi, host->get().settings, log, ui);
-    ASSERT_TRUE(wmi.start());
+    wmi.start();
     wmi.ConnectWMIDB(editor::kRootCimv2);
     ASSERT_TRUE(wmi.connected()) << ::testing::PrintToString(ui.texts());
     EXPECT_EQ(wmi.is64Bit(), on64BitWindows()) << wmi.systemType();
@@ -53,18 +53,18 @@ TEST(EditorRegistryPaths, WmiAndTheFallbackMeetTheAgentsSettings) {
     EXPECT_EQ(agentSetting("IPport"), env("TWNTCFG_TEST_PORT"));
     // The fallback: this machine's registry under the same key path.
     const std::string full = std::string("HKEY_LOCAL_MACHINE\\") + wmi.keyPath();
-    auto direct = host->get().settings->getValue(full + "IPPort", "");
-    ASSERT_TRUE(direct) << host->get().settings->lastError();
+    auto direct = host->get().settings.getValue(full + "IPPort", "");
+    ASSERT_TRUE(direct) << host->get().settings.lastError();
     EXPECT_EQ(direct->data, env("TWNTCFG_TEST_PORT"));
 
     // Written by the editor through WMI and through the fallback, read by the
     // agent.
     ASSERT_TRUE(wmi.WriteRegKey("EditorPathTest", "through WMI"));
     EXPECT_EQ(agentSetting("EditorPathTest"), "through WMI");
-    ASSERT_TRUE(host->get().settings->setValue(full + "EditorPathTest", "",
-                                               platform::RegValue::sz("directly")));
+    ASSERT_TRUE(host->get().settings.setValue(full + "EditorPathTest", "",
+                                              platform::RegValue::sz("directly")));
     EXPECT_EQ(agentSetting("EditorPathTest"), "directly");
-    EXPECT_TRUE(host->get().settings->deleteKey(full + "EditorPathTest"));
+    EXPECT_TRUE(host->get().settings.deleteKey(full + "EditorPathTest"));
     EXPECT_FALSE(agentSetting("EditorPathTest"));
     EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.texts());
     wmi.end();

@@ -12,7 +12,7 @@ using tw::testing::FixturePlatform;
 using tw::testing::writeFile;
 
 std::unique_ptr<WmiConnection> cimv2(FixturePlatform& f) {
-    auto r = f.provider->connect("", kCimv2);
+    auto r = f.fixture->connect("", kCimv2);
     EXPECT_TRUE(r.connection) << r.error;
     return std::move(r.connection);
 }
@@ -154,7 +154,7 @@ TEST(FixtureWmiProvider, ServiceMethodsChangeStateUnlessTheFixtureFailsThem) {
     EXPECT_FALSE(c->execMethod("Win32_Service.Name='Spooler'", "PauseService", nullptr));
     ASSERT_TRUE(c->execMethod("Win32_Service.Name='Spooler'", "StopService", nullptr));
     // The state set by a method survives a re-read of a changed file.
-    writeFile(f.fixture(), std::string(kFixture) + "\n\n");
+    writeFile(f.fixturePath(), std::string(kFixture) + "\n\n");
     EXPECT_EQ(all(*c, "SELECT * FROM Win32_Service WHERE Name='Spooler'")[0]->get("State"),
               WmiValue::string("Stopped"));
 }
@@ -163,18 +163,18 @@ TEST(FixtureWmiProvider, ChangedFileIsReadAgain) {
     FixturePlatform f(R"({"Win32_Battery": [{"Status": "OK"}]})");
     auto c = cimv2(f);
     EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery").size(), 1u);
-    writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Degraded"}]})");
+    writeFile(f.fixturePath(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Degraded"}]})");
     EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery").size(), 2u) << "size changed";
     // Same size, new modification time.
-    writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Pred Fail"}]})");
-    const std::filesystem::path file = f.fixture();
+    writeFile(f.fixturePath(), R"({"Win32_Battery": [{"Status": "OK"}, {"Status": "Pred Fail"}]})");
+    const std::filesystem::path file = f.fixturePath();
     std::filesystem::last_write_time(
         file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
     EXPECT_EQ(all(*c, "SELECT Status FROM Win32_Battery")[1]->get("Status"),
               WmiValue::string("Pred Fail"));
-    std::remove(f.fixture().c_str());
+    std::remove(f.fixturePath().c_str());
     EXPECT_FALSE(c->query("SELECT Status FROM Win32_Battery"));
-    EXPECT_NE(c->lastError().find(f.fixture()), std::string::npos);
+    EXPECT_NE(c->lastError().find(f.fixturePath()), std::string::npos);
 }
 
 TEST(FixtureWmiProvider, MalformedFixtureFailsEveryQueryNamingFileAndPosition) {
@@ -182,22 +182,22 @@ TEST(FixtureWmiProvider, MalformedFixtureFailsEveryQueryNamingFileAndPosition) {
     auto c = cimv2(f);
     EXPECT_FALSE(c->query("SELECT Status FROM Win32_Battery"));
     const std::string why = c->lastError();
-    EXPECT_NE(why.find(f.fixture()), std::string::npos) << why;
+    EXPECT_NE(why.find(f.fixturePath()), std::string::npos) << why;
     EXPECT_NE(why.find("line 3"), std::string::npos) << why;
     EXPECT_FALSE(c->query("SELECT * FROM meta_class"));
     EXPECT_FALSE(c->getObject("Win32_Service.Name='x'"));
 
-    writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": {"$ago": "soon"}}]})");
+    writeFile(f.fixturePath(), R"({"Win32_Battery": [{"Status": {"$ago": "soon"}}]})");
     EXPECT_FALSE(c->query("SELECT Status FROM Win32_Battery"));
     EXPECT_NE(c->lastError().find("Win32_Battery[0].Status"), std::string::npos) << c->lastError();
-    writeFile(f.fixture(), R"({"Win32_Battery": [{"Size": 107374182400}]})");
+    writeFile(f.fixturePath(), R"({"Win32_Battery": [{"Size": 107374182400}]})");
     EXPECT_FALSE(c->query("SELECT * FROM Win32_Battery"));
     EXPECT_NE(c->lastError().find("Win32_Battery[0].Size"), std::string::npos);
-    writeFile(f.fixture(), R"(["not", "classes"])");
+    writeFile(f.fixturePath(), R"(["not", "classes"])");
     EXPECT_FALSE(c->query("SELECT * FROM Win32_Battery"));
-    writeFile(f.fixture(), R"({"Win32_Battery": {"Status": "OK"}})");
+    writeFile(f.fixturePath(), R"({"Win32_Battery": {"Status": "OK"}})");
     EXPECT_FALSE(c->query("SELECT * FROM Win32_Battery"));
-    writeFile(f.fixture(), R"({"Win32_Battery": [{"Status": "OK"}]})");
+    writeFile(f.fixturePath(), R"({"Win32_Battery": [{"Status": "OK"}]})");
     EXPECT_TRUE(c->query("SELECT * FROM Win32_Battery")) << "a repaired file is used again";
 }
 
@@ -221,8 +221,8 @@ TEST(FixtureWmiProvider, DeeplyNestedFixtureIsRefusedNotACrash) {
 TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
     FixturePlatform f("{}");
     const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane Software\\Tallwatch\\twnt\\Timer";
-    ASSERT_TRUE(f.store->setValue(key, "", RegValue::sz("300")));
-    auto r = f.provider->connect(".", kDefaultNamespace);
+    ASSERT_TRUE(f.settings.setValue(key, "", RegValue::sz("300")));
+    auto r = f.fixture->connect(".", kDefaultNamespace);
     ASSERT_TRUE(r.connection);
     auto& c = *r.connection;
     ASSERT_TRUE(c.getObject("StdRegProv"));
@@ -237,7 +237,7 @@ TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
 
     in.set("sValue", WmiValue::string("600"));
     ASSERT_TRUE(c.execMethod("StdRegProv", "SetStringValue", &in));
-    EXPECT_EQ(f.store->getValue(key, "")->data, "600");
+    EXPECT_EQ(f.settings.getValue(key, "")->data, "600");
 
     WmiPropertyBag missing;
     missing.set("hDefKey", WmiValue::int32(static_cast<int32_t>(0x80000002u)));
@@ -248,16 +248,16 @@ TEST(FixtureWmiProvider, StdRegProvReadsAndWritesTheSettingsStore) {
     missing.set("sValue", WmiValue::string("x"));
     EXPECT_EQ(c.execMethod("StdRegProv", "SetStringValue", &missing)->get("ReturnValue"),
               WmiValue::int32(2));
-    EXPECT_FALSE(f.store->keyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing"))
+    EXPECT_FALSE(f.settings.keyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing"))
         << "no key is created";
     // CreateKey creates it (with its parents); the write then succeeds.
     EXPECT_EQ(c.execMethod("StdRegProv", "CreateKey", &missing)->get("ReturnValue"),
               WmiValue::int32(0));
     EXPECT_EQ(c.execMethod("StdRegProv", "SetStringValue", &missing)->get("ReturnValue"),
               WmiValue::int32(0));
-    EXPECT_EQ(f.store->getValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing", "")->data, "x");
-    EXPECT_FALSE(f.provider->connect("", "ROOT\\SECURITY").connection);
-    EXPECT_FALSE(f.provider->connect("faraway-host-that-is-not-me", kCimv2).connection);
+    EXPECT_EQ(f.settings.getValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing", "")->data, "x");
+    EXPECT_FALSE(f.fixture->connect("", "ROOT\\SECURITY").connection);
+    EXPECT_FALSE(f.fixture->connect("faraway-host-that-is-not-me", kCimv2).connection);
 }
 
 }  // namespace
