@@ -58,5 +58,6 @@ for key in sorted(runs):
     ra = statistics.median(r for r, _ in s["after"])
     cb = statistics.median(c for _, c in s["before"])
     ca = statistics.median(c for _, c in s["after"])
-    print(f"| {key} | {shown(rb)} | {shown(ra)} | {ra / rb:.2f} | {shown(cb)} | {shown(ca)} | {ca / cb:.2f} |")
+    ratio = lambda a, b: f"{a / b:.2f}" if b > 0 else "-"
+    print(f"| {key} | {shown(rb)} | {shown(ra)} | {ratio(ra, rb)} | {shown(cb)} | {shown(ca)} | {ratio(ca, cb)} |")
 EOF
