@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <limits>
 
 #include "platform/bridge/wmi_bridge.h"
@@ -162,13 +163,16 @@ struct AnswerReader::Impl {
         if (negative) ++p;
         const char* digits = p;
         uint64_t u = 0;
+        // The magnitude a signed 64-bit figure can hold: one more below zero.
+        const uint64_t limit = uint64_t{INT64_MAX} + (negative ? 1 : 0);
         while (p < end && *p >= '0' && *p <= '9') {
-            if (u > (uint64_t{1} << 62)) return failAt("a number beyond 64 bits");
-            u = u * 10 + static_cast<uint64_t>(*p++ - '0');
+            const auto d = static_cast<uint64_t>(*p++ - '0');
+            if (u > (limit - d) / 10) return failAt("a number beyond 64 bits");
+            u = u * 10 + d;
         }
         if (p == digits) return failAt("a number expected");
         if (p < end && (*p == '.' || *p == 'e' || *p == 'E')) return failAt("not an integer");
-        v = negative ? -static_cast<int64_t>(u) : static_cast<int64_t>(u);
+        v = negative ? static_cast<int64_t>(0 - u) : static_cast<int64_t>(u);
         return true;
     }
 

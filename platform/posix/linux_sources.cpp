@@ -42,7 +42,11 @@ bool toU64(std::string_view s, uint64_t& out) {
     uint64_t v = 0;
     for (char c : s) {
         if (c < '0' || c > '9') return false;
-        v = v * 10 + static_cast<uint64_t>(c - '0');
+        uint64_t d = static_cast<uint64_t>(c - '0');
+        // A number the kernel cannot have written is a damaged line, not a
+        // value to wrap around.
+        if (v > (UINT64_MAX - d) / 10) return false;
+        v = v * 10 + d;
     }
     out = v;
     return true;
@@ -52,7 +56,9 @@ bool toI64(std::string_view s, int64_t& out) {
     bool neg = !s.empty() && s[0] == '-';
     uint64_t v;
     if (!toU64(neg ? s.substr(1) : s, v)) return false;
-    out = neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    constexpr uint64_t kMax = static_cast<uint64_t>(INT64_MAX);
+    if (v > kMax + (neg ? 1 : 0)) return false;
+    out = neg ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
     return true;
 }
 

@@ -33,6 +33,29 @@ TEST(LinuxSources, ProcessStatWithOddNamesAndTruncatedLines) {
     EXPECT_FALSE(parseProcStat("x (a) S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22"));
 }
 
+TEST(LinuxSources, ProcessStatNumbersOutOfRangeAreRefusedNotWrapped) {
+    // The resident size is the last field read; one out of range is left
+    // unknown (0) rather than wrapped into a plausible figure.
+    const std::string head = "7 (a) S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 ";
+    struct Case {
+        const char* rss;
+        int64_t want;
+    } cases[] = {
+        {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", 0},         {"-9223372036854775809", 0},
+        {"18446744073709551616", 0},        {"-99999999999999999999999", 0},
+    };
+    for (const auto& c : cases) {
+        auto p = parseProcStat(head + c.rss);
+        ASSERT_TRUE(p) << c.rss;
+        EXPECT_EQ(p->rssPages, c.want) << c.rss;
+    }
+    EXPECT_FALSE(
+        parseProcStat("99999999999999999999 (a) S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 "
+                      "17 18 19 20 21 22"))
+        << "a pid out of range";
+}
+
 TEST(LinuxSources, MeminfoValidPartialInvalid) {
     auto m = parseMeminfo(sample("meminfo"));
     EXPECT_GT(m["MemTotal"], 0u);
