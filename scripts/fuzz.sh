@@ -3,10 +3,12 @@
 # each on its corpus: what earlier runs kept (build/fuzz/corpus/TARGET) and
 # its seeds (fuzz/seeds/TARGET, and the recorded /proc samples of
 # test/data/linux for the Linux parsers).
-#   scripts/fuzz.sh [-t SECONDS] [-r RUNS] [-j JOBS] [TARGET...]
+#   scripts/fuzz.sh [-t SECONDS] [-r RUNS] [-j JOBS] [-s SEED] [TARGET...]
 # Each target runs until SECONDS (default 20) or RUNS executions (default
 # unlimited) are reached; JOBS (default: the number of cores) targets run
-# at once. Prints executions, coverage and corpus size of each target as it
+# at once. SEED fixes the fuzzer's random choices (default: a new one each
+# run), so that a check run twice on the same code searches the same inputs
+# and a machine's speed only decides how far. Prints executions, coverage and corpus size of each target as it
 # ends. A finding (crash, sanitizer report, leak, time-out, broken promise)
 # keeps its input in build/fuzz/findings and fails the script. An input
 # counts as a time-out after TW_FUZZ_TIMEOUT seconds (default 10); a long
@@ -14,18 +16,21 @@
 # not taken for a slow input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=20 runs=-1 jobs=$(nproc)
-usage() { echo "usage: $0 [-t SECONDS] [-r RUNS] [-j JOBS] [TARGET...]" >&2; exit 2; }
-while getopts "t:r:j:" opt; do
+seconds=20 runs=-1 jobs=$(nproc) seed=0
+usage() { echo "usage: $0 [-t SECONDS] [-r RUNS] [-j JOBS] [-s SEED] [TARGET...]" >&2; exit 2; }
+while getopts "t:r:j:s:" opt; do
   case $opt in
     t) seconds=$OPTARG ;;
     r) runs=$OPTARG ;;
     j) jobs=$OPTARG ;;
+    s) seed=$OPTARG ;;
     *) usage ;;
   esac
 done
 shift $((OPTIND - 1))
 [[ $jobs =~ ^[1-9][0-9]*$ ]] || usage
+# libFuzzer takes 0 for a seed of its own choosing.
+[[ $seed =~ ^[0-9]+$ ]] || usage
 
 scripts/install-deps.sh
 scripts/install-fuzz-deps.sh
@@ -76,7 +81,7 @@ run_target() {
   if [ "$t" = linux_units ]; then
     cat test/data/linux/list_units <(printf '\0') test/data/linux/list_unit_files >"$seeds/both"
   fi
-  timeout $((seconds + 120)) "$bin/${t}_fuzz" -max_total_time="$seconds" -runs="$runs" \
+  timeout $((seconds + 120)) "$bin/${t}_fuzz" -max_total_time="$seconds" -runs="$runs" -seed="$seed" \
     -timeout="${TW_FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$work/findings/$t-" "$corpus" "$seeds" >"$log" 2>&1 &
   local fuzzer=$!
@@ -90,7 +95,7 @@ run_target() {
   out=$(printf '%-20s %12s %8s %8s %8s  %s' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" \
     "$(ls "$corpus" | wc -l)" "$result")
   if [ "$result" != ok ]; then
-    report=$(grep -E 'ERROR|SUMMARY|promise broken|artifact' "$log" | head -n 5 | sed 's/^/    /') || true
+    report=$(grep -E 'INFO: Seed|ERROR|SUMMARY|promise broken|artifact' "$log" | head -n 6 | sed 's/^/    /') || true
     [ -z "$report" ] || out+=$'\n'$report
   fi
   printf '%s\n' "$out"
